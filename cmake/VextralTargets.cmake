@@ -1,0 +1,33 @@
+# vextral_library(NAME folder DEPENDS libs...)
+# Builds every .cpp of a subsystem folder (including its subfolders) into the
+# static library vextral_<folder>; the repository root is the include root, so
+# headers are included as "render/pixmap.h".
+function(vextral_library)
+  cmake_parse_arguments(ARG "" "NAME" "DEPENDS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(vextral_${ARG_NAME} STATIC ${sources})
+  target_include_directories(vextral_${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(vextral_${ARG_NAME} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# vextral_test(NAME name SOURCES files... LIBS libs... [DISPLAY] [LABELS labels...])
+# One GoogleTest executable. Tests that need a display run under a private
+# Xvfb server started by tools/with-xvfb.sh; the others are discovered case by case.
+function(vextral_test)
+  cmake_parse_arguments(ARG "DISPLAY" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main
+                                            GTest::gmock)
+  if(ARG_DISPLAY)
+    add_test(NAME ${ARG_NAME}
+             COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)
+    set_tests_properties(${ARG_NAME} PROPERTIES LABELS "display;${ARG_LABELS}"
+                                                ENVIRONMENT "${ARG_ENVIRONMENT}")
+  else()
+    set(properties LABELS "unit;${ARG_LABELS}")
+    if(ARG_ENVIRONMENT)
+      list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
+    endif()
+    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
+endfunction()
