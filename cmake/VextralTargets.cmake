@@ -5,6 +5,12 @@
 function(vextral_library)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    # A folder still being written: keep the target so dependants configure.
+    set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/empty_${ARG_NAME}.cpp)
+    file(WRITE ${placeholder} "")
+    set(sources ${placeholder})
+  endif()
   add_library(vextral_${ARG_NAME} STATIC ${sources})
   target_include_directories(vextral_${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(vextral_${ARG_NAME} PUBLIC ${ARG_DEPENDS})
