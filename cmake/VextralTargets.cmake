@@ -1,10 +1,12 @@
 # vextral_library(NAME folder DEPENDS libs...)
 # Builds every .cpp of a subsystem folder (including its subfolders) into the
-# static library vextral_<folder>; the repository root is the include root, so
+# static library vextral_<folder> (files named *_main.cpp excepted); the repository root is the include root, so
 # headers are included as "render/pixmap.h".
 function(vextral_library)
   cmake_parse_arguments(ARG "" "NAME" "DEPENDS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  # Files named *_main.cpp hold an executable's main() and stay out of the library.
+  list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
   if(NOT sources)
     # A folder still being written: keep the target so dependants configure.
     set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/empty_${ARG_NAME}.cpp)
