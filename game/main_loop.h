@@ -1,0 +1,40 @@
+#pragma once
+// Start-up, the fixed-rate main loop with its states, and the exit path.
+// Game thread only.
+
+#include <cstdint>
+#include <functional>
+
+// What the caller may change about start-up (the game itself passes the defaults).
+struct startup_options {
+  // Replaces the clock seed of the random generator when set.
+  bool fixed_seed = false;
+  int32_t seed = 0;
+};
+
+// Runs the whole start-up sequence: runtime set-up, the 640 x 480 display, images,
+// font, sounds, saved settings, the splash, and the idle title state. Returns false
+// (after one "render:" line on stderr) if the display cannot be opened.
+bool game_startup(const startup_options& options = {});
+// Loads the font, the embedded images, cuts the sprite sheet and loads the sounds.
+void load_resources();
+// One main-loop iteration: backdrop, state step, HUD, scanlines, flip, keys, suspend.
+void main_loop_frame();
+// Runs main_loop_frame until quit_requested (at least once).
+void run_main_loop();
+// Stops the music (with a 500 ms pause if it was playing) and saves both settings.
+void game_exit();
+
+// The per-state steps and the handlers run after each flip.
+void play_frame();
+void destroyed_frame();
+void game_over_frame();
+void handle_global_keys();
+void handle_suspend();
+// Enters the pause menu: snapshot of the back buffer, pointer centred, input cleared,
+// UFO hum stopped.
+void pause_game();
+
+// Called right after every Flip of the splash and of the main loop. Empty by default;
+// the simulator uses it to count frames, trace them and feed the next frame's input.
+extern std::function<void()> frame_hook;

@@ -1,0 +1,25 @@
+#pragma once
+// The game's sound effects, music and UFO hum, played through the audio layer.
+// A missing or undecodable file leaves its sound none, and playing none does nothing.
+// Game thread only.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TSound;
+
+// Loads the eight effects from data_folder (the UFO hum loops).
+void load_sounds();
+// Plays one effect on a fresh channel at sfx_volume; the channel is not kept.
+void play_sfx(const std::shared_ptr<TSound>& sound);
+// Loads music track 1 ("t_track.ogg") or 2 ("p_track.ogg") and starts it looping on
+// music_channel at music_volume, from its beginning.
+void start_music(int32_t track);
+// Starts the UFO hum on ufo_channel at music_volume, from its beginning.
+void start_ufo_loop();
+
+// Called with the file name (e.g. "shoot.ogg") of every effect, track or hum started,
+// even when the file could not be loaded. Empty by default; the simulator traces it.
+extern std::function<void(const std::string& file_name)> sound_started_hook;
