@@ -1,0 +1,58 @@
+#pragma once
+// The OpenGL 2D driver: immediate-mode OpenGL 1.1 over the windows of TGLGraphicsDriver,
+// with blend-mode and texture caches so redundant state changes never reach OpenGL.
+// Game thread only, with a GL context current for every drawing call.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/render2d.h"
+
+class TGLRender2DDriver : public TRender2DDriver {
+ public:
+  std::vector<TGraphicsMode> GraphicsModes() override;
+  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;
+  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
+                                            int32_t hertz, int32_t flags) override;
+  void SetGraphics(std::shared_ptr<TGraphics> g) override;
+  void Flip(int32_t sync) override;
+
+  std::shared_ptr<TImageFrame> CreateFrameFromPixmap(std::shared_ptr<TPixmap> pixmap,
+                                                     int32_t flags) override;
+  void SetBlend(int32_t mode) override;
+  void SetAlpha(float alpha) override;
+  void SetColor(int32_t red, int32_t green, int32_t blue) override;
+  void SetClsColor(int32_t red, int32_t green, int32_t blue) override;
+  void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  void SetTransform(float ix, float iy, float jx, float jy) override;
+  void SetLineWidth(float width) override;
+  void Cls() override;
+  void Plot(float x, float y) override;
+  void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
+                float ty) override;
+  void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) override;
+  std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  // Forgets the caches and sets the projection and viewport for the graphics' size.
+  void ResetGLContext(std::shared_ptr<TGraphics> g);
+  std::string ToString() override { return "OpenGL"; }
+
+  // Cache-aware texture switching for image frames: binding the bound name, or enabling
+  // (disabling) texturing that is already on (off), does not reach OpenGL.
+  static void BindTexture(uint32_t name);
+  static void EnableTextures();
+  static void DisableTextures();
+  // Deleting a texture must forget it if it is the bound one.
+  static void ForgetTexture(uint32_t name);
+  // The current matrix, as sent by SetTransform.
+  static void GetTransform(float& ix, float& iy, float& jx, float& jy);
+  // Places a shape point: (x * ix + y * iy + tx, x * jx + y * jy + ty).
+  static void TransformPoint(float x, float y, float tx, float ty, float& out_x, float& out_y);
+};
+
+// The one OpenGL 2D driver, created on first use.
+std::shared_ptr<TGLRender2DDriver> GLRender2DDriver();
