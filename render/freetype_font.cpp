@@ -1,0 +1,203 @@
+#include "render/freetype_font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BITMAP_H
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "render/pixmap.h"
+#include "stream/stream.h"
+
+namespace {
+
+// The one FreeType library of the run, made on first use and never released (faces may live
+// until exit). nullptr if FreeType could not start.
+FT_Library Library() {
+  static FT_Library library = [] {
+    FT_Library made = nullptr;
+    if (FT_Init_FreeType(&made) != 0) {
+      std::fprintf(stderr, "render: FreeType could not be initialised\n");
+      return static_cast<FT_Library>(nullptr);
+    }
+    return made;
+  }();
+  return library;
+}
+
+bool IsStreamUrl(const std::string& source) {
+  const size_t separator = source.find("::");
+  return separator != std::string::npos && separator > 0;
+}
+
+// Every byte the url's stream yields; false when it cannot be opened or a read fails.
+bool ReadWholeStream(const std::string& url, std::vector<uint8_t>& bytes) {
+  std::shared_ptr<TStream> stream = StreamOpen(url, 1, 0);
+  if (!stream) return false;
+  bool ok = true;
+  try {
+    uint8_t chunk[16384];
+    for (;;) {
+      const int64_t got = stream->Read(chunk, sizeof chunk);
+      if (got <= 0) break;
+      bytes.insert(bytes.end(), chunk, chunk + got);
+      if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        ok = false;
+        break;
+      }
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  StreamClose(stream);
+  return ok;
+}
+
+// Start of the bitmap's top row; FreeType's buffer begins at the bottom row when the pitch
+// is negative.
+const uint8_t* TopRow(const FT_Bitmap& bitmap) {
+  const uint8_t* rows = bitmap.buffer;
+  if (bitmap.pitch < 0) rows -= static_cast<ptrdiff_t>(bitmap.pitch) * (bitmap.rows - 1);
+  return rows;
+}
+
+// The rendered bitmap as PF_A8 coverage, or nullptr for a pixel layout we cannot read.
+std::shared_ptr<TPixmap> CoveragePixmap(const FT_Bitmap& bitmap) {
+  const int32_t width = static_cast<int32_t>(bitmap.width);
+  const int32_t height = static_cast<int32_t>(bitmap.rows);
+  std::shared_ptr<TPixmap> pixmap = TPixmap::Create(width, height, PF_A8);
+  if (!pixmap) return nullptr;
+  const uint8_t* source = TopRow(bitmap);
+  if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && bitmap.num_grays != 0) {
+    for (int32_t y = 0; y < height; ++y) {
+      std::memcpy(pixmap->PixelPtr(0, y), source + static_cast<ptrdiff_t>(y) * bitmap.pitch,
+                  static_cast<size_t>(width));
+    }
+    return pixmap;
+  }
+  if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* row = source + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+      uint8_t* target = pixmap->PixelPtr(0, y);
+      for (int32_t x = 0; x < width; ++x) {
+        target[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+      }
+    }
+    return pixmap;
+  }
+  // Two- and four-bit grey strikes of bitmap fonts: widen to one byte per pixel, then scale
+  // the levels up to 0-255.
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY2 && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY4) {
+    return nullptr;
+  }
+  FT_Bitmap wide;
+  FT_Bitmap_Init(&wide);
+  std::shared_ptr<TPixmap> result;
+  if (FT_Bitmap_Convert(Library(), &bitmap, &wide, 1) == 0 && wide.num_grays > 1) {
+    const int32_t top = wide.num_grays - 1;
+    const uint8_t* rows = TopRow(wide);
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* row = rows + static_cast<ptrdiff_t>(y) * wide.pitch;
+      uint8_t* target = pixmap->PixelPtr(0, y);
+      for (int32_t x = 0; x < width; ++x) target[x] = static_cast<uint8_t>(row[x] * 255 / top);
+    }
+    result = pixmap;
+  }
+  FT_Bitmap_Done(Library(), &wide);
+  return result;
+}
+
+}  // namespace
+
+TFreeTypeFont::~TFreeTypeFont() {
+  if (_ft_face) FT_Done_Face(_ft_face);
+}
+
+int32_t TFreeTypeFont::CharToGlyph(int32_t code) {
+  if (!_ft_face || code < 0) return -1;
+  return static_cast<int32_t>(FT_Get_Char_Index(_ft_face, static_cast<FT_ULong>(code))) - 1;
+}
+
+std::shared_ptr<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
+  if (index < 0 || index >= CountGlyphs()) return nullptr;
+  std::shared_ptr<TFreeTypeGlyph>& slot = _glyphs[static_cast<size_t>(index)];
+  if (slot) return slot;
+  slot = std::make_shared<TFreeTypeGlyph>();
+  TFreeTypeGlyph& glyph = *slot;
+
+  if (FT_Load_Glyph(_ft_face, static_cast<FT_UInt>(index + 1), FT_LOAD_RENDER) != 0) return slot;
+  const FT_GlyphSlot rendered = _ft_face->glyph;
+  const FT_Bitmap& bitmap = rendered->bitmap;
+  glyph._x = rendered->bitmap_left;
+  glyph._y = _ascend - rendered->bitmap_top;
+  glyph._w = static_cast<int32_t>(bitmap.width);
+  glyph._h = static_cast<int32_t>(bitmap.rows);
+  glyph._advance = static_cast<float>(rendered->advance.x >> 6);
+  if (bitmap.width == 0 || bitmap.rows == 0) return slot;
+
+  std::shared_ptr<TPixmap> pixmap = CoveragePixmap(bitmap);
+  if (pixmap && (_style & FONT_SMOOTH)) {
+    // A clear one-pixel border keeps filtered, mipmapped sampling from smearing the edge ink;
+    // the rectangle grows to match so the ink stays where FreeType put it.
+    std::shared_ptr<TPixmap> bordered = TPixmap::Create(glyph._w + 2, glyph._h + 2, PF_A8);
+    if (bordered) {
+      bordered->ClearPixels(0);
+      bordered->Paste(*pixmap, 1, 1);
+      glyph._x -= 1;
+      glyph._y -= 1;
+      glyph._w += 2;
+      glyph._h += 2;
+    }
+    pixmap = bordered;
+  }
+  glyph._pixmap = pixmap;
+  return slot;
+}
+
+std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const std::string& source, int32_t size,
+                                                   int32_t style) {
+  FT_Library library = Library();
+  if (!library || source.empty()) return nullptr;
+
+  auto font = std::make_shared<TFreeTypeFont>();
+  if (IsStreamUrl(source)) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeStream(source, bytes) || bytes.empty()) return nullptr;
+    font->_buf_size = static_cast<int32_t>(bytes.size());
+    font->_buf = std::make_unique<uint8_t[]>(bytes.size());
+    std::memcpy(font->_buf.get(), bytes.data(), bytes.size());
+    if (FT_New_Memory_Face(library, font->_buf.get(), font->_buf_size, 0, &font->_ft_face) != 0) {
+      font->_ft_face = nullptr;
+      return nullptr;
+    }
+  } else if (FT_New_Face(library, source.c_str(), 0, &font->_ft_face) != 0) {
+    font->_ft_face = nullptr;
+    return nullptr;
+  }
+
+  // Bitmap-only faces refuse sizes they have no strike for: settle for the largest below.
+  int32_t pixels = size;
+  while (pixels >= 1 && FT_Set_Pixel_Sizes(font->_ft_face, 0, static_cast<FT_UInt>(pixels)) != 0) {
+    --pixels;
+  }
+  if (pixels < 1) return nullptr;
+
+  const FT_Size_Metrics& metrics = font->_ft_face->size->metrics;
+  font->_height = static_cast<int32_t>(metrics.height >> 6);
+  font->_ascend = static_cast<int32_t>(metrics.ascender >> 6);
+  font->_descend = static_cast<int32_t>(metrics.descender >> 6);
+  font->_style = style;
+  if (font->_ft_face->num_glyphs > 0) {
+    font->_glyphs.resize(static_cast<size_t>(font->_ft_face->num_glyphs));
+  }
+  return font;
+}
+
+std::shared_ptr<TFont> TFreeTypeFontLoader::LoadFont(const std::string& source, int32_t size,
+                                                     int32_t style) {
+  if (source.empty()) return nullptr;
+  return TFreeTypeFont::Load(source, size, style);
+}
