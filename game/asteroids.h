@@ -9,8 +9,7 @@ class astro_tag {
  public:
   // Creates count asteroids of the given scale and speed with random heading, frame
   // and spin; at (x, y) when at_pos != 0, else each on the top edge. count <= 0 does nothing.
-  static void create_new(int32_t at_pos, int32_t count, float x, float y, float scale,
-                         float speed);
+  static void create_new(int32_t at_pos, int32_t count, float x, float y, float scale, float speed);
   // Gives every asteroid a fresh heading and moves it to the top edge (y = -14).
   static void reset_all();
   static void erase_all();

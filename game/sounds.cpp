@@ -1,0 +1,69 @@
+#include "game/sounds.h"
+
+#include "audio/audio.h"
+#include "game/globals.h"
+
+std::function<void(const std::string& file_name)> sound_started_hook;
+
+namespace {
+
+// Which file each loaded effect came from, for sound_started_hook.
+struct effect_file {
+  std::shared_ptr<TSound>* sound;
+  const char* file_name;
+  int32_t flags;
+};
+
+const effect_file kEffects[] = {
+    {&snd_shoot, "shoot.ogg", 0},     {&snd_astrohit, "astrohit.ogg", 0},
+    {&snd_stage, "stage.ogg", 0},     {&snd_bonus, "bonus.ogg", 0},
+    {&snd_cloak, "cloak.ogg", 0},     {&snd_thrust, "thrust.ogg", 0},
+    {&snd_explode, "explode.ogg", 0}, {&snd_ufoloop, "ufoloop.ogg", 1},
+};
+
+constexpr int32_t kSoundLoops = 1;
+
+void report_started(const char* file_name) {
+  if (sound_started_hook) sound_started_hook(file_name);
+}
+
+// Callers pass the globals themselves, so a sound that failed to load is still known by
+// the variable it was passed in.
+const char* effect_name(const std::shared_ptr<TSound>& sound) {
+  for (const auto& effect : kEffects)
+    if (effect.sound == &sound || (sound && *effect.sound == sound)) return effect.file_name;
+  return nullptr;
+}
+
+}  // namespace
+
+void load_sounds() {
+  for (const auto& effect : kEffects)
+    *effect.sound = LoadSound(data_path(effect.file_name), effect.flags);
+}
+
+void play_sfx(const std::shared_ptr<TSound>& sound) {
+  if (const char* name = effect_name(sound)) report_started(name);
+  if (!sound) return;
+  auto channel = PrepareSound(sound, nullptr);
+  SetChannelVolume(channel, sfx_volume);
+  ResumeChannel(channel);
+}
+
+void start_music(int32_t track) {
+  const char* file_name = track == 1 ? "t_track.ogg" : "p_track.ogg";
+  report_started(file_name);
+  auto sound = LoadSound(data_path(file_name), kSoundLoops);
+  if (!sound) return;
+  music_channel = PrepareSound(sound, nullptr);
+  SetChannelVolume(music_channel, music_volume);
+  ResumeChannel(music_channel);
+}
+
+void start_ufo_loop() {
+  report_started("ufoloop.ogg");
+  if (!snd_ufoloop) return;
+  ufo_channel = PrepareSound(snd_ufoloop, nullptr);
+  SetChannelVolume(ufo_channel, music_volume);
+  ResumeChannel(ufo_channel);
+}
