@@ -59,13 +59,6 @@ class TSDLSystemDriver : public TSystemDriver {
 
   // Translates one SDL event into TEvents and emits them (what Poll does per event).
   void Translate(const SDL_Event& event);
-  // The SDL event type that carries timer ticks (code = timer handle).
-  uint32_t TimerEventType() const { return timer_event_type_; }
-
- private:
-  uint32_t timer_event_type_ = 0;
-  bool owns_events_ = false;
-  bool owns_joystick_ = false;
 };
 
 // Does nothing: for headless programs that emit their events straight into the chain.

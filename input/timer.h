@@ -39,7 +39,3 @@ std::shared_ptr<TTimer> StartTimer(float hertz, std::shared_ptr<TEvent> event = 
 int32_t TimerTickCount(const std::shared_ptr<TTimer>& timer);  // 0 for null
 int32_t WaitForTick(const std::shared_ptr<TTimer>& timer);     // 0 for null
 void CancelTimer(const std::shared_ptr<TTimer>& timer);        // nothing for null
-
-// Runs the timer registered under handle (called by the system driver when a tick
-// message comes off its queue). Handles no longer registered are ignored.
-void RunTimerTick(int32_t handle);
