@@ -55,8 +55,7 @@ class TImage {
   // The frame's driver frame, made by the current driver when missing or made under an older
   // graphics; nullptr without a current driver. Throws std::out_of_range for a bad frame.
   std::shared_ptr<TImageFrame> Frame(int32_t index);
-
- private:
+  // Throws std::out_of_range unless 0 <= frame < FrameCount().
   void CheckFrame(int32_t frame) const;
 };
 
