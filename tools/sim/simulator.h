@@ -1,0 +1,114 @@
+#pragma once
+// Runs the game's own code on the headless 2D driver with the silent audio driver and
+// scripted or random input, as fast as the CPU allows. One simulator at a time per
+// process (the game's state is global); game thread only.
+//
+//   simulator sim(config);
+//   sim.start();            // game start-up, splash included (skipped by an Escape event)
+//   sim.step(100);          // 100 main-loop frames
+//
+// or, as the vextral-sim tool does, sim.run(frames) for the whole game from start-up.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/sim/sim_script.h"
+
+struct sim_config {
+  int32_t seed = 1;
+  // Folder holding the sounds and the two settings files. Empty: a fresh temporary copy of
+  // default_data_dir (removed again by the destructor).
+  std::string data_dir;
+  // Where the sounds come from when data_dir is empty ("data" beside the executable when
+  // empty too). A missing folder gives an empty temporary one: every sound is silent.
+  std::string default_data_dir;
+  std::vector<sim_event> events;
+  bool random_input = false;
+  // One JSON object a frame is appended here when not empty.
+  std::string trace_file;
+  int64_t screenshot_every = 0;
+  std::string screenshot_dir;
+  // Keep the headless driver's record of draw calls (off for speed).
+  bool record_draw_calls = false;
+};
+
+// The state the trace reports after a frame.
+struct sim_frame_state {
+  int64_t frame = 0;
+  int32_t game_state = 0;
+  int32_t score = 0, best = 0, lives = 0, level = 0, astro_ctr = 0;
+  size_t flames = 0, shots = 0, asteroids = 0, explosions = 0, particles = 0;
+  int32_t ufo_on = 0, ufo_tmr = 0;
+  float x = 0, y = 0, rotation = 0, speed = 0, direction = 0;
+  int32_t cloak_ctr = 0;
+  std::vector<std::string> sounds;
+};
+
+class simulator {
+ public:
+  explicit simulator(sim_config config);
+  ~simulator();
+  simulator(const simulator&) = delete;
+  simulator& operator=(const simulator&) = delete;
+
+  // Installs the drivers and runs the game's start-up (its splash runs until the input
+  // skips it or it fades). False if the display could not be opened.
+  bool start();
+  // Runs up to count main-loop frames; stops early when the game quits.
+  void step(int64_t count = 1);
+  // start() then frames in all (splash frames included), then the exit path. The frames
+  // actually run are frames_run().
+  bool run(int64_t frames);
+  // The game's exit path (saves the two settings); run() calls it.
+  void finish();
+
+  // Schedules one more event (its frame counted from the first splash frame).
+  void add_event(const sim_event& event);
+  // Frames started so far (splash frames included).
+  int64_t frames_run() const { return frames_started_; }
+  bool quit() const;
+  // The state after the last complete frame, with the sounds started in it.
+  const sim_frame_state& last_frame() const { return last_; }
+  // A JSON line for a state.
+  static std::string trace_line(const sim_frame_state& state);
+  // The folder the game reads and writes its files in.
+  const std::string& data_dir() const { return data_dir_; }
+  // A hash of the game's state (globals and every entity) for determinism checks.
+  static uint64_t state_hash();
+
+  // Called from the game's frame hook.
+  void on_frame_start();
+  // Delivers what is due (called by the simulator's system driver on every pump).
+  void deliver_events();
+  // The pointer moved by the game (MoveMouse).
+  void move_pointer(int32_t x, int32_t y);
+
+ private:
+  void finish_frame();
+  void emit(const sim_event& event);
+  void random_player();
+  void set_joystick(const sim_event& event);
+
+  sim_config config_;
+  std::string data_dir_;
+  std::string temporary_root_;
+  std::vector<sim_event> pending_;  // sorted by frame
+  size_t next_event_ = 0;
+  int64_t frames_started_ = 0;
+  int64_t stop_after_ = -1;
+  bool started_ = false;
+  bool finished_ = false;
+  bool suspended_ = false;
+  bool traced_any_ = false;
+  int32_t mouse_x_ = 0, mouse_y_ = 0;
+  std::vector<std::string> sounds_;
+  sim_frame_state last_;
+  std::FILE* trace_ = nullptr;
+  struct drivers;
+  std::unique_ptr<drivers> drivers_;
+  struct random_state;
+  std::unique_ptr<random_state> random_;
+};
