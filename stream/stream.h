@@ -16,23 +16,23 @@
 // ---------------------------------------------------------------------------
 // Exceptions
 
-// Base of the stream failures; what() gives the same text as ToString().
+// Base of the stream failures; ToString() gives the same text as what().
 class TStreamException : public std::exception {
  public:
-  virtual std::string ToString() const { return "Stream error"; }
-  const char* what() const noexcept override;
+  std::string ToString() const { return what(); }
+  const char* what() const noexcept override { return "Stream error"; }
 };
 
 // A Read that moved nothing before the end of the stream: "Error reading from stream".
 class TStreamReadException : public TStreamException {
  public:
-  std::string ToString() const override { return "Error reading from stream"; }
+  const char* what() const noexcept override { return "Error reading from stream"; }
 };
 
 // A Write that moved nothing: "Error writing to stream".
 class TStreamWriteException : public TStreamException {
  public:
-  std::string ToString() const override { return "Error writing to stream"; }
+  const char* what() const noexcept override { return "Error writing to stream"; }
 };
 
 // ---------------------------------------------------------------------------
@@ -158,9 +158,11 @@ class TStreamStream : public TStreamWrapper {
 // Concrete streams.
 
 // A stream over a C file. _mode: 1 read-only, 2 write-only, 3 read-write.
-// A closed TCStream reports position and size 0. Releasing it does not close the file.
+// A closed TCStream reports position and size 0. Releasing the last reference closes
+// the file too, so a forgotten Close cannot lose buffered writes.
 class TCStream : public TStream {
  public:
+  ~TCStream() override;
   int64_t Pos() override { return _pos; }
   int64_t Size() override { return _size; }
   int64_t Seek(int64_t position) override;
@@ -183,8 +185,10 @@ class TCStream : public TStream {
   int32_t _mode = 0;
 
  private:
-  bool _last_was_write = false;
-  bool _switching_needs_seek = false;
+  // A read-write C file needs a seek between a read and a following write, and back.
+  enum class LastAccess { kNone, kRead, kWrite };
+  LastAccess _last_access = LastAccess::kNone;
+  void PrepareFor(LastAccess access);
 };
 
 // A stream over caller-owned memory (the memory must outlive it). Seek clamps to

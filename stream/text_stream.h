@@ -19,6 +19,10 @@ class TTextStream : public TStreamWrapper {
   // Reading a malformed line break throws std::runtime_error "Malformed line terminator".
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
+  // Byte blocks go through the hexadecimal Read/Write above, not the wrapped stream.
+  int64_t ReadBytes(void* buffer, int64_t count) override;
+  int64_t WriteBytes(const void* buffer, int64_t count) override;
+  int64_t SkipBytes(int64_t count) override;
 
   // Numbers are written as decimal text on a line of their own and read back by line.
   int32_t ReadByte() override;
