@@ -275,6 +275,7 @@ void handle_suspend() {
 }
 
 void main_loop_frame() {
+  run_frame_hook();
   draw_backdrop();
   ClearCollisionLayers(0);
   switch (game_state) {
@@ -297,7 +298,6 @@ void main_loop_frame() {
   draw_hud();
   draw_scanlines(5);
   Flip(-1);
-  run_frame_hook();
   handle_global_keys();
   handle_suspend();
 }

@@ -35,6 +35,7 @@ void handle_suspend();
 // UFO hum stopped.
 void pause_game();
 
-// Called right after every Flip of the splash and of the main loop. Empty by default;
-// the simulator uses it to count frames, trace them and feed the next frame's input.
+// Called at the start of every frame of the splash and of the main loop, before any
+// drawing or input query. Empty by default; the simulator uses it to count and trace
+// frames and to feed each frame's input (it may throw to stop the game between frames).
 extern std::function<void()> frame_hook;

@@ -28,6 +28,7 @@ void logo_splash(int32_t y_offset) {
   start_music(music_track);
 
   do {
+    if (frame_hook) frame_hook();
     draw_backdrop();
     SetColor(255, 255, 255);
     if (stereo_mode != 0) {
@@ -48,7 +49,6 @@ void logo_splash(int32_t y_offset) {
     draw_scanlines(5);
     if (alpha < 0) alpha = 0;
     Flip(-1);
-    if (frame_hook) frame_hook();
     while (IsSuspended()) {
     }
     if (CloseRequested()) {
