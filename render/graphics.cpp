@@ -1,0 +1,311 @@
+#include "render/graphics.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "input/event.h"
+#include "input/input.h"
+#include "render/gl/gl_render2d.h"
+
+namespace {
+
+struct FramePacing {
+  bool enabled = false;
+  int32_t hertz = 0;
+  int32_t period = 0;     // whole milliseconds per frame
+  int32_t remainder = 0;  // milliseconds left over per second
+  int32_t accumulator = 0;
+  int32_t target = 0;  // clock value the current frame should end at
+};
+
+struct GraphicsModule {
+  std::shared_ptr<TGraphicsDriver> driver;
+  bool driver_chosen = false;
+  int32_t default_flags = GFX_BACK_BUFFER;
+  std::shared_ptr<TGraphics> current;
+  std::shared_ptr<TGraphics> opened;  // the graphics made by OpenGraphics
+  int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+  std::vector<TGraphicsMode> modes;
+  int32_t seq = 0;
+  FramePacing pacing;
+  int32_t flip_hook = -1;
+  bool exit_registered = false;
+  std::string title = "Vextral";
+};
+
+GraphicsModule& Module() {
+  static GraphicsModule module;
+  return module;
+}
+
+void ClearSettings(GraphicsModule& m) {
+  m.width = m.height = m.depth = m.hertz = m.flags = 0;
+}
+
+void AdvanceSeq() {
+  GraphicsModule& m = Module();
+  // Wraps through the negative values and skips 0, which marks "no frame".
+  m.seq = static_cast<int32_t>(static_cast<uint32_t>(m.seq) + 1u);
+  if (m.seq == 0) m.seq = 1;
+}
+
+// Clock arithmetic that stays defined when the millisecond counter wraps.
+int32_t ClockAdd(int32_t time, int32_t millis) {
+  return static_cast<int32_t>(static_cast<uint32_t>(time) + static_cast<uint32_t>(millis));
+}
+int32_t ClockDifference(int32_t later, int32_t earlier) {
+  return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+
+// Returns true when the hardware already flips at the requested rate: three flips in a row
+// whose durations lie within a millisecond of the period, tried for at most a second.
+bool HardwarePacesAt(TGraphicsDriver& driver, int32_t hertz) {
+  const int32_t period = 1000 / hertz;
+  const int32_t start = ClockMillis();
+  int32_t matches = 0;
+  while (ClockDifference(ClockMillis(), start) < 1000) {
+    const int32_t before = ClockMillis();
+    driver.Flip(1);
+    const int32_t difference = ClockDifference(ClockMillis(), before) - period;
+    if (difference >= -1 && difference <= 1) {
+      if (++matches == 3) return true;
+    } else {
+      matches = 0;
+    }
+  }
+  return false;
+}
+
+void EndGraphicsAtExit() {
+  EndGraphics();
+}
+
+}  // namespace
+
+std::string TGraphicsMode::ToString() const {
+  return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(depth) + " " +
+         std::to_string(hertz) + "Hz";
+}
+
+void SetAppTitle(const std::string& title) {
+  Module().title = title;
+}
+
+const std::string& AppTitle() {
+  return Module().title;
+}
+
+void SetGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int32_t default_flags) {
+  GraphicsModule& m = Module();
+  if (driver != m.driver) {
+    if (m.driver) m.driver->SetGraphics(nullptr);
+    m.modes.clear();
+  }
+  m.driver = std::move(driver);
+  m.driver_chosen = true;
+  m.default_flags = default_flags;
+  m.current = nullptr;
+  ClearSettings(m);
+}
+
+std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() {
+  GraphicsModule& m = Module();
+  if (!m.driver_chosen) {
+    m.driver = GLRender2DDriver();
+    m.driver_chosen = true;
+    m.default_flags = GFX_BACK_BUFFER;
+  }
+  return m.driver;
+}
+
+std::vector<TGraphicsMode> GraphicsModes() {
+  GraphicsModule& m = Module();
+  std::shared_ptr<TGraphicsDriver> driver = GetGraphicsDriver();
+  if (m.modes.empty() && driver) m.modes = driver->GraphicsModes();
+  return m.modes;
+}
+
+int32_t CountGraphicsModes() {
+  return static_cast<int32_t>(GraphicsModes().size());
+}
+
+void GetGraphicsMode(int32_t index, int32_t& width, int32_t& height, int32_t& depth,
+                     int32_t& hertz) {
+  std::vector<TGraphicsMode> modes = GraphicsModes();
+  width = height = depth = hertz = 0;
+  if (index < 0 || index >= static_cast<int32_t>(modes.size())) return;
+  const TGraphicsMode& mode = modes[static_cast<size_t>(index)];
+  width = mode.width;
+  height = mode.height;
+  depth = mode.depth;
+  hertz = mode.hertz;
+}
+
+int32_t GraphicsModeExists(int32_t width, int32_t height, int32_t depth, int32_t hertz) {
+  for (const TGraphicsMode& mode : GraphicsModes()) {
+    if (width && mode.width != width) continue;
+    if (height && mode.height != height) continue;
+    if (depth && mode.depth != depth) continue;
+    if (hertz && mode.hertz != hertz) continue;
+    return 1;
+  }
+  return 0;
+}
+
+std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
+                                          int32_t hertz, int32_t flags) {
+  std::shared_ptr<TGraphicsDriver> driver = GetGraphicsDriver();
+  if (!driver) return nullptr;
+  try {
+    return driver->CreateGraphics(width, height, depth, hertz, flags | Module().default_flags);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "render: %s\n", error.what());
+    return nullptr;
+  }
+}
+
+std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) {
+  std::shared_ptr<TGraphicsDriver> driver = GetGraphicsDriver();
+  if (!driver) return nullptr;
+  try {
+    return driver->AttachGraphics(window, flags | Module().default_flags);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "render: %s\n", error.what());
+    return nullptr;
+  }
+}
+
+void SetCurrentGraphics(std::shared_ptr<TGraphics> g) {
+  GraphicsModule& m = Module();
+  if (!g) {
+    if (m.driver) m.driver->SetGraphics(nullptr);
+    m.current = nullptr;
+    ClearSettings(m);
+    return;
+  }
+  std::shared_ptr<TGraphicsDriver> driver = g->Driver();
+  if (!driver) return;  // a closed graphics cannot be made current
+  if (driver != m.driver) {
+    if (m.driver) m.driver->SetGraphics(nullptr);
+    m.driver = driver;
+    m.driver_chosen = true;
+    m.modes.clear();
+  }
+  g->GetSettings(m.width, m.height, m.depth, m.hertz, m.flags);
+  // Current before the driver replays the render state, which flips through this module.
+  m.current = g;
+  driver->SetGraphics(g);
+}
+
+std::shared_ptr<TGraphics> CurrentGraphics() {
+  return Module().current;
+}
+
+void CloseGraphics(std::shared_ptr<TGraphics> g) {
+  if (!g) return;
+  GraphicsModule& m = Module();
+  if (g == m.opened) m.opened = nullptr;
+  if (g == m.current) SetCurrentGraphics(nullptr);
+  g->Close();
+}
+
+std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                                        int32_t flags) {
+  EndGraphics();
+  GraphicsModule& m = Module();
+  std::shared_ptr<TGraphics> g = CreateGraphics(width, height, depth, hertz, flags);
+  if (!g) return nullptr;
+  AdvanceSeq();
+  SetCurrentGraphics(g);
+
+  FramePacing& pacing = m.pacing;
+  pacing.enabled = hertz != 0;
+  std::shared_ptr<TGraphicsDriver> driver = g->Driver();
+  if (pacing.enabled && driver && driver->Unpaced()) pacing.enabled = false;
+  if (pacing.enabled && depth != 0 && driver && HardwarePacesAt(*driver, hertz)) {
+    pacing.enabled = false;
+  }
+  pacing.hertz = hertz;
+  pacing.period = hertz > 0 ? 1000 / hertz : 0;
+  pacing.remainder = 1000 - pacing.period * hertz;
+  pacing.accumulator = 0;
+  pacing.target = ClockMillis();
+
+  m.opened = g;
+  if (depth != 0) MoveMouse(width / 2, height / 2);
+  EnableInputPolling(nullptr);
+  if (!m.exit_registered) {
+    m.exit_registered = true;
+    std::atexit(EndGraphicsAtExit);
+  }
+  return g;
+}
+
+void EndGraphics() {
+  GraphicsModule& m = Module();
+  if (!m.opened) return;
+  AdvanceSeq();
+  DisableInputPolling();
+  CloseGraphics(m.opened);
+}
+
+int32_t GraphicsWidth() {
+  return Module().width;
+}
+int32_t GraphicsHeight() {
+  return Module().height;
+}
+int32_t GraphicsDepth() {
+  return Module().depth;
+}
+int32_t GraphicsHertz() {
+  return Module().hertz;
+}
+int32_t GraphicsFlags() {
+  return Module().flags;
+}
+
+void Flip(int32_t sync) {
+  GraphicsModule& m = Module();
+  RunHooks(FlipHookId(), nullptr);
+  if (!m.driver) return;
+  if (sync != -1) {
+    m.driver->Flip(sync);
+  } else if (m.current != m.opened || !m.opened || !m.pacing.enabled) {
+    m.driver->Flip(m.depth != 0 ? 1 : 0);
+  } else {
+    FramePacing& pacing = m.pacing;
+    pacing.target = ClockAdd(pacing.target, pacing.period);
+    pacing.accumulator += pacing.remainder;
+    if (pacing.accumulator >= pacing.hertz) {
+      pacing.accumulator -= pacing.hertz;
+      pacing.target = ClockAdd(pacing.target, 1);
+    }
+    const int32_t now = ClockMillis();
+    const int32_t wait = ClockDifference(pacing.target, now);
+    if (wait > 0) {
+      SleepMillis(wait);
+    } else {
+      pacing.target = now;  // a late frame gets a full period next, not a burst of catch-up
+    }
+    m.driver->Flip(0);
+  }
+  // Keeps the window responsive even in loops that make no input queries.
+  if (m.current && !m.driver->Unpaced()) PumpEvents();
+}
+
+int32_t GraphicsSeq() {
+  return Module().seq;
+}
+
+int32_t FlipHookId() {
+  GraphicsModule& m = Module();
+  if (m.flip_hook < 0) m.flip_hook = AllocHookId();
+  return m.flip_hook;
+}
+
+bool SoftwarePacingEnabled() {
+  GraphicsModule& m = Module();
+  return m.opened && m.current == m.opened && m.pacing.enabled;
+}
