@@ -69,21 +69,31 @@ std::shared_ptr<TXEndianStream> TXEndianStream::Create(std::shared_ptr<TStream> 
   return wrapper;
 }
 
+std::shared_ptr<TStream> TXEndianStream::BigEndian(std::shared_ptr<TStream> stream) {
+  return Create(std::move(stream));
+}
+
+std::shared_ptr<TStream> TXEndianStream::LittleEndian(std::shared_ptr<TStream> stream) {
+  return stream;
+}
+
 std::shared_ptr<TStream> BigEndianStream(std::shared_ptr<TStream> stream) {
-  return TXEndianStream::Create(std::move(stream));
+  return TXEndianStream::BigEndian(std::move(stream));
 }
 
 std::shared_ptr<TStream> LittleEndianStream(std::shared_ptr<TStream> stream) {
-  return stream;
+  return TXEndianStream::LittleEndian(std::move(stream));
 }
 
 std::shared_ptr<TStream> TXEndianStreamFactory::CreateStream(const std::string&,
                                                              const std::string& protocol,
                                                              const std::string& path,
                                                              int32_t readable, int32_t writeable) {
-  if (protocol == "bigendian") return BigEndianStream(StreamOpen(path, readable, writeable));
+  if (protocol == "bigendian") {
+    return TXEndianStream::BigEndian(StreamOpen(path, readable, writeable));
+  }
   if (protocol == "littleendian") {
-    return LittleEndianStream(StreamOpen(path, readable, writeable));
+    return TXEndianStream::LittleEndian(StreamOpen(path, readable, writeable));
   }
   return nullptr;
 }

@@ -27,11 +27,13 @@ class TXEndianStream : public TStreamWrapper {
 
   // nullptr gives nullptr.
   static std::shared_ptr<TXEndianStream> Create(std::shared_ptr<TStream> stream);
+  // Create(stream); and the stream itself, whose typed operations are little-endian already.
+  static std::shared_ptr<TStream> BigEndian(std::shared_ptr<TStream> stream);
+  static std::shared_ptr<TStream> LittleEndian(std::shared_ptr<TStream> stream);
 };
 
-// A big-endian view of the stream (nullptr gives nullptr).
+// The same as TXEndianStream::BigEndian and TXEndianStream::LittleEndian.
 std::shared_ptr<TStream> BigEndianStream(std::shared_ptr<TStream> stream);
-// The stream itself: typed operations are little-endian already.
 std::shared_ptr<TStream> LittleEndianStream(std::shared_ptr<TStream> stream);
 
 // "bigendian::path" and "littleendian::path": StreamOpen(path) wrapped as above.
