@@ -1,16 +1,18 @@
-# vextral_embed(TARGET target NAME resource-name FILE path)
+# vextral_embed(TARGET target NAME resource-name FILE path [DEPENDS targets...])
 # Compiles the file's bytes into TARGET and registers them before main under
 # resource-name, so that StreamOpen("incbin::<resource-name>") reads them in place.
 # TARGET may be an executable, a shared library or a static/interface library; for a
 # library the bytes travel as object files to every executable that links it, so the
 # linker cannot drop a registration that nothing references by name.
+# When FILE is made by a custom command, name the target that owns that command in
+# DEPENDS: the embedding then waits for it instead of running the command a second time.
 
 if(NOT TARGET vextral_embed_tool)
   add_executable(vextral_embed_tool ${CMAKE_CURRENT_LIST_DIR}/../tools/embed/embed_main.cpp)
 endif()
 
 function(vextral_embed)
-  cmake_parse_arguments(ARG "" "TARGET;NAME;FILE" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "TARGET;NAME;FILE" "DEPENDS" ${ARGN})
   if(NOT ARG_TARGET OR NOT ARG_NAME OR NOT ARG_FILE)
     message(FATAL_ERROR "vextral_embed needs TARGET, NAME and FILE")
   endif()
@@ -35,6 +37,9 @@ function(vextral_embed)
     VERBATIM)
   add_library(${objects} OBJECT ${output})
   target_link_libraries(${objects} PRIVATE vextral_stream)
+  if(ARG_DEPENDS)
+    add_dependencies(${objects} ${ARG_DEPENDS})
+  endif()
 
   get_target_property(type ${ARG_TARGET} TYPE)
   if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")

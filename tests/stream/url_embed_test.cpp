@@ -55,10 +55,13 @@ TEST(EmbeddedResources, CompiledInFileIsRegisteredBeforeMainAndServedInPlace) {
   EXPECT_EQ(ram->_buf, data) << "no copy is made";
 }
 
-TEST(EmbeddedResources, FileEmbeddedInAStaticLibrarySurvivesTheLink) {
+TEST(EmbeddedResources, FilesEmbeddedThroughLibrariesSurviveTheLink) {
   auto stream = FileOpenRead("incbin::fixture/library note");
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->ReadLine(), "compiled into a static library");
+  auto generated = FileOpenRead("incbin::fixture/generated");
+  ASSERT_TRUE(generated) << "embedded through an interface library";
+  EXPECT_EQ(generated->ReadLine(), "compiled into a static library");
 }
 
 TEST(Urls, UnknownOrEmptyProtocolGivesNoStream) {
