@@ -19,7 +19,7 @@ void TCStream::PrepareFor(LastAccess access) {
 }
 
 int64_t TCStream::Seek(int64_t position) {
-  if (!_cstream) return -1;
+  if (!_cstream || !_seekable) return -1;
   fseeko(_cstream, static_cast<off_t>(position), SEEK_SET);
   const off_t reported = ftello(_cstream);
   if (reported >= 0) _pos = reported;
@@ -56,6 +56,7 @@ int32_t TCStream::Close() {
   _cstream = nullptr;
   _pos = 0;
   _size = 0;
+  _seekable = true;
   _last_access = LastAccess::kNone;
   return 0;
 }
@@ -90,6 +91,7 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* handle, int32_t
   stream->_cstream = handle;
   stream->_mode = mode;
   const off_t start = ftello(handle);
+  stream->_seekable = start >= 0;
   stream->_pos = start > 0 ? start : 0;
   if (fseeko(handle, 0, SEEK_END) == 0) {
     const off_t end = ftello(handle);

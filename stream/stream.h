@@ -163,7 +163,8 @@ class TStreamStream : public TStreamWrapper {
 class TCStream : public TStream {
  public:
   ~TCStream() override;
-  int64_t Pos() override { return _pos; }
+  // -1 for a handle that cannot seek (a pipe), so FileOpen reads it into a bank.
+  int64_t Pos() override { return _seekable ? _pos : -1; }
   int64_t Size() override { return _size; }
   int64_t Seek(int64_t position) override;
   int64_t Read(void* buffer, int64_t count) override;
@@ -188,6 +189,7 @@ class TCStream : public TStream {
   // A read-write C file needs a seek between a read and a following write, and back.
   enum class LastAccess { kNone, kRead, kWrite };
   LastAccess _last_access = LastAccess::kNone;
+  bool _seekable = true;
   void PrepareFor(LastAccess access);
 };
 
