@@ -13,15 +13,22 @@ namespace {
 // Constant-initialised, so factories made by other files' static objects find it ready.
 TStreamFactory* factory_head = nullptr;
 
+// Set while the built-in factories are being made, whose constructors come back here.
+thread_local bool making_built_in_factories = false;
+
 // The runtime's own factories join the list before the first factory of anyone else,
-// so a later factory can still take over a protocol by being newer.
+// so a later factory can still take over a protocol by being newer. The static guard
+// makes a first use from two threads at once safe.
 void EnsureBuiltInFactories() {
-  static bool done = false;
-  if (done) return;
-  done = true;  // set first: the factories below come back through their constructors
-  static TRamStreamFactory ram_factory;
-  static TXEndianStreamFactory endian_factory;
-  static TTextStreamFactory text_factory;
+  if (making_built_in_factories) return;
+  [[maybe_unused]] static const bool made = [] {
+    making_built_in_factories = true;
+    static TRamStreamFactory ram_factory;
+    static TXEndianStreamFactory endian_factory;
+    static TTextStreamFactory text_factory;
+    making_built_in_factories = false;
+    return true;
+  }();
 }
 
 std::string LowerAscii(std::string text) {
