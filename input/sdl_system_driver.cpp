@@ -17,7 +17,14 @@ namespace {
 
 volatile std::sig_atomic_t close_signal_pending = 0;
 
-void RecordCloseSignal(int) {
+// A second signal before the pump took the first means the game is not listening (hung,
+// or busy outside its loop): then the signal ends the process as it normally would.
+void RecordCloseSignal(int signal_number) {
+  if (close_signal_pending) {
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+    return;
+  }
   close_signal_pending = 1;
 }
 

@@ -205,9 +205,23 @@ TEST_F(SdlDriverTest, TerminalInterruptBecomesACloseRequest) {
   sigaction(SIGINT, nullptr, &current);
   if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
   std::raise(SIGINT);
+  EXPECT_EQ(CloseRequested(), 1);
   std::raise(SIGTERM);
   EXPECT_EQ(CloseRequested(), 1);
   EXPECT_EQ(CloseRequested(), 0);
+}
+
+TEST_F(SdlDriverTest, SecondInterruptBeforeAnyPumpEndsTheProcess) {
+  struct sigaction current {};
+  sigaction(SIGINT, nullptr, &current);
+  if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::raise(SIGINT);
+        std::raise(SIGINT);
+      },
+      ::testing::KilledBySignal(SIGINT), "");
 }
 
 TEST_F(SdlDriverTest, FocusLossSuspendsAndClearsHeldKeys) {
