@@ -339,13 +339,18 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
 
   SetWindowAttributes();
   Uint32 window_flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  int x = 32, y = 32;
-  if (context->kind == 3) {
-    // Full screen without a mode switch: a borderless window over the whole desktop.
+  int x = 32, y = 32, window_w = width, window_h = height;
+  SDL_Rect desktop;
+  if (context->kind == 3 && SDL_GetDisplayBounds(0, &desktop) == 0) {
+    // Full screen without a mode switch: a borderless window over the whole desktop, made
+    // at the desktop's size from the start so the GL drawable never has to follow a resize.
     window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-    x = y = SDL_WINDOWPOS_CENTERED;
+    x = desktop.x;
+    y = desktop.y;
+    window_w = desktop.w;
+    window_h = desktop.h;
   }
-  context->window = SDL_CreateWindow(AppTitle().c_str(), x, y, width, height, window_flags);
+  context->window = SDL_CreateWindow(AppTitle().c_str(), x, y, window_w, window_h, window_flags);
   if (!context->window) {
     std::fprintf(stderr, "render: cannot open a window: %s\n", SDL_GetError());
     return nullptr;

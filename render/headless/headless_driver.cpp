@@ -42,7 +42,7 @@ class THeadlessImageFrame : public TImageFrame {
   std::shared_ptr<TPixmap> pixels;
 
   void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override {
-    HeadlessGraphicsDriver()->DrawFrame(source, pixels, x0, y0, x1, y1, tx, ty);
+    HeadlessGraphicsDriver()->DrawFrame(this, source, pixels, x0, y0, x1, y1, tx, ty);
   }
 };
 
@@ -328,9 +328,10 @@ std::shared_ptr<TPixmap> THeadlessDriver::GrabPixmap(int32_t x, int32_t y, int32
   return pixmap;
 }
 
-void THeadlessDriver::DrawFrame(const void* frame, std::shared_ptr<TPixmap> pixmap, float x0,
-                                float y0, float x1, float y1, float tx, float ty) {
-  Record("DrawFrame", {x0, y0, x1, y1, tx, ty}, frame, pixmap.get());
+void THeadlessDriver::DrawFrame(const void* frame, const void* source,
+                                const std::shared_ptr<TPixmap>& pixmap, float x0, float y0,
+                                float x1, float y1, float tx, float ty) {
+  Record("DrawFrame", {x0, y0, x1, y1, tx, ty}, frame, source);
   THeadlessTarget target;
   if (!pixmap || !Target(target)) return;
   const HeadlessState& s = State();

@@ -74,9 +74,10 @@ class THeadlessDriver : public TRender2DDriver {
   // Writes the back buffer as an 8-bit RGB PNG; false (and a "render:" line) on failure.
   bool SaveBufferPNG(const std::string& path) const;
 
-  // Used by the headless image frames.
-  void DrawFrame(const void* frame, std::shared_ptr<TPixmap> pixmap, float x0, float y0, float x1,
-                 float y1, float tx, float ty);
+  // Used by the headless image frames: draws pixels (PF_RGBA8888) and records the frame and
+  // the pixmap it was made from.
+  void DrawFrame(const void* frame, const void* source, const std::shared_ptr<TPixmap>& pixels,
+                 float x0, float y0, float x1, float y1, float tx, float ty);
 };
 
 // The one headless driver, created on first use.

@@ -1,0 +1,206 @@
+// The OpenGL driver and the graphics window under a virtual display (Xvfb + llvmpipe).
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_opengl.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "input/event.h"
+#include "render/gl/gl_graphics.h"
+#include "render/gl/gl_render2d.h"
+#include "render/graphics.h"
+#include "render/pixmap.h"
+#include "render/render2d.h"
+#include "tests/render/core/driver_contract.h"
+
+INSTANTIATE_TEST_SUITE_P(
+    OpenGL, DriverContract,
+    testing::Values(DriverUnderTest{
+        "opengl", [] { return std::static_pointer_cast<TRender2DDriver>(GLRender2DDriver()); }}),
+    [](const auto& info) { return info.param.name; });
+
+namespace {
+
+class GLGraphicsTest : public testing::Test {
+ protected:
+  void SetUp() override { SetGraphicsDriver(GLRender2DDriver()); }
+  void TearDown() override { EndGraphics(); }
+};
+
+SDL_Window* CurrentWindow() {
+  std::shared_ptr<TGLGraphics> g = GLGraphicsDriver()->CurrentGLGraphics();
+  return g ? g->_context->window : nullptr;
+}
+
+TEST_F(GLGraphicsTest, FullScreenOpensTheGameDisplayAndPacesTo60Hz) {
+  const int32_t seq = GraphicsSeq();
+  ASSERT_TRUE(OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER));
+  EXPECT_EQ(GraphicsSeq(), seq + 1);
+  EXPECT_EQ(GraphicsWidth(), 640);
+  EXPECT_EQ(GraphicsDepth(), 32);
+  EXPECT_EQ(GraphicsHertz(), 60);
+  ASSERT_TRUE(CurrentWindow());
+  EXPECT_STREQ(SDL_GetWindowTitle(CurrentWindow()), "Vextral");
+  EXPECT_EQ(CurrentRender2DDriver()->ToString(), "OpenGL");
+  if (!SoftwarePacingEnabled()) GTEST_SKIP() << "this display paces flips itself";
+
+  Flip(-1);  // settle: the first paced flip starts from the time of opening
+  const int32_t start = ClockMillis();
+  for (int i = 0; i < 60; ++i) {
+    Cls();
+    Flip(-1);
+  }
+  const int32_t elapsed = ClockMillis() - start;
+  EXPECT_GE(elapsed, 980);
+  EXPECT_LE(elapsed, 1150);
+}
+
+TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {
+  ASSERT_TRUE(OpenGraphics(320, 240, 0, 60, 0));
+  ASSERT_TRUE(SoftwarePacingEnabled());
+  Flip(-1);
+  SleepMillis(100);  // five frames late
+  Flip(-1);
+  const int32_t start = ClockMillis();
+  Flip(-1);
+  Flip(-1);
+  EXPECT_GE(ClockMillis() - start, 28) << "each frame after a late one gets a full period";
+}
+
+TEST_F(GLGraphicsTest, WindowedModeIsAFixedWindowAt32_32) {
+  ASSERT_TRUE(OpenGraphics(320, 200, 0, 0, 0));
+  EXPECT_FALSE(SoftwarePacingEnabled()) << "hertz 0 switches pacing off";
+  SDL_Window* window = CurrentWindow();
+  ASSERT_TRUE(window);
+  int x = 0, y = 0, w = 0, h = 0;
+  SDL_GetWindowPosition(window, &x, &y);
+  SDL_GetWindowSize(window, &w, &h);
+  EXPECT_EQ(x, 32);
+  EXPECT_EQ(y, 32);
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 200);
+  EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE);
+  // The back buffer is exactly the requested size, even though the window pokes out of the
+  // 640 x 480 screen.
+  SetClsColor(0, 0, 200);
+  Cls();
+  std::shared_ptr<TPixmap> all = GrabPixmap(0, 0, 320, 200);
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->ReadPixel(319, 199), 0xFF0000C8u);
+  EXPECT_EQ(GrabPixmap(319, 199, 2, 2)->ReadPixel(1, 1), 0u);
+}
+
+TEST_F(GLGraphicsTest, SmallFullScreenIsPresentedScaledWithItsAspectKept) {
+  ASSERT_TRUE(OpenGraphics(320, 200, 32, 0, 0));
+  SDL_Window* window = CurrentWindow();
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window, &w, &h);
+  EXPECT_EQ(w, 640) << "the window covers the desktop";
+  EXPECT_EQ(h, 480);
+  SetClsColor(255, 0, 0);
+  Cls();
+  Flip(0);
+  // Drawing and reading still see the 320 x 200 back buffer; the window shows it at twice
+  // the size, 640 x 400 with 40-pixel bars above and below.
+  EXPECT_EQ(GrabPixmap(0, 0, 1, 1)->ReadPixel(0, 0), 0xFFFF0000u);
+  auto bind =
+      reinterpret_cast<void (*)(GLenum, GLuint)>(SDL_GL_GetProcAddress("glBindFramebuffer"));
+  ASSERT_TRUE(bind);
+  bind(GL_READ_FRAMEBUFFER, 0);
+  // Mesa's software rasteriser keeps the presented picture in the back buffer after a swap.
+  glReadBuffer(GL_BACK);
+  uint8_t bar[4] = {}, picture[4] = {};
+  glReadPixels(320, 480 - 20, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bar);
+  glReadPixels(320, 240, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, picture);
+  EXPECT_EQ(bar[0], 0);
+  EXPECT_EQ(picture[0], 255);
+  bind(GL_READ_FRAMEBUFFER, GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer);
+}
+
+TEST_F(GLGraphicsTest, SecondGraphicsKeepsItsOwnStateAndPixels) {
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+  std::shared_ptr<TGraphics> first = CurrentGraphics();
+  SetColor(255, 0, 0);
+  SetBlend(BLEND_SOLID);
+  std::shared_ptr<TGraphics> second = CreateGraphics(100, 100, 0, 0, 0);
+  ASSERT_TRUE(second);
+  SetCurrentGraphics(second);
+  SetColor(0, 255, 0);
+  SetCurrentGraphics(first);
+  Cls();
+  DrawRect(0, 0, 4, 4);
+  EXPECT_EQ(GrabPixmap(1, 1, 1, 1)->ReadPixel(0, 0), 0xFFFF0000u);
+  CloseGraphics(second);
+  EXPECT_EQ(CurrentGraphics(), first);
+}
+
+TEST_F(GLGraphicsTest, RedundantStateChangesDoNotReachOpenGL) {
+  ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  SetBlend(BLEND_LIGHT);
+  // Change OpenGL behind the driver's back: an identical SetBlend must not repair it.
+  glDisable(GL_BLEND);
+  SetBlend(BLEND_LIGHT);
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  SetBlend(BLEND_ALPHA);
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  TGLRender2DDriver::EnableTextures();
+  glDisable(GL_TEXTURE_2D);
+  TGLRender2DDriver::EnableTextures();
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  TGLRender2DDriver::DisableTextures();
+  TGLRender2DDriver::EnableTextures();
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+TEST_F(GLGraphicsTest, ViewportOfTheFullBufferSwitchesScissoringOff) {
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+  SetViewport(0, 0, 640, 480);
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  SetViewport(0, 0, 641, 480);
+  EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST)) << "a larger rectangle still clips";
+  SetViewport(10, 20, 30, 40);
+  GLint box[4];
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  EXPECT_EQ((std::vector<GLint>{box[0], box[1], box[2], box[3]}),
+            (std::vector<GLint>{10, 480 - 20 - 40, 30, 40}));
+}
+
+TEST_F(GLGraphicsTest, SwapIntervalIsOnlySetWhenSyncChanges) {
+  ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  if (SDL_GL_SetSwapInterval(1) != 0) GTEST_SKIP() << "this display has no swap control";
+  Flip(1);
+  SDL_GL_SetSwapInterval(0);  // behind the driver's back
+  Flip(1);
+  EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
+  Flip(0);
+  Flip(1);
+  EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
+}
+
+TEST_F(GLGraphicsTest, SharedContextSwapsBackToTheWindow) {
+  ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  SDL_GLContext window_context = SDL_GL_GetCurrentContext();
+  GLGraphicsDriver()->SwapSharedContext();
+  EXPECT_NE(SDL_GL_GetCurrentContext(), window_context);
+  GLGraphicsDriver()->SwapSharedContext();
+  EXPECT_EQ(SDL_GL_GetCurrentContext(), window_context);
+}
+
+TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {
+  ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  std::shared_ptr<TGraphics> g = CurrentGraphics();
+  EndGraphics();
+  EXPECT_EQ(GraphicsWidth(), 0);
+  EXPECT_FALSE(CurrentGraphics());
+  EXPECT_FALSE(CurrentRender2DDriver());
+  int32_t w = -1, h, d, hz, f;
+  g->GetSettings(w, h, d, hz, f);
+  EXPECT_EQ(w, 0);
+  Cls();
+  Flip(-1);
+  g->Close();  // closing twice is harmless
+}
+
+}  // namespace
