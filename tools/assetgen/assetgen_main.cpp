@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
                  error.message().c_str());
     return 1;
   }
+  if (RenderText(font, "V", 16, 0).width == 0) {
+    std::fprintf(stderr, "assetgen: cannot read the font %s\n", font.c_str());
+    return 1;
+  }
   auto image = [](std::function<Image()> draw) {
     return [draw](const std::string& path) { return WritePng(draw(), path); };
   };

@@ -193,7 +193,7 @@ AudioClip MakeThrust() {
     float envelope = std::min(1.0f, t / 0.06f) * std::min(1.0f, (0.9f - t) / 0.45f);
     clip.samples[i] = std::tanh(rumble * 3.0f) * wobble * envelope;
   }
-  Normalize(clip, 0.85f);
+  Normalize(clip, 0.75f);
   FadeEnds(clip, 0.002f, 0.05f);
   return clip;
 }
@@ -209,20 +209,20 @@ AudioClip MakeExplode() {
     float cutoff = 3200.0f * std::exp(-t * 3.0f) + 120.0f;
     low_left.Set(cutoff, 0.15f);
     low_right.Set(cutoff * 0.93f, 0.15f);
-    crack_left.Set(3000.0f, 0.0f);
-    crack_right.Set(3000.0f, 0.0f);
+    crack_left.Set(2200.0f, 0.3f);
+    crack_right.Set(2400.0f, 0.3f);
     float left_noise = noise_left.Next(), right_noise = noise_right.Next();
     float rumble_envelope = std::min(1.0f, t / 0.004f) * std::exp(-t / 0.55f);
     float crack = t < 0.05f ? (1.0f - t / 0.05f) * 0.8f : 0.0f;
     float left = low_left.Low(left_noise) * rumble_envelope * 1.6f +
-                 crack_left.High(left_noise) * crack + sub;
+                 crack_left.Band(left_noise) * crack + sub;
     float right = low_right.Low(right_noise) * rumble_envelope * 1.6f +
-                  crack_right.High(right_noise) * crack + sub;
+                  crack_right.Band(right_noise) * crack + sub;
     clip.samples[i * 2] = std::tanh(left * 1.8f);
     clip.samples[i * 2 + 1] = std::tanh(right * 1.8f);
   }
-  Normalize(clip, 0.9f);
-  FadeEnds(clip, 0.001f, 0.3f);
+  Normalize(clip, 0.7f);
+  FadeEnds(clip, 0.006f, 0.3f);
   return clip;
 }
 
@@ -242,6 +242,16 @@ AudioClip MakeUfoLoop() {
         std::tanh(2.2 * std::sin(phase1)) * 0.45 + std::sin(phase2) * 0.3 + std::sin(phase3) * 0.25;
     clip.samples[i] = static_cast<float>(v * tremolo);
   }
+  // Start the loop where the hum is quiet and slow, where the encoder's edges are
+  // least disturbed; rotating a whole period keeps it seamless.
+  size_t best = 0;
+  float best_score = 1e9f;
+  for (size_t i = 1; i + 1 < frames; ++i) {
+    float score =
+        std::fabs(clip.samples[i]) + 4 * std::fabs(clip.samples[i + 1] - clip.samples[i - 1]);
+    if (score < best_score) best = i, best_score = score;
+  }
+  std::rotate(clip.samples.begin(), clip.samples.begin() + best, clip.samples.end());
   Normalize(clip, 0.6f);
   return clip;
 }
