@@ -10,21 +10,20 @@
 namespace {
 
 uint8_t ToByte(float value) {
-  return static_cast<uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+  return static_cast<uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
 }
 
 // Blends one fragment (components 0-1) into the pixel at dst as the OpenGL driver's blend
 // table would.
 void BlendInto(uint8_t* dst, const float src[4], int32_t blend) {
-  float d[4];
-  for (int i = 0; i < 4; ++i) d[i] = dst[i] / 255.0f;
   const float a = src[3];
+  if (blend == BLEND_MASK && !(a >= 0.5f)) return;
+  float d[4];
+  if (blend == BLEND_ALPHA || blend == BLEND_LIGHT || blend == BLEND_SHADE) {
+    for (int i = 0; i < 4; ++i) d[i] = dst[i] / 255.0f;
+  }
   float out[4];
   switch (blend) {
-    case BLEND_MASK:
-      if (!(a >= 0.5f)) return;
-      std::copy(src, src + 4, out);
-      break;
     case BLEND_ALPHA:
       for (int i = 0; i < 4; ++i) out[i] = src[i] * a + d[i] * (1.0f - a);
       break;
@@ -183,12 +182,14 @@ void DrawTexturedQuad(const THeadlessTarget& target, const THeadlessPaint& paint
   const int64_t bottom = std::min<int64_t>(target.clip_y1, std::llround(std::ceil(max_y)));
   float tint[4];
   PaintColour(paint, tint);
+  // Pixel centre -> shape coordinates -> texture fraction, folded into one affine map.
+  const double ux = jy / det / span_x, uy = -iy / det / span_x, u0 = -x0 / span_x;
+  const double vx = -jx / det / span_y, vy = ix / det / span_y, v0 = -y0 / span_y;
   for (int64_t y = top; y < bottom; ++y) {
+    const double dy = y + 0.5 - ty;
     for (int64_t x = left; x < right; ++x) {
-      // Back from the pixel centre to shape coordinates, then to the texel.
-      const double dx = x + 0.5 - tx, dy = y + 0.5 - ty;
-      const double sx = (jy * dx - iy * dy) / det, sy = (-jx * dx + ix * dy) / det;
-      const double u = (sx - x0) / span_x, v = (sy - y0) / span_y;
+      const double dx = x + 0.5 - tx;
+      const double u = ux * dx + uy * dy + u0, v = vx * dx + vy * dy + v0;
       if (u < 0.0 || u >= 1.0 || v < 0.0 || v >= 1.0) continue;
       const int32_t texel_x = std::min(static_cast<int32_t>(u * pixmap.width), pixmap.width - 1);
       const int32_t texel_y = std::min(static_cast<int32_t>(v * pixmap.height), pixmap.height - 1);
