@@ -251,7 +251,7 @@ Color HeatColor(float t) {
 
 Image DrawExplosion(int frame) {
   static const float kRadius[6] = {13, 21, 27, 31, 33.5f, 34.5f};
-  static const float kHeat[6] = {1.25f, 1.1f, 0.9f, 0.68f, 0.46f, 0.28f};
+  static const float kHeat[6] = {1.0f, 0.98f, 0.88f, 0.68f, 0.46f, 0.28f};
   static const float kBreakup[6] = {0.0f, 0.04f, 0.14f, 0.3f, 0.48f, 0.64f};
   const float radius = kRadius[frame], heat = kHeat[frame], breakup = kBreakup[frame];
   // Embers flung outwards, the same ones in every frame, further out as it grows.
@@ -278,6 +278,8 @@ Image DrawExplosion(int frame) {
       c = HeatColor(t);
       // Cooling smoke keeps some grey so it does not vanish in one frame.
       c = Mix(c, Rgb8(95, 80, 75), Clamp01(breakup * 1.2f) * Clamp01(1.0f - t * 1.5f));
+      // Thin edges glow less, so the cloud frays instead of ending in a hard rim.
+      c = c * (0.3f + 0.7f * SmoothStep(0.0f, 0.3f + breakup * 0.4f, density));
       coverage = SmoothStep(0.0f, 0.08f, density);
     }
     // Shock ring on the early frames.
