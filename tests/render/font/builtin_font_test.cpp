@@ -45,17 +45,6 @@ TEST(BuiltinFontBitmap, LeastSignificantBitIsTheLeftmostPixel) {
   EXPECT_FALSE(Inked('T', 0, 11));
 }
 
-TEST(BuiltinFontBitmap, DescendersReachBelowTheBaseline) {
-  for (char letter : std::string("gjpqy")) {
-    bool below = false;
-    for (int32_t column = 0; column < 8; ++column) below |= Inked(letter, column, 13);
-    EXPECT_TRUE(below) << letter;
-  }
-  for (char letter : std::string("ABCabc0123")) {
-    for (int32_t column = 0; column < 8; ++column) EXPECT_FALSE(Inked(letter, column, 13));
-  }
-}
-
 TEST(DefaultImageFont, HasNinetySixEightBySixteenGlyphsForCodes32To127) {
   std::shared_ptr<TImageFont> font = TImageFont::CreateDefault();
   ASSERT_TRUE(font);
@@ -100,11 +89,6 @@ TEST(DefaultImageFont, GlyphImagesAreOpaqueWhereInkedAndClearElsewhere) {
       }
     }
   }
-}
-
-TEST(DefaultImageFont, IsMadeOnceForTheWholeRun) {
-  EXPECT_EQ(DefaultImageFont(), DefaultImageFont());
-  ASSERT_TRUE(DefaultImageFont());
 }
 
 // With no render state current, text is measured with the built-in font.

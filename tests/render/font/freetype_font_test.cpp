@@ -96,18 +96,6 @@ TEST(FreeTypeFont, SizeTwentyTwoHasPositiveHeightAndAscentAndNegativeDescent) {
   EXPECT_GT(font->CountGlyphs(), 95);
 }
 
-TEST(FreeTypeFont, OtherStyleBitsAreOnlyKept) {
-  std::shared_ptr<TFreeTypeFont> font = LoadDejaVu(1 | 2 | 8);
-  ASSERT_TRUE(font);
-  EXPECT_EQ(font->Style(), 11);
-  std::shared_ptr<TGlyph> glyph = font->LoadGlyph(font->CharToGlyph('H'));
-  ASSERT_TRUE(glyph && glyph->Pixels());
-  int32_t x, y, w, h;
-  glyph->GetRect(x, y, w, h);
-  EXPECT_EQ(glyph->Pixels()->width, w);
-  EXPECT_EQ(glyph->Pixels()->height, h);
-}
-
 TEST(FreeTypeFont, SpaceAdvancesWithoutAPicture) {
   std::shared_ptr<TFreeTypeFont> font = LoadDejaVu(FONT_SMOOTH);
   ASSERT_TRUE(font);

@@ -22,33 +22,6 @@ class StereoTest : public HeadlessTest {
   std::shared_ptr<TImage> image = Square();
 };
 
-TEST(StereoHelper, StartsZeroedAndStoresTintsUnclamped) {
-  kvdraw_tag helper;
-  EXPECT_EQ(helper.leye_r + helper.leye_g + helper.leye_b, 0);
-  EXPECT_EQ(helper.reye_r + helper.reye_g + helper.reye_b, 0);
-  EXPECT_EQ(helper.txt_xs, 0.0f);
-  EXPECT_EQ(helper.txt_ys, 0.0f);
-  EXPECT_EQ(helper.slc(1, 2, 3, 300, -5, 6), 0);
-  EXPECT_EQ(std::vector<int32_t>({helper.leye_r, helper.leye_g, helper.leye_b, helper.reye_r,
-                                  helper.reye_g, helper.reye_b}),
-            std::vector<int32_t>({1, 2, 3, 300, -5, 6}));
-}
-
-TEST_F(StereoTest, SipSetsBlendAlphaRotationScaleAndRemembersTextScales) {
-  draw3d.sip(BLEND_ALPHA, 0.25f, 30.0f, 2.0f, 3.0f);
-  EXPECT_EQ(GetBlend(), BLEND_ALPHA);
-  EXPECT_FLOAT_EQ(GetAlpha(), 0.25f);
-  EXPECT_FLOAT_EQ(GetRotation(), 30.0f);
-  float sx = 0, sy = 0;
-  GetScale(sx, sy);
-  EXPECT_EQ(sx, 2.0f);
-  EXPECT_EQ(sy, 3.0f);
-  EXPECT_EQ(draw3d.txt_xs, 2.0f);
-  EXPECT_EQ(draw3d.txt_ys, 3.0f);
-  // One transform for rotation and scale together.
-  EXPECT_EQ(CallsOf({"SetTransform"}).size(), 1u);
-}
-
 TEST_F(StereoTest, PlainImageDrawsOnceWithTheCallersBlendAndColour) {
   stereo_mode = 0;
   SetBlend(BLEND_ALPHA);
@@ -200,13 +173,6 @@ TEST_F(StereoTest, CentringWithoutSipMovesNothing) {
   ASSERT_FALSE(Draws().empty());
   EXPECT_EQ(DrawX(Draws()[0]), 320.0f);
   EXPECT_EQ(DrawY(Draws()[0]), 195.0f);
-}
-
-TEST_F(StereoTest, EmptyTextDrawsNothing) {
-  draw3d.sip(BLEND_ALPHA, 1.0f, 0.0f, 1.0f, 1.0f);
-  driver_->ClearCalls();
-  draw3d.t3d("", 320.0f, 195.0f, 6.0f, 1);
-  EXPECT_TRUE(Draws().empty());
 }
 
 }  // namespace
