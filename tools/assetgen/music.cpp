@@ -84,7 +84,7 @@ void Bass(LoopBuffer& out, const Song& song, const Note& note, bool round) {
       v = saw.Saw(hz) * 0.8f + sub.Pulse(hz * 0.5f, 0.5f) * 0.35f;
       if (i % 8 == 0) filter.Set(170.0f + 2300.0f * note.velocity * std::exp(-t / 0.09f), 0.55f);
     }
-    v = filter.Low(v) * envelope * note.velocity * 0.42f;
+    v = filter.Low(v) * envelope * note.velocity * 0.3f;
     out.Add(start + i, v * pan.left, v * pan.right);
   }
 }
@@ -106,7 +106,7 @@ void Lead(LoopBuffer& out, const Song& song, const Note& note, bool bright, floa
     float v = bright ? a.Saw(hz * vibrato) * 0.55f + b.Saw(hz * 1.006f * vibrato) * 0.45f
                      : a.Pulse(hz * vibrato, 0.3f) * 0.6f + b.Saw(hz * vibrato) * 0.4f;
     if (i % 8 == 0) filter.Set(1300.0f + 4200.0f * std::exp(-t / 0.25f), 0.3f);
-    v = filter.Low(v) * envelope * note.velocity * 0.2f;
+    v = filter.Low(v) * envelope * note.velocity * 0.3f;
     out.Add(start + i, v * pan.left, v * pan.right);
   }
 }
@@ -148,7 +148,7 @@ void Pad(LoopBuffer& out, const Song& song, const Note& note, float brightness) 
     float t = static_cast<float>(i) / kSampleRate;
     float envelope = std::min(1.0f, t / 0.25f) *
                      (t > length ? std::max(0.0f, 1.0f - (t - length) / 0.45f) : 1.0f);
-    float gain = envelope * note.velocity * 0.055f;
+    float gain = envelope * note.velocity * 0.07f;
     float l = filter_left.Low(left.Saw(hz * 0.996f)) * gain;
     float r = filter_right.Low(right.Saw(hz * 1.004f)) * gain;
     out.Add(start + i, l, r);
@@ -161,7 +161,7 @@ void Kick(LoopBuffer& out, const Song& song, int step, float velocity) {
   for (size_t i = 0; i < static_cast<size_t>(0.4f * kSampleRate); ++i) {
     float t = static_cast<float>(i) / kSampleRate;
     float v = body.Sine(46.0f + 115.0f * std::exp(-t / 0.035f)) * std::exp(-t / 0.2f);
-    v = std::tanh(v * 1.6f) * velocity * 0.75f;
+    v = std::tanh(v * 1.6f) * velocity * 0.5f;
     out.Add(start + i, v, v);
   }
 }
@@ -192,7 +192,7 @@ void Hat(LoopBuffer& out, const Song& song, int step, float velocity, bool open,
   Pan pan = Panned(0.35f);
   for (size_t i = 0; i < static_cast<size_t>(decay * 5 * kSampleRate); ++i) {
     float t = static_cast<float>(i) / kSampleRate;
-    float v = high.High(noise.Next()) * std::exp(-t / decay) * velocity * 0.12f;
+    float v = high.High(noise.Next()) * std::exp(-t / decay) * velocity * 0.15f;
     out.Add(start + i, v * pan.left, v * pan.right);
   }
 }
