@@ -23,6 +23,7 @@
 #include "input/system.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
+#include "render/render2d.h"
 #include "support/random.h"
 
 namespace {
@@ -69,7 +70,7 @@ struct state_hasher {
 struct simulator::drivers {
   sim_system_driver system;
   SDL_Joystick* joystick = nullptr;
-  bool joystick_subsystem = false;
+  int virtual_index = -1;
 };
 
 struct simulator::random_state {
@@ -111,11 +112,10 @@ simulator::~simulator() {
     SetSystemDriver(nullptr);
     current_simulator = nullptr;
   }
+  // The input layer may still hold the device open: detach it (it then reads as unplugged)
+  // but keep the joystick subsystem, so no handle it holds is freed under it.
   if (drivers_->joystick) SDL_JoystickClose(drivers_->joystick);
-  if (drivers_->joystick_subsystem) {
-    SDL_JoystickDetachVirtual(0);
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-  }
+  if (drivers_->virtual_index >= 0) SDL_JoystickDetachVirtual(drivers_->virtual_index);
   if (!temporary_root_.empty()) {
     std::error_code error;
     std::filesystem::remove_all(temporary_root_, error);
@@ -163,9 +163,9 @@ bool simulator::start() {
         return event.kind == sim_event_kind::joy_axis || event.kind == sim_event_kind::joy_button;
       });
   if (wants_joystick && SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
-    drivers_->joystick_subsystem = true;
-    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 16, 0);
-    if (index >= 0) drivers_->joystick = SDL_JoystickOpen(index);
+    drivers_->virtual_index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 16, 0);
+    if (drivers_->virtual_index >= 0)
+      drivers_->joystick = SDL_JoystickOpen(drivers_->virtual_index);
     if (!drivers_->joystick) std::fprintf(stderr, "sim: no virtual joystick: %s\n", SDL_GetError());
   }
 
@@ -229,6 +229,11 @@ void simulator::on_frame_start() {
     char name[64];
     std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", frames_started_ - 1);
     HeadlessGraphicsDriver()->SaveBufferPNG(config_.screenshot_dir + name);
+  }
+  if (frames_started_ == 0 && !config_.draw_pixels && config_.screenshot_every <= 0) {
+    // The sprite sheet has been grabbed by now; nothing later needs real pixels, so an
+    // empty clip rectangle spares the software rasteriser (draw calls still happen).
+    SetViewport(0, 0, 0, 0);
   }
   ++frames_started_;
   if (random_) random_player();
