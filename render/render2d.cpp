@@ -1,10 +1,12 @@
 #include "render/render2d.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/collision.h"
 #include "render/font.h"
 #include "render/pixmap.h"
+#include "support/truncate.h"
 
 namespace {
 
@@ -317,4 +319,9 @@ void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) {
 std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) {
   TRender2DGraphics* r = Record();
   return r ? r->_driver->GrabPixmap(x, y, width, height) : nullptr;
+}
+
+int32_t OvalSegments(float x_radius, float y_radius) {
+  const int32_t segments = TruncateToInt(std::fabs(x_radius) + std::fabs(y_radius));
+  return std::clamp(segments, 12, 8192) & ~3;
 }

@@ -142,3 +142,8 @@ void DrawPoly(const std::vector<float>& xy);
 // current graphics.
 void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y);
 std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height);
+
+// Vertices of the polygon an oval with radii x_radius, y_radius is drawn as: |x_radius| +
+// |y_radius| truncated, at least 12, rounded down to a multiple of 4 (capped at 8192 so
+// absurd sizes cannot stall a driver).
+int32_t OvalSegments(float x_radius, float y_radius);

@@ -9,7 +9,6 @@
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
 #include "render/pixmap.h"
-#include "support/truncate.h"
 
 namespace {
 
@@ -71,9 +70,6 @@ void Vertex(float x, float y, float tx, float ty) {
   const GLCache& c = Cache();
   glVertex2f(x * c.ix + y * c.iy + tx, x * c.jx + y * c.jy + ty);
 }
-
-// More segments than any on-screen oval can use; keeps absurd sizes from stalling.
-constexpr int32_t kMaxOvalSegments = 8192;
 
 }  // namespace
 
@@ -203,8 +199,7 @@ void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float t
 void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
   const float xr = (x1 - x0) * 0.5f;
   const float yr = (y1 - y0) * 0.5f;
-  int32_t segments = TruncateToInt(std::fabs(xr) + std::fabs(yr));
-  segments = std::clamp(segments, 12, kMaxOvalSegments) & ~3;
+  const int32_t segments = OvalSegments(xr, yr);
   const float cx = x0 + xr, cy = y0 + yr;
   DisableTextures();
   glBegin(GL_POLYGON);

@@ -110,7 +110,6 @@ uint8_t Clamp255(int32_t value) {
 }
 
 constexpr int32_t kMaxSide = 8192;
-constexpr int32_t kMaxOvalSegments = 8192;
 
 }  // namespace
 
@@ -271,9 +270,7 @@ void THeadlessDriver::DrawOval(float x0, float y0, float x1, float y1, float tx,
   THeadlessTarget target;
   if (!Target(target)) return;
   const float xr = (x1 - x0) * 0.5f, yr = (y1 - y0) * 0.5f;
-  const double radii = std::fabs(xr) + std::fabs(yr);
-  int32_t segments = std::isfinite(radii) ? static_cast<int32_t>(std::min(radii, 1e9)) : 0;
-  segments = std::clamp(segments, 12, kMaxOvalSegments) & ~3;
+  const int32_t segments = OvalSegments(xr, yr);
   std::vector<double> points;
   for (int32_t i = 0; i < segments; ++i) {
     const double angle = i * 360.0 / segments * (M_PI / 180.0);

@@ -15,6 +15,9 @@
 #include "render/render2d.h"
 #include "tests/render/core/driver_contract.h"
 
+// X11 headers come last: their macros (None, Bool) clash with GoogleTest.
+#include <SDL2/SDL_syswm.h>
+
 INSTANTIATE_TEST_SUITE_P(
     OpenGL, DriverContract,
     testing::Values(DriverUnderTest{
@@ -201,6 +204,29 @@ TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {
   Cls();
   Flip(-1);
   g->Close();  // closing twice is harmless
+}
+
+TEST_F(GLGraphicsTest, AttachedWindowIsDrawnIntoAtItsOwnSize) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+  SDL_Window* own = SDL_CreateWindow("host", 0, 0, 200, 100, SDL_WINDOW_OPENGL);
+  ASSERT_TRUE(own);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_TRUE(SDL_GetWindowWMInfo(own, &info));
+  ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
+  void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(info.info.x11.window));
+  std::shared_ptr<TGraphics> g = AttachGraphics(handle, 0);
+  ASSERT_TRUE(g);
+  SetCurrentGraphics(g);
+  EXPECT_EQ(GraphicsWidth(), 200);
+  EXPECT_EQ(GraphicsHeight(), 100);
+  SetClsColor(0, 128, 0);
+  Cls();
+  EXPECT_EQ(GrabPixmap(199, 99, 1, 1)->ReadPixel(0, 0), 0xFF008000u);
+  Flip(0);
+  CloseGraphics(g);
+  EXPECT_FALSE(CurrentGraphics());
+  SDL_DestroyWindow(own);
 }
 
 }  // namespace

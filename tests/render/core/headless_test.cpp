@@ -127,6 +127,15 @@ TEST_F(HeadlessRenderState, SettersKeepRawValuesAndTheDriverSeesClampedOnes) {
   EXPECT_FLOAT_EQ(Last().alpha, 0.0f);
 }
 
+TEST(OvalSegments, FollowTheRadiiInStepsOfFourFromTwelve) {
+  EXPECT_EQ(OvalSegments(1, 1), 12);
+  EXPECT_EQ(OvalSegments(50, 25), 72);
+  EXPECT_EQ(OvalSegments(-50, 25), 72) << "a negative size has the same outline";
+  EXPECT_EQ(OvalSegments(7, 7.9f), 12);
+  EXPECT_EQ(OvalSegments(1e30f, 1e30f), 8192);
+  EXPECT_EQ(OvalSegments(std::nanf(""), 1), 12);
+}
+
 TEST_F(HeadlessRenderState, HandleIsStoredNegatedAndAppliedToShapes) {
   Open();
   SetHandle(10, 5);
