@@ -1,7 +1,13 @@
 #include "game/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 
 #include "game/globals.h"
 #include "game/player.h"
@@ -14,49 +20,15 @@ namespace {
 constexpr const char* kHiscoreFile = "hiscore.dat";
 constexpr const char* kStereoFile = "anaglyph3d.dat";
 constexpr int32_t kRegularFile = 1;
-
-// Reads the one integer of a settings file; false when there is no regular file to read.
-bool read_setting(const std::string& path, int32_t& value) {
-  if (PathType(path) != kRegularFile) return false;
-  try {
-    auto stream = FileOpenRead(path);
-    if (!stream) return false;
-    value = stream->ReadInt();
-    StreamClose(stream);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-// Writes the one integer through a temporary file renamed over the old one, so a failed
-// write never leaves a truncated setting behind.
-void write_setting(const std::string& path, int32_t value) {
-  const std::string temporary = path + ".tmp";
-  try {
-    auto stream = FileOpenWrite(temporary);
-    if (!stream) {
-      std::fprintf(stderr, "game: could not save %s\n", path.c_str());
-      return;
-    }
-    stream->WriteInt(value);
-    StreamClose(stream);
-  } catch (const std::exception&) {
-    DeleteFile(temporary);
-    std::fprintf(stderr, "game: could not save %s\n", path.c_str());
-    return;
-  }
-  if (!RenameFile(temporary, path)) {
-    DeleteFile(temporary);
-    std::fprintf(stderr, "game: could not save %s\n", path.c_str());
-  }
-}
+constexpr int32_t kDirectory = 2;
+constexpr int32_t kStereoModes = 5;
 
 struct eye_tints {
   int32_t left[3];
   int32_t right[3];
 };
 
+// Indexed by stereo_mode - 1.
 constexpr eye_tints kSchemes[] = {
     {{140, 4, 40}, {4, 100, 20}},
     {{4, 100, 20}, {140, 4, 10}},
@@ -64,16 +36,110 @@ constexpr eye_tints kSchemes[] = {
     {{4, 20, 140}, {140, 4, 20}},
 };
 
+void report_save_failure(const std::string& path, const char* reason) {
+  std::fprintf(stderr, "game: could not save %s: %s\n", path.c_str(), reason);
+}
+
+bool write_all(int descriptor, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(descriptor, bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) {
+      errno = EIO;
+      return false;
+    }
+    bytes += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Makes the rename itself durable. Some file systems refuse to sync a folder; the file
+// is in place by then either way, so that is not a failure.
+void sync_folder(const std::string& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  ::fsync(descriptor);
+  ::close(descriptor);
+}
+
 }  // namespace
+
+bool read_setting_file(const std::string& path, int32_t& value) {
+  if (PathType(path) != kRegularFile) return false;
+  try {
+    auto stream = FileOpenRead(path);
+    if (!stream) return false;
+    const int32_t stored = stream->ReadInt();
+    StreamClose(stream);
+    value = stored;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool write_setting_file(const std::string& path, int32_t value) {
+  // The value's bytes exactly as the stream layer writes an integer.
+  uint8_t bytes[4] = {};
+  try {
+    auto memory = TRamStream::Create(bytes, sizeof bytes, 0, 1);
+    memory->WriteInt(value);
+  } catch (const std::exception&) {
+    report_save_failure(path, "cannot encode the value");
+    return false;
+  }
+
+  // Resolve the spelling against the disk, so the file that was read is the one replaced.
+  const std::string target = ResolvePathCase(path);
+  std::filesystem::path folder_path = std::filesystem::path(target).parent_path();
+  if (folder_path.empty()) folder_path = ".";
+  const std::string folder = folder_path.string();
+  if (PathType(folder) != kDirectory && !CreateDir(folder, 1)) {
+    std::fprintf(stderr, "game: could not save %s: cannot create the folder %s\n", path.c_str(),
+                 folder.c_str());
+    return false;
+  }
+
+  const std::string temporary = target + ".tmp";
+  const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (descriptor < 0) {
+    report_save_failure(path, std::strerror(errno));
+    return false;
+  }
+  int error = 0;
+  if (!write_all(descriptor, bytes, sizeof bytes)) {
+    error = errno;
+  } else if (::fsync(descriptor) != 0) {
+    error = errno;
+  }
+  if (::close(descriptor) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    report_save_failure(path, std::strerror(error));
+    return false;
+  }
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int rename_error = errno;
+    ::unlink(temporary.c_str());
+    report_save_failure(path, std::strerror(rename_error));
+    return false;
+  }
+  sync_folder(folder);
+  return true;
+}
 
 void hiscore_file(int32_t mode) {
   const std::string path = data_path(kHiscoreFile);
   if (mode == 0) {
     int32_t best = 0;
-    if (!read_setting(path, best) || best < 0) best = 0;
+    if (!read_setting_file(path, best) || best < 0) best = 0;
     player->best_sc = best;
   } else {
-    write_setting(path, player->best_sc);
+    write_setting_file(path, player->best_sc);
   }
 }
 
@@ -81,11 +147,13 @@ void stereo_settings(int32_t mode) {
   const std::string path = data_path(kStereoFile);
   if (mode == 1) {
     int32_t stored = 0;
-    if (read_setting(path, stored)) stereo_mode = (stored >= 0 && stored <= 4) ? stored : 0;
+    // A stored value past the scheme list would switch stereo on with no tints.
+    if (read_setting_file(path, stored))
+      stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
   } else if (mode == 2) {
-    write_setting(path, stereo_mode);
+    write_setting_file(path, stereo_mode);
   }
-  if (stereo_mode >= 1 && stereo_mode <= 4) {
+  if (stereo_mode >= 1 && stereo_mode < kStereoModes) {
     const eye_tints& tints = kSchemes[stereo_mode - 1];
     draw3d->slc(tints.left[0], tints.left[1], tints.left[2], tints.right[0], tints.right[1],
                 tints.right[2]);

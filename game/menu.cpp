@@ -13,21 +13,26 @@
 #include "render/render2d.h"
 #include "render/stereo.h"
 
-namespace {
-
 std::vector<std::string> menu_items;
 std::vector<std::string> stereo_names;
 std::vector<std::string> track_names;
 std::vector<std::string> level_names;
+const std::string version_text = "Vextral 0.1.0  -  made by the Vextral project";
 
-const std::string kVersionText = "Vextral 0.1 - made with its own runtime";
+namespace {
+
+constexpr int32_t kItemCount = 6;
+constexpr int32_t kFirstItemRow = 230;
+constexpr int32_t kItemSpacing = 30;
 
 std::string name_at(const std::vector<std::string>& names, int32_t index) {
   if (index < 0 || index >= static_cast<int32_t>(names.size())) return "";
   return names[static_cast<size_t>(index)];
 }
 
-std::string item_label(int32_t item) {
+}  // namespace
+
+std::string menu_label(int32_t item) {
   const bool paused = game_state == STATE_PAUSE;
   switch (item) {
     case 0:
@@ -46,6 +51,8 @@ std::string item_label(int32_t item) {
       return "";
   }
 }
+
+namespace {
 
 void perform(int32_t item) {
   const bool paused = game_state == STATE_PAUSE;
@@ -111,6 +118,12 @@ void build_menu_strings() {
   level_names = {"Off", "10%", "20%", "30%", "40%", "50%", "60%", "70%", "80%", "90%", "Max"};
 }
 
+int32_t menu_item_at(int32_t y) {
+  if (y <= kFirstItemRow) return -1;
+  const int32_t item = (y - kFirstItemRow) / kItemSpacing;
+  return item < kItemCount ? item : -1;
+}
+
 void joystick_pointer() {
   if (JoyAxisX(0) == -1.0f) {
     pointer_x = pointer_x - 6;
@@ -147,16 +160,17 @@ void menu_frame() {
 
   draw3d->sip(3, 1.0f, 0, 1.0f, 1.0f);
   SetColor(200, 200, 60);
-  draw3d->t3d(kVersionText, 320, 460, 2.0f, 1);
+  draw3d->t3d(version_text, 320, 460, 2.0f, 1);
 
-  const int32_t hovered = pointer_y > 230 ? (PointerY() - 230) / 30 : -1;
-  for (int32_t item = 0; item <= 5; ++item) {
+  // The row is read again from the pointer, as it stands after any event pumped since.
+  const int32_t hovered = pointer_y > kFirstItemRow ? menu_item_at(PointerY()) : -1;
+  for (int32_t item = 0; item < kItemCount; ++item) {
     const bool is_hovered = item == hovered;
     const float depth = is_hovered ? 4.0f : 2.0f;
     const float scale = is_hovered ? 1.2f : 1.0f;
     SetColor(200, 200, 100);
     draw3d->sip(3, 1.0f, 0, scale, scale);
-    draw3d->t3d(item_label(item), 320, static_cast<float>(250 + 30 * item), depth, 1);
+    draw3d->t3d(menu_label(item), 320, static_cast<float>(250 + 30 * item), depth, 1);
   }
 
   if (MouseHits(1) || JoyButtonHits(0, 0)) {

@@ -1,5 +1,7 @@
 #include "game/sounds.h"
 
+#include <cstdio>
+
 #include "audio/audio.h"
 #include "game/globals.h"
 
@@ -23,6 +25,14 @@ const effect_file kEffects[] = {
 
 constexpr int32_t kSoundLoops = 1;
 
+// A sound that is missing or cannot be decoded stays none and is silently skipped when
+// played; the player hears of it once, here.
+std::shared_ptr<TSound> load_or_report(const std::string& path, int32_t flags) {
+  auto sound = LoadSound(path, flags);
+  if (!sound) std::fprintf(stderr, "audio: cannot load %s; it will not be heard\n", path.c_str());
+  return sound;
+}
+
 void report_started(const char* file_name) {
   if (sound_started_hook) sound_started_hook(file_name);
 }
@@ -39,7 +49,7 @@ const char* effect_name(const std::shared_ptr<TSound>& sound) {
 
 void load_sounds() {
   for (const auto& effect : kEffects)
-    *effect.sound = LoadSound(data_path(effect.file_name), effect.flags);
+    *effect.sound = load_or_report(data_path(effect.file_name), effect.flags);
 }
 
 void play_sfx(const std::shared_ptr<TSound>& sound) {
@@ -53,7 +63,7 @@ void play_sfx(const std::shared_ptr<TSound>& sound) {
 void start_music(int32_t track) {
   const char* file_name = track == 1 ? "t_track.ogg" : "p_track.ogg";
   report_started(file_name);
-  auto sound = LoadSound(data_path(file_name), kSoundLoops);
+  auto sound = load_or_report(data_path(file_name), kSoundLoops);
   if (!sound) return;
   music_channel = PrepareSound(sound, nullptr);
   SetChannelVolume(music_channel, music_volume);
