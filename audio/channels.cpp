@@ -70,6 +70,8 @@ void detach(sound* voice) {
       core().give_back(voice);
       break;
     case voice_place::spare:
+      // Already recycled; it no longer belongs to the slot.
+      voice->handle = 0;
       break;
   }
 }
@@ -95,11 +97,13 @@ void finish(sound* voice) {
 // A voice for a new play, keeping the slot of keep_handle intact.
 sound* obtain_voice(int32_t keep_handle) {
   sound* voice = core().obtain();
-  if (voice->handle != 0 && voice->handle != keep_handle && valid(voice->handle)) {
+  const int32_t old_handle = voice->handle;
+  if (old_handle != 0 && old_handle != keep_handle && valid(old_handle) &&
+      state.slots[old_handle & kSlotMask].voice == voice) {
     // A recycled voice whose implicit channel was never given back: the channel
     // dies with the voice's reuse.
-    state.slots[voice->handle & kSlotMask].voice = nullptr;
-    free_slot(voice->handle);
+    state.slots[old_handle & kSlotMask].voice = nullptr;
+    free_slot(old_handle);
   }
   voice->handle = 0;
   return voice;

@@ -386,6 +386,35 @@ TEST_F(VelmixMixer, ReplayingAnExplicitChannelRetiresItsOldVoice) {
   EXPECT_TRUE(next_block().silent());
 }
 
+TEST_F(VelmixMixer, KeptChannelSurvivesTheReuseOfItsEndedVoice) {
+  auto blip = constant_sound(500, 100);
+  auto channel = PlaySound(blip);
+  PlaySound(constant_sound(500, 700));  // ends after the blip, so its voice is reused first
+  next_block();
+  next_block();
+  EXPECT_EQ(IsChannelPlaying(channel), 0);
+  // Replayed on the same channel, then other sounds take the pooled voices.
+  auto loop = constant_sound(1000, 300, kSoundLoop);
+  EXPECT_EQ(PlaySound(loop, channel), channel);
+  for (int i = 0; i < 20; ++i) PlaySound(blip);
+  next_block();
+  EXPECT_EQ(IsChannelPlaying(channel), 1);
+  SetChannelVolume(channel, 0.0f);
+  next_block();
+  EXPECT_TRUE(next_block().silent());
+}
+
+TEST_F(VelmixMixer, ImplicitChannelGoesStaleOnceItsEndedVoiceIsReused) {
+  auto blip = constant_sound(500, 100);
+  auto channel = PlaySound(blip);
+  next_block();
+  next_block();
+  PlaySound(blip);  // takes the recycled voice, and with it the old channel's slot
+  EXPECT_EQ(IsChannelPlaying(channel), 0);
+  SetChannelVolume(channel, 0.0f);
+  EXPECT_EQ(next_block().left(0), 500);
+}
+
 // ---------------------------------------------------------------------------
 // The ring's service logic
 
