@@ -56,8 +56,8 @@ TEST_F(GLGraphicsTest, FullScreenOpensTheGameDisplayAndPacesTo60Hz) {
     Flip(-1);
   }
   const int32_t elapsed = ClockMillis() - start;
-  EXPECT_GE(elapsed, 980);
-  EXPECT_LE(elapsed, 1150);
+  EXPECT_GE(elapsed, 950);
+  EXPECT_LE(elapsed, 1250);
 }
 
 TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {
