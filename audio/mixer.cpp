@@ -272,9 +272,11 @@ mixer::~mixer() {
 
 void mixer::recycle_or_keep(sound** link) {
   sound* voice = *link;
+  // Once pushed, the voice belongs to the game thread: read its link first.
+  sound* next = voice->next;
   voice->status.store(0, std::memory_order_relaxed);
   // A full ring keeps the voice linked, idle, for the next block to try again.
-  if (recycle_.push(voice)) *link = voice->next;
+  if (recycle_.push(voice)) *link = next;
 }
 
 void mixer::mix(int16_t* out, uint32_t now_millis) {
