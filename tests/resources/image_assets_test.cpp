@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -185,6 +186,47 @@ TEST_F(SpriteSheet, ExplosionGrowsThenBurnsOut) {
   }
   for (int i = 1; i < 4; ++i) EXPECT_GT(reach[i], reach[i - 1]) << "frame " << i;
   EXPECT_LT(brightness[5], brightness[2] * 0.6) << "the last frame should be dimmer";
+}
+
+TEST_F(SpriteSheet, UfoUpperBodySitsInsideTheLowerBody) {
+  // The halves spin against each other around one centre: the upper body must never
+  // overhang the lower one at any angle, so it stays inside the lower body's disc.
+  auto lower = FramePixmap(kFrames[14]), upper = FramePixmap(kFrames[15]);
+  double lower_reach = 0, upper_reach = 0;
+  for (int y = 0; y < 57; ++y) {
+    for (int x = 0; x < 58; ++x) {
+      double r = std::hypot(x + 0.5 - 29, y + 0.5 - 28.5);
+      if (!IsBlack(*lower, x, y)) lower_reach = std::max(lower_reach, r);
+      if (!IsBlack(*upper, x, y)) upper_reach = std::max(upper_reach, r);
+    }
+  }
+  EXPECT_GT(upper_reach, 5.0);
+  EXPECT_LT(upper_reach, lower_reach * 0.8);
+}
+
+TEST_F(SpriteSheet, AsteroidsAreThreeDifferentRocks) {
+  for (int a = 0; a < 3; ++a) {
+    for (int b = a + 1; b < 3; ++b) {
+      auto first = FramePixmap(kFrames[5 + a]), second = FramePixmap(kFrames[5 + b]);
+      int outline_differs = 0;
+      for (int y = 0; y < 130; ++y) {
+        for (int x = 0; x < 130; ++x)
+          outline_differs += IsBlack(*first, x, y) != IsBlack(*second, x, y);
+      }
+      EXPECT_GT(outline_differs, 500) << "asteroids " << a << " and " << b;
+    }
+  }
+}
+
+TEST_F(SpriteSheet, ShotsAreBright) {
+  for (int i = 3; i <= 4; ++i) {
+    auto shot = FramePixmap(kFrames[i]);
+    float peak = 0;
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 7; ++x) peak = std::max(peak, Brightness(*shot, x, y));
+    }
+    EXPECT_GT(peak, 220.0f) << kFrames[i].name;
+  }
 }
 
 TEST(Images, HaveTheSizesTheGameExpects) {
