@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "audio/sample.h"
@@ -146,4 +148,47 @@ TEST(OggLoading, DeclaredLengthLongerThanDataIsFilledWithSilence) {
   const auto* values = reinterpret_cast<const int16_t*>(sample->samples);
   EXPECT_GT(rms(values + 2000, 18000, 1), 5000.0);
   for (int32_t i = 22050 + 2000; i < sample->length; ++i) ASSERT_EQ(values[i], 0) << i;
+}
+
+namespace {
+
+// Serves bytes, then fails with the given exception once limit bytes have gone.
+template <typename Failure>
+class failing_stream : public TStream {
+ public:
+  failing_stream(std::vector<uint8_t> bytes, int64_t limit)
+      : bytes_(std::move(bytes)), limit_(limit) {}
+  int64_t Pos() override { return pos_; }
+  int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
+  int64_t Seek(int64_t position) override {
+    pos_ = std::clamp<int64_t>(position, 0, Size());
+    return pos_;
+  }
+  int64_t Read(void* buffer, int64_t count) override {
+    if (pos_ + count > limit_) throw Failure();
+    const int64_t moved = std::min(count, Size() - pos_);
+    std::memcpy(buffer, bytes_.data() + pos_, static_cast<size_t>(moved));
+    pos_ += moved;
+    return moved;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int64_t limit_;
+  int64_t pos_ = 0;
+};
+
+struct unexpected_failure : std::runtime_error {
+  unexpected_failure() : std::runtime_error("unexpected") {}
+};
+
+}  // namespace
+
+TEST(OggLoading, StreamReadErrorsMeanNoSampleAndOtherErrorsPropagate) {
+  const auto& good = mono_tone();
+  const int64_t half = static_cast<int64_t>(good.size() / 2);
+  EXPECT_EQ(LoadAudioSample(std::make_shared<failing_stream<TStreamReadException>>(good, half)),
+            nullptr);
+  EXPECT_THROW(LoadAudioSample(std::make_shared<failing_stream<unexpected_failure>>(good, half)),
+               unexpected_failure);
 }
