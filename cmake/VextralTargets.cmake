@@ -32,9 +32,10 @@ function(vextral_test)
     set_tests_properties(${ARG_NAME} PROPERTIES LABELS "display;${ARG_LABELS}"
                                                 ENVIRONMENT "${ARG_ENVIRONMENT}")
   else()
-    set(properties LABELS "unit;${ARG_LABELS}")
+    # Lists are escaped so several labels or variables stay one property value.
+    string(REPLACE ";" "\\;" labels "unit;${ARG_LABELS}")
+    set(properties LABELS "${labels}")
     if(ARG_ENVIRONMENT)
-      # Escape the list so several variables stay one property value.
       string(REPLACE ";" "\\;" environment "${ARG_ENVIRONMENT}")
       list(APPEND properties ENVIRONMENT "${environment}")
     endif()
