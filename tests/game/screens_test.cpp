@@ -1,0 +1,284 @@
+// What the player sees besides the entities: the score line, spare ships, scanlines,
+// the level banner, "GAME OVER" and the logo splash, read back from the draw calls.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "game/files.h"
+#include "render/font.h"
+#include "render/render2d.h"
+#include "render/stereo.h"
+#include "screens_support.h"
+
+namespace {
+
+using HudTest = ScreensTest;
+using ScreenTest = ScreensTest;
+
+// The one drawn text reading wanted (spaces ignored); fails the test when there is not
+// exactly one.
+drawn_text only_text(const std::vector<THeadlessCall>& calls, const std::string& wanted) {
+  const auto matches = texts_reading(calls, wanted);
+  EXPECT_EQ(matches.size(), 1u) << wanted;
+  return matches.empty() ? drawn_text{} : matches.front();
+}
+
+TEST_F(HudTest, ScoreAndLevelShowTwoDigitsBelowTenAndSitAtTheLeftAndRightEdges) {
+  new_game();
+  player->best_sc = 12345;
+  player->score = 5;
+  auto calls = frame_calls();
+  const drawn_text score = only_text(calls, "Score: 05");
+  EXPECT_FLOAT_EQ(score.pen_x, 4.0f);
+  EXPECT_FLOAT_EQ(score.pen_y, 0.0f);
+  EXPECT_EQ(score.first.red, 200);
+  EXPECT_EQ(score.first.green, 200);
+  EXPECT_EQ(score.first.blue, 60);
+  EXPECT_EQ(score.first.blend, BLEND_ALPHA);
+
+  const drawn_text level = only_text(calls, "Level: 01");
+  EXPECT_FLOAT_EQ(level.pen_x, static_cast<float>(636 - TextWidth("Level: 01")));
+  EXPECT_FLOAT_EQ(level.pen_y, 0.0f);
+
+  // Centred by hand with an integer half width.
+  const drawn_text best = only_text(calls, "Best: 12345");
+  EXPECT_FLOAT_EQ(best.pen_x, static_cast<float>(320 - TextWidth("Best: 12345") / 2));
+
+  player->score = 12;
+  player->level = 10;
+  calls = frame_calls();
+  only_text(calls, "Score: 12");
+  only_text(calls, "Level: 10");
+
+  player->score = 0;
+  calls = frame_calls();
+  only_text(calls, "Score: 00");
+}
+
+TEST_F(HudTest, TheHudIsDrawnOnTheTitleMenuToo) {
+  player->best_sc = 7;
+  const auto calls = frame_calls();
+  only_text(calls, "Score: 00");
+  only_text(calls, "Best: 07");
+  only_text(calls, "Level: 01");
+  EXPECT_TRUE(frames_drawn(calls, ship_img).empty());
+}
+
+// The spare-ship icons: ship_img drawn on the bottom row.
+std::vector<THeadlessCall> spare_ships(const std::vector<THeadlessCall>& calls) {
+  std::vector<THeadlessCall> icons;
+  for (const auto& call : frames_drawn(calls, ship_img))
+    if (call.args[5] == 470.0f) icons.push_back(call);
+  return icons;
+}
+
+TEST_F(HudTest, SpareShipsRunAlongTheBottomAtEightyPercentWithoutTheShipInPlay) {
+  new_game();
+  auto icons = spare_ships(frame_calls());
+  ASSERT_EQ(icons.size(), 2u);
+  EXPECT_FLOAT_EQ(icons[0].args[4], 14.0f);
+  EXPECT_FLOAT_EQ(icons[1].args[4], 36.0f);
+  EXPECT_FLOAT_EQ(icons[0].ix, 0.8f);
+  EXPECT_FLOAT_EQ(icons[0].jy, 0.8f);
+  EXPECT_EQ(icons[0].blend, BLEND_LIGHT);
+
+  player->lives = 2;
+  EXPECT_EQ(spare_ships(frame_calls()).size(), 1u);
+  player->lives = 1;
+  EXPECT_TRUE(spare_ships(frame_calls()).empty());
+
+  // Only while playing: not on the pause menu.
+  player->lives = 3;
+  tap(27);
+  step();
+  ASSERT_EQ(game_state, STATE_PAUSE);
+  EXPECT_TRUE(spare_ships(frame_calls()).empty());
+}
+
+TEST_F(HudTest, InStereoEachHudTextIsATintedPairTwoPixelsEitherSide) {
+  new_game();
+  stereo_mode = 3;
+  stereo_settings(0);
+  const auto pair = texts_reading(frame_calls(), "Score: 00");
+  ASSERT_EQ(pair.size(), 2u);
+  EXPECT_FLOAT_EQ(pair[0].pen_x, 2.0f);
+  EXPECT_FLOAT_EQ(pair[1].pen_x, 6.0f);
+  EXPECT_EQ(pair[0].first.blend, BLEND_LIGHT);
+  EXPECT_EQ(pair[0].first.red, 4);
+  EXPECT_EQ(pair[0].first.green, 80);
+  EXPECT_EQ(pair[0].first.blue, 60);
+  EXPECT_EQ(pair[1].first.red, 140);
+  EXPECT_EQ(pair[1].first.green, 4);
+  EXPECT_EQ(pair[1].first.blue, 10);
+}
+
+std::vector<THeadlessCall> lines_of(const std::vector<THeadlessCall>& calls) {
+  std::vector<THeadlessCall> lines;
+  for (const auto& call : calls)
+    if (call.kind == "DrawLine") lines.push_back(call);
+  return lines;
+}
+
+TEST_F(ScreenTest, ScanlinesDarkenEveryOddRowOverTheHudOnlyInPlainMode) {
+  new_game();
+  auto calls = frame_calls();
+  const auto lines = lines_of(calls);
+  ASSERT_EQ(lines.size(), 240u);
+  for (size_t index = 0; index < lines.size(); ++index) {
+    const float row = static_cast<float>(2 * index + 1);
+    // Recorded relative to its start point: from (0, row) 640 pixels to the right.
+    EXPECT_EQ(lines[index].args, (std::vector<float>{0.0f, 0.0f, 640.0f, 0.0f, 0.0f, row}));
+    EXPECT_EQ(lines[index].blend, BLEND_SOLID);
+    EXPECT_EQ(lines[index].red, 5);
+    EXPECT_EQ(lines[index].green, 5);
+  }
+  // Every line comes after the last glyph of the score line.
+  size_t last_text = 0, first_line = calls.size();
+  for (size_t index = 0; index < calls.size(); ++index) {
+    if (calls[index].kind == "DrawLine" && first_line == calls.size()) first_line = index;
+    if (calls[index].kind == "DrawFrame") last_text = index;
+  }
+  EXPECT_LT(last_text, first_line);
+
+  stereo_mode = 1;
+  stereo_settings(0);
+  EXPECT_TRUE(lines_of(frame_calls()).empty());
+  stereo_mode = 0;
+  EXPECT_EQ(lines_of(frame_calls()).size(), 240u);
+}
+
+TEST_F(ScreenTest, TheLevelBannerIsCentredAndFadesOverTwoHundredFiftyFrames) {
+  new_game();
+  banner_alpha = 1.0f;
+  bonus_text = "Bonus: 1500";
+  const auto calls = frame_calls();
+  const drawn_text banner = only_text(calls, "Level Clear!");
+  EXPECT_FLOAT_EQ(banner.first.ix, 2.0f);
+  EXPECT_FLOAT_EQ(banner.first.alpha, 1.0f);
+  EXPECT_NEAR(banner.pen_x, 320.0f - TextWidth("Level Clear!") * 2.0f / 2.0f, 1e-3f);
+  EXPECT_NEAR(banner.pen_y, 195.0f - TextHeight("") * 2.0f / 2.0f, 1e-3f);
+  const drawn_text bonus = only_text(calls, "Bonus: 1500");
+  EXPECT_FLOAT_EQ(bonus.first.ix, 3.0f);
+  EXPECT_NEAR(bonus.pen_x, 320.0f - TextWidth("Bonus: 1500") * 3.0f / 2.0f, 1e-3f);
+
+  int frames = 1;
+  while (banner_alpha > 0 && frames < 400) {
+    step();
+    ++frames;
+  }
+  EXPECT_NEAR(frames, 250, 1);
+  EXPECT_TRUE(texts_reading(frame_calls(), "Level Clear!").empty());
+}
+
+TEST_F(ScreenTest, GameOverIsHeldThenFadesBackToTheTitleMenu) {
+  new_game();
+  game_state = STATE_GAME_OVER;
+  gameover_alpha = 1.0f;
+  state_ctr = 0;
+  auto calls = frame_calls();
+  const drawn_text text = only_text(calls, "GAME OVER");
+  EXPECT_FLOAT_EQ(text.first.ix, 3.0f);
+  EXPECT_NEAR(text.pen_x, 320.0f - TextWidth("GAME OVER") * 3.0f / 2.0f, 1e-3f);
+  EXPECT_NEAR(text.pen_y, 225.0f - TextHeight("") * 3.0f / 2.0f, 1e-3f);
+  EXPECT_EQ(text.first.red, 200);
+  // No entity is drawn meanwhile.
+  EXPECT_TRUE(frames_drawn(calls, astro_img).empty());
+
+  step(199);
+  calls = frame_calls();
+  EXPECT_FLOAT_EQ(only_text(calls, "GAME OVER").first.alpha, 0.99f);
+  int frames = 0;
+  while (game_state == STATE_GAME_OVER && frames < 200) {
+    step();
+    ++frames;
+  }
+  EXPECT_NEAR(frames, 99, 2);
+  EXPECT_EQ(game_state, STATE_TITLE);
+}
+
+TEST_F(ScreenTest, EscapeOnlyEndsTheSplashAndDoesNotQuitTheTitleMenu) {
+  // The fixture skipped the splash with an Escape press on its first frame.
+  EXPECT_EQ(sim_->frames_run(), 1);
+  step(30);
+  EXPECT_EQ(game_state, STATE_TITLE);
+  EXPECT_FALSE(sim_->quit());
+}
+
+// Runs the splash alone (no input), recording its draw calls, in a data folder holding
+// the given stereo mode.
+struct splash_run {
+  explicit splash_run(int32_t stereo) {
+    folder = ::testing::TempDir() + "vextral_splash_" + std::to_string(stereo);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream file(folder + "/anaglyph3d.dat", std::ios::binary);
+    const char bytes[4] = {static_cast<char>(stereo), 0, 0, 0};
+    file.write(bytes, 4);
+    file.close();
+    sim_config config;
+    config.data_dir = folder;
+    config.record_draw_calls = true;
+    sim = std::make_unique<simulator>(config);
+    EXPECT_TRUE(sim->start());
+    calls = HeadlessGraphicsDriver()->Calls();
+    HeadlessGraphicsDriver()->ClearCalls();
+  }
+  ~splash_run() {
+    sim.reset();
+    std::filesystem::remove_all(folder);
+  }
+  // The logo's draw calls (the only image drawn on the row y 215).
+  std::vector<THeadlessCall> logo() const {
+    std::vector<THeadlessCall> found;
+    for (const auto& call : calls)
+      if (call.kind == "DrawFrame" && call.args[5] == 215.0f) found.push_back(call);
+    return found;
+  }
+  std::string folder;
+  std::unique_ptr<simulator> sim;
+  std::vector<THeadlessCall> calls;
+};
+
+TEST(SplashTest, PlainTheLogoIsDrawnAtFullSizeHeldThenFaded) {
+  splash_run run(0);
+  EXPECT_EQ(game_state, STATE_TITLE);
+  // 225 frames at full alpha, then 100 of fading.
+  EXPECT_NEAR(run.sim->frames_run(), 326, 2);
+  const auto logo = run.logo();
+  ASSERT_EQ(static_cast<int64_t>(logo.size()), run.sim->frames_run());
+  EXPECT_FLOAT_EQ(logo.front().args[4], 320.0f);
+  EXPECT_FLOAT_EQ(logo.front().ix, 1.0f);
+  EXPECT_FLOAT_EQ(logo.front().alpha, 1.0f);
+  EXPECT_EQ(logo.front().blend, BLEND_ALPHA);
+  EXPECT_FLOAT_EQ(logo[200].alpha, 1.0f);
+  EXPECT_LT(logo.back().alpha, 0.05f);
+  EXPECT_EQ(lines_of(run.calls).size(), 240u * static_cast<size_t>(run.sim->frames_run()));
+  // No HUD during the splash.
+  EXPECT_TRUE(texts_reading(run.calls, "Score: 00").empty());
+}
+
+TEST(SplashTest, InStereoTheLogoGrowsAndComesForwardWhileItFades) {
+  splash_run run(2);
+  EXPECT_EQ(game_state, STATE_TITLE);
+  const auto logo = run.logo();
+  ASSERT_GE(logo.size(), 8u);
+  // Two pairs a frame: the left copy at x - depth (depth starts at -4).
+  EXPECT_FLOAT_EQ(logo[0].args[4], 324.0f);
+  EXPECT_FLOAT_EQ(logo[1].args[4], 316.0f);
+  EXPECT_FLOAT_EQ(logo[2].args[4], 324.0f);
+  EXPECT_FLOAT_EQ(logo[0].ix, 0.1f);
+  EXPECT_EQ(logo[0].blend, BLEND_LIGHT);
+  EXPECT_EQ(logo[0].red, 4);  // R\G: left eye 4, 100, 20
+  EXPECT_EQ(logo[1].red, 140);
+  EXPECT_NEAR(logo[4].ix, 0.104f, 1e-5f);
+  EXPECT_NEAR(logo[4].args[4], 323.95f, 1e-4f);
+  EXPECT_GT(logo.back().ix, 1.1f);
+  EXPECT_LT(logo.back().alpha, 0.05f);
+  EXPECT_TRUE(lines_of(run.calls).empty());
+  EXPECT_EQ(logo.size() % 4, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Which sound each event plays, at which volume, and what happens to the music and the
+// UFO hum on pause, resume, loss of focus and exit.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "game/main_loop.h"
+#include "screens_support.h"
+
+namespace {
+
+using SoundTest = ScreensTest;
+
+constexpr int32_t kEscape = 27, kSpace = 32, kUp = 38, kFire = 162;
+
+TEST_F(SoundTest, FiringThrustingAndAHitInOneFramePlayThreeOverlappingEffects) {
+  auto& audio = use_recording_audio();
+  new_game();
+  sfx_volume = 0.3f;
+  auto rock = add_asteroid(200, 100, 1.0f);
+  add_shot(200, 106);
+  press(kUp);
+  press(kFire);
+  step();
+  const auto& names = sounds();
+  EXPECT_NE(std::find(names.begin(), names.end(), "shoot.ogg"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "thrust.ogg"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "astrohit.ogg"), names.end());
+  for (const auto* sound : {snd_shoot.get(), snd_thrust.get(), snd_astrohit.get()}) {
+    const auto channels = audio.channels_of(sound);
+    ASSERT_EQ(channels.size(), 1u);
+    EXPECT_FLOAT_EQ(channels[0]->volume(), 0.3f);
+    EXPECT_TRUE(channels[0]->Playing());
+  }
+  // Thrust sounds once per press, not every frame it is held.
+  step(5);
+  EXPECT_EQ(audio.channels_of(snd_thrust.get()).size(), 1u);
+}
+
+TEST_F(SoundTest, WithTheSoundVolumeOffEffectsStillStartOnSilentChannels) {
+  auto& audio = use_recording_audio();
+  new_game();
+  sfx_volume = 0.0f;
+  tap(kFire);
+  step();
+  const auto shots = audio.channels_of(snd_shoot.get());
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_FLOAT_EQ(shots[0]->volume(), 0.0f);
+  EXPECT_EQ(shots[0]->resumes, 1);
+}
+
+TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnResume) {
+  auto& audio = use_recording_audio();
+  new_game();
+  music_volume = 0.6f;
+  music_level = 6;
+  auto music = recorded(music_channel);
+  ufo_tmr = 1;
+  step();
+  ASSERT_EQ(ufo_on, 1);
+  EXPECT_TRUE(sound_played("ufoloop.ogg"));
+  auto hum = recorded(ufo_channel);
+  ASSERT_TRUE(hum);
+  EXPECT_EQ(hum->sound, snd_ufoloop.get());
+  // The hum follows the music volume, not the sound volume.
+  EXPECT_FLOAT_EQ(hum->volume(), 0.6f);
+  EXPECT_TRUE(hum->Playing());
+
+  tap(kEscape);
+  step();
+  ASSERT_EQ(game_state, STATE_PAUSE);
+  EXPECT_TRUE(hum->stopped);
+  EXPECT_TRUE(music->Playing());
+
+  // A music volume change on the pause menu reaches the hum only when it starts again.
+  click_item(4);
+  EXPECT_NEAR(music_volume, 0.7f, 1e-5f);
+  EXPECT_NEAR(music->volume(), 0.7f, 1e-5f);
+  tap(kSpace);
+  step();
+  ASSERT_EQ(game_state, STATE_PLAY);
+  EXPECT_TRUE(sound_played("ufoloop.ogg"));
+  auto second = recorded(ufo_channel);
+  ASSERT_NE(second, hum);
+  EXPECT_TRUE(second->Playing());
+  EXPECT_NEAR(second->volume(), 0.7f, 1e-5f);
+
+  // "Resume Game" restarts it as well; "Quit This Game" does not.
+  tap(kEscape);
+  step();
+  click_item(0);
+  ASSERT_EQ(game_state, STATE_PLAY);
+  auto third = recorded(ufo_channel);
+  EXPECT_TRUE(second->stopped);
+  ASSERT_NE(third, second);
+  EXPECT_TRUE(third->Playing());
+  tap(kEscape);
+  step();
+  const size_t hums = audio.channels_of(snd_ufoloop.get()).size();
+  click_item(5);
+  EXPECT_EQ(game_state, STATE_TITLE);
+  EXPECT_EQ(audio.channels_of(snd_ufoloop.get()).size(), hums);
+  EXPECT_TRUE(music->Playing());
+}
+
+TEST_F(SoundTest, LosingTheFocusPausesTheMusicAndStopsTheHumUntilItComesBack) {
+  use_recording_audio();
+  new_game();
+  auto music = recorded(music_channel);
+  ufo_tmr = 1;
+  step();
+  ASSERT_EQ(ufo_on, 1);
+  auto hum = recorded(ufo_channel);
+  const int resumes = music->resumes;
+  next_frame(sim_event_kind::focus, 0);
+  // While the focus is away the simulator hands out its later events one per input query
+  // and gives the focus back when they run out: these keep it away past the frame's own
+  // queries, into the wait.
+  for (int event = 0; event < 500; ++event)
+    sim_->add_event(event_at(sim_->frames_run() + 1000, sim_event_kind::mouse_move, 0, 320, 245));
+  step();
+  EXPECT_TRUE(hum->stopped);
+  EXPECT_EQ(music->resumes, resumes + 1);
+  EXPECT_TRUE(music->Playing());
+  auto restarted = recorded(ufo_channel);
+  ASSERT_NE(restarted, hum);
+  EXPECT_TRUE(restarted->Playing());
+}
+
+TEST_F(SoundTest, LosingTheLastShipWithAUfoOnScreenSilencesTheHum) {
+  use_recording_audio();
+  new_game();
+  ufo_tmr = 1;
+  step();
+  auto hum = recorded(ufo_channel);
+  player->lives = 1;
+  game_state = STATE_DESTROYED;
+  state_ctr = 250;
+  step();
+  EXPECT_EQ(game_state, STATE_GAME_OVER);
+  EXPECT_EQ(ufo_on, 0);
+  EXPECT_TRUE(hum->stopped);
+}
+
+TEST_F(SoundTest, TheShipReturningAfterALossPlaysTheStageSound) {
+  new_game();
+  game_state = STATE_DESTROYED;
+  state_ctr = 250;
+  step();
+  EXPECT_EQ(game_state, STATE_PLAY);
+  EXPECT_TRUE(sound_played("stage.ogg"));
+}
+
+TEST_F(SoundTest, ExitStopsThePlayingMusic) {
+  use_recording_audio();
+  auto music = recorded(music_channel);
+  ASSERT_TRUE(music->Playing());
+  click_item(5);
+  sim_->finish();
+  EXPECT_TRUE(music->stopped);
+}
+
+TEST(SoundStartTest, TheDefaultTrackAStartsWithTheSplash) {
+  const std::string trace_path = ::testing::TempDir() + "vextral_sound_trace.jsonl";
+  sim_config config;
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  config.trace_file = trace_path;
+  sim_event escape;
+  escape.kind = sim_event_kind::key_down;
+  escape.code = kEscape;
+  config.events.push_back(escape);
+  {
+    simulator sim(config);
+    ASSERT_TRUE(sim.run(3));
+  }
+  std::ifstream trace(trace_path);
+  std::string first;
+  std::getline(trace, first);
+  EXPECT_NE(first.find("\"sounds\":[\"p_track.ogg\"]"), std::string::npos) << first;
+}
+
+}  // namespace
