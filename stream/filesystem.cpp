@@ -59,7 +59,7 @@ std::string ResolvePathCase(const std::string& path) {
   std::string resolved;
   size_t start = 0;
   if (path[0] == '/') {
-    resolved = "/";
+    resolved.assign(1, '/');
     start = 1;
   }
   bool matching = true;
