@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -51,7 +52,7 @@ TEST(SdlOutput, DecodedOggToneReachesTheDiskDriverOutput) {
   SetChannelPan(channel, 1.0f);
   ResumeChannel(channel);
   EXPECT_EQ(IsChannelPlaying(channel), 1);
-  for (int wait = 0; wait < 300 && IsChannelPlaying(channel); ++wait) {
+  for (int wait = 0; wait < 1000 && IsChannelPlaying(channel); ++wait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(IsChannelPlaying(channel), 0);
@@ -64,26 +65,34 @@ TEST(SdlOutput, DecodedOggToneReachesTheDiskDriverOutput) {
   std::remove(output.c_str());
   std::remove(ogg.c_str());
   ASSERT_GT(values.size(), 2u * 22050);
-  // Find the loud stretch on the right side; the left is silent (pan +1).
-  size_t first = 0;
-  while (first < values.size() / 2 && std::abs(values[2 * first + 1]) < 1000) ++first;
-  ASSERT_LT(first + 20000, values.size() / 2) << "no tone found";
-  double right_energy = 0;
-  double left_energy = 0;
-  int32_t crossings = 0;
-  const size_t start = first + 1000;
-  const size_t frames = 17640;  // 0.4 s
-  for (size_t i = start; i < start + frames; ++i) {
-    const double right = values[2 * i + 1];
-    const double left = values[2 * i];
-    right_energy += right * right;
-    left_energy += left * left;
-    if ((values[2 * i + 1] < 0) != (values[2 * i + 3] < 0)) ++crossings;
+  // On a loaded machine the output may underrun and leave gaps, so look at the tone
+  // in 10 ms windows: the loud ones must carry the tone, on the right side only.
+  constexpr size_t kWindow = 441;
+  std::vector<double> loud_rms;
+  std::vector<int32_t> loud_crossings;
+  double left_peak = 0;
+  for (size_t start = 0; (start + kWindow + 1) * 2 <= values.size(); start += kWindow) {
+    double energy = 0;
+    int32_t crossings = 0;
+    for (size_t i = start; i < start + kWindow; ++i) {
+      const double right = values[2 * i + 1];
+      energy += right * right;
+      left_peak = std::max(left_peak, std::fabs(double(values[2 * i])));
+      if ((values[2 * i + 1] < 0) != (values[2 * i + 3] < 0)) ++crossings;
+    }
+    const double rms = std::sqrt(energy / kWindow);
+    if (rms > 3000) {
+      loud_rms.push_back(rms);
+      loud_crossings.push_back(crossings);
+    }
   }
+  ASSERT_GE(loud_rms.size(), 10u) << "no tone found";
+  std::sort(loud_rms.begin(), loud_rms.end());
+  std::sort(loud_crossings.begin(), loud_crossings.end());
   // A 441 Hz tone at half of 12000 peak: RMS about 4243, 2 crossings per cycle.
-  EXPECT_NEAR(std::sqrt(right_energy / frames), 6000.0 / std::sqrt(2.0), 400.0);
-  EXPECT_LT(std::sqrt(left_energy / frames), 50.0);
-  EXPECT_NEAR(crossings, 2 * 441 * 0.4, 6);
+  EXPECT_NEAR(loud_rms[loud_rms.size() / 2], 6000.0 / std::sqrt(2.0), 400.0);
+  EXPECT_NEAR(loud_crossings[loud_crossings.size() / 2], 2 * 441 * kWindow / 44100.0, 1.5);
+  EXPECT_LT(left_peak, 100.0);
 }
 
 TEST(SdlOutput, NoOutputMeansTheNullDriverSilently) {
