@@ -26,11 +26,10 @@ const effect_file kEffects[] = {
 constexpr int32_t kSoundLoops = 1;
 
 // A sound that is missing or cannot be decoded stays none and is silently skipped when
-// played; the player hears of it once, here.
-std::shared_ptr<TSound> load_or_report(const std::string& path, int32_t flags) {
-  auto sound = LoadSound(path, flags);
-  if (!sound) std::fprintf(stderr, "audio: cannot load %s; it will not be heard\n", path.c_str());
-  return sound;
+// played; the player hears of it once, in one line.
+void report_unloadable(const std::string& names) {
+  std::fprintf(stderr, "audio: cannot load %s from %s; those sounds stay silent\n", names.c_str(),
+               data_folder.c_str());
 }
 
 void report_started(const char* file_name) {
@@ -48,8 +47,14 @@ const char* effect_name(const std::shared_ptr<TSound>& sound) {
 }  // namespace
 
 void load_sounds() {
-  for (const auto& effect : kEffects)
-    *effect.sound = load_or_report(data_path(effect.file_name), effect.flags);
+  std::string missing;
+  for (const auto& effect : kEffects) {
+    *effect.sound = LoadSound(data_path(effect.file_name), effect.flags);
+    if (*effect.sound) continue;
+    if (!missing.empty()) missing += ", ";
+    missing += effect.file_name;
+  }
+  if (!missing.empty()) report_unloadable(missing);
 }
 
 void play_sfx(const std::shared_ptr<TSound>& sound) {
@@ -63,8 +68,15 @@ void play_sfx(const std::shared_ptr<TSound>& sound) {
 void start_music(int32_t track) {
   const char* file_name = track == 1 ? "t_track.ogg" : "p_track.ogg";
   report_started(file_name);
-  auto sound = load_or_report(data_path(file_name), kSoundLoops);
-  if (!sound) return;
+  auto sound = LoadSound(data_path(file_name), kSoundLoops);
+  if (!sound) {
+    // Said once per track, however often the menu switches to it.
+    static bool reported[2] = {false, false};
+    bool& said = reported[track == 1 ? 0 : 1];
+    if (!said) report_unloadable(file_name);
+    said = true;
+    return;
+  }
   music_channel = PrepareSound(sound, nullptr);
   SetChannelVolume(music_channel, music_volume);
   ResumeChannel(music_channel);
