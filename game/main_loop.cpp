@@ -36,6 +36,8 @@ constexpr int32_t kPauseButton = 2;
 constexpr int32_t kJoystickPort = 0;
 constexpr int32_t kFontSize = 22;
 constexpr int32_t kFontSmooth = 4;
+// How long the suspended game sleeps between two looks at the focus.
+constexpr int32_t kSuspendPollMillis = 10;
 
 // Where each frame of the cut images lies in the sprite sheet (top-left corners).
 struct grab_spot {
@@ -267,9 +269,8 @@ void handle_suspend() {
   const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
   if (music_was_playing) PauseChannel(music_channel);
   if (ufo_on != 0) StopChannel(ufo_channel);
-  while (IsSuspended()) {
-    // Each query pumps the system events; nothing is drawn meanwhile.
-  }
+  // Each query pumps the system events; nothing is drawn meanwhile.
+  while (IsSuspended()) SleepMillis(kSuspendPollMillis);
   if (music_was_playing) ResumeChannel(music_channel);
   if (ufo_on != 0) start_ufo_loop();
 }

@@ -3,6 +3,7 @@
 #include "game/globals.h"
 #include "game/main_loop.h"
 #include "game/sounds.h"
+#include "input/event.h"
 #include "input/input.h"
 #include "render/graphics.h"
 #include "render/image.h"
@@ -49,8 +50,7 @@ void logo_splash(int32_t y_offset) {
     draw_scanlines(5);
     if (alpha < 0) alpha = 0;
     Flip(-1);
-    while (IsSuspended()) {
-    }
+    while (IsSuspended()) SleepMillis(10);
     if (CloseRequested()) {
       quit_requested = 1;
       break;
