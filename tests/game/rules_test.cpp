@@ -4,6 +4,7 @@
 
 #include "game_fixture.h"
 #include "input/event.h"
+#include "support/random.h"
 
 namespace {
 
@@ -255,6 +256,45 @@ TEST_F(RulesTest, JoystickButtonTwoPausesAndResumes) {
   next_frame(sim_event_kind::joy_button, 2, 1);
   step();
   EXPECT_EQ(game_state, STATE_PLAY);
+}
+
+}  // namespace
+
+namespace {
+
+using EffectsTest = GameTest;
+
+TEST_F(EffectsTest, ExplosionsLastSixtyFramesAndParticlesOneHundredAndOne) {
+  new_game();
+  explo_tag::create_it(100, 100, 0.4f);
+  parti_tag::create_em(100, 100, 1, 0);
+  parti_tag::create_em(100, 100, 1, 2);  // any non-zero type is a spark
+  const auto explosion = explo_list.first();
+  const auto sparks = parti_list.items();
+  ASSERT_EQ(sparks.size(), 2u);
+  EXPECT_EQ(sparks[0]->scale, 0.2f);
+  EXPECT_EQ(sparks[1]->scale, 0.5f);
+  int explosion_frames = 0, particle_frames = 0;
+  for (int frame = 1; frame <= 200; ++frame) {
+    step();
+    if (!explo_list.empty()) explosion_frames = frame;
+    if (!parti_list.empty()) particle_frames = frame;
+  }
+  // Removed at the end of their last update: alive after 59 and 100 frames.
+  EXPECT_EQ(explosion_frames, 59);
+  EXPECT_EQ(particle_frames, 100);
+  EXPECT_NEAR(explosion->scale, 0.4f + 60 * 0.04f, 1e-4);
+  EXPECT_EQ(explosion->fr_ctr, 6);
+}
+
+TEST_F(EffectsTest, CreatingNoParticlesOrAsteroidsDrawsNoRandomNumbers) {
+  new_game();
+  const int32_t before = RandomState();
+  parti_tag::create_em(0, 0, 0, 1);
+  parti_tag::create_em(0, 0, -3, 0);
+  astro_tag::create_new(0, 0, 0, 0, 1.0f, 0.4f);
+  EXPECT_EQ(RandomState(), before);
+  EXPECT_EQ(astro_list.size(), 1u);
 }
 
 }  // namespace
