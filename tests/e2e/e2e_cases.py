@@ -1,0 +1,527 @@
+"""End-to-end cases: the real game on a virtual X display, played through real input.
+
+    e2e_cases.py --game build/game/vextral --backdrop <assets>/backdrop.png \
+                 --output <folder> CASE
+
+Run under tools/with-xvfb.sh (DISPLAY set). Each case keeps its screenshots, the mixed
+audio and the game's stderr in <folder>/<case>/; they are deleted when the case
+passes unless E2E_KEEP is set.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from vextral_player import (  # noqa: E402
+    EXIT_GAME, GRAPHICS_3D, MENU_ITEM_Y, MUSIC_VOLUME, START_GAME, E2EFailure, Game,
+    Player, Shot, audio_rms, check, crop_distance, difference, is_blue, is_cyan,
+    is_green, is_magenta, is_menu_text, is_near_black, is_red, read_png, seconds_to_bytes)
+
+SHIP = (320, 220)
+SHIP_BOX = (302, 206, 338, 234)
+TITLE_BOX = (111, 51, 529, 209)  # the 417 x 158 title centred on (320, 130)
+HUD_BOX = (0, 0, 640, 26)
+BEST_BOX = (240, 0, 400, 26)
+SCORE_DIGITS_BOX = (80, 0, 140, 26)
+# Eye tints of the stereo schemes 1 to 4: (left eye test, right eye test).
+SCHEME_TINTS = {1: (is_magenta, is_green), 2: (is_green, is_red), 3: (is_cyan, is_red),
+                4: (is_blue, is_red)}
+
+
+class Backdrop:
+    """The generated backdrop as the game draws it with stereo off: the picture behind
+    everything, so that what differs from it on an even row is something drawn over it."""
+
+    def __init__(self, path):
+        self.shot = Shot(*read_png(path))
+
+    def foreground(self, shot, box, threshold=40):
+        x0, y0, x1, y1 = max(0, box[0]), max(0, box[1]), min(640, box[2]), min(480, box[3])
+        reference = self.shot.rgb
+        points = []
+        for y in range(y0 + (y0 & 1), y1, 2):
+            if shot.scale == 1:
+                row = (shot.top + y) * shot.width + shot.left
+                seen = shot.rgb[(row + x0) * 3 : (row + x1) * 3]
+            else:
+                seen = bytes(c for x in range(x0, x1) for c in shot.pixel(x, y))
+            expected = reference[(y * 640 + x0) * 3 : (y * 640 + x1) * 3]
+            for i in range(0, len(seen), 3):
+                if (abs(seen[i] - expected[i]) > threshold
+                        or abs(seen[i + 1] - expected[i + 1]) > threshold
+                        or abs(seen[i + 2] - expected[i + 2]) > threshold):
+                    points.append((x0 + i // 3, y))
+        return points
+
+
+# ---- Screen readings -----------------------------------------------------------
+
+
+def item_extent(shot, item, predicate=is_menu_text):
+    y = MENU_ITEM_Y[item]
+    return shot.extent((150, y - 14, 490, y + 14), predicate)
+
+
+def item_width(shot, item, predicate=is_menu_text):
+    extent = item_extent(shot, item, predicate)
+    return 0 if extent is None else extent[1] - extent[0] + 1
+
+
+def hud_text_pixels(shot):
+    return shot.count(HUD_BOX, is_menu_text, step=1)
+
+
+def is_lit(p):
+    return max(p) > 90
+
+
+def shows_title_menu(shot):
+    """The HUD and six lines of menu text, in whatever colours the stereo mode gives them."""
+    if shot.count(HUD_BOX, is_lit) < 150:
+        return False
+    return all(shot.count((200, y - 9, 440, y + 9), is_lit) > 80 for y in MENU_ITEM_Y)
+
+
+def odd_rows_near_black(shot, limit=12):
+    """True when every odd row of the picture is near-black (the plain-mode scanlines)."""
+    for y in range(1, 480, 2):
+        if shot.scale == 1:
+            row = (shot.top + y) * shot.width + shot.left
+            if max(shot.rgb[row * 3 : (row + 640) * 3]) > limit:
+                return False
+        elif any(not is_near_black(shot.pixel(x, y), limit) for x in range(640)):
+            return False
+    return True
+
+
+def lit_odd_row_pixels(shot):
+    return sum(1 for y in range(1, 480, 2) for x in range(0, 640, 2)
+               if not is_near_black(shot.pixel(x, y), 20))
+
+
+def check_tints(shot, mode):
+    left, right = SCHEME_TINTS[mode]
+    left_count = shot.count(TITLE_BOX, left, step=2)
+    right_count = shot.count(TITLE_BOX, right, step=2)
+    check(left_count > 150 and right_count > 150,
+          "%s: stereo mode %d should show both eye tints on the title (left %d, right %d pixels)"
+          % (shot.name, mode, left_count, right_count))
+
+
+def check_stereo_screen(shot, mode):
+    check_tints(shot, mode)
+    check(lit_odd_row_pixels(shot) > 2000,
+          "%s: stereo mode %d should draw no scanlines" % (shot.name, mode))
+
+
+def check_title_layout(shot, backdrop):
+    """Title art centred on (320, 130); six items centred on x 320 at rows 250 + 30 i;
+    the HUD at the top; every odd row dark (stereo off)."""
+    art = backdrop.foreground(shot, TITLE_BOX)
+    check(len(art) > 8000, "%s: the title art is missing (%d pixels)" % (shot.name, len(art)))
+    xs = [x for x, _ in art]
+    ys = [y for _, y in art]
+    check(abs((min(xs) + max(xs)) / 2 - 320) < 15 and min(ys) < 90 and max(ys) > 170,
+          "%s: the title art is not where it belongs (x %d-%d, y %d-%d)"
+          % (shot.name, min(xs), max(xs), min(ys), max(ys)))
+    for item in range(6):
+        extent = item_extent(shot, item)
+        check(extent is not None, "%s: menu item %d is missing" % (shot.name, item))
+        x0, x1, y0, y1 = extent
+        check(abs((x0 + x1) / 2 - 320) <= 8 and abs((y0 + y1) / 2 - MENU_ITEM_Y[item]) <= 6,
+              "%s: menu item %d is centred on (%d, %d), not (320, %d)"
+              % (shot.name, item, (x0 + x1) // 2, (y0 + y1) // 2, MENU_ITEM_Y[item]))
+    check(shot.count((0, 0, 200, 26), is_menu_text) > 50, "%s: no score at top-left" % shot.name)
+    check(shot.count((440, 0, 640, 26), is_menu_text) > 50, "%s: no level at top-right" % shot.name)
+    check(odd_rows_near_black(shot), "%s: with stereo off every odd row should be near-black"
+          % shot.name)
+
+
+def shows_pause_menu(shot, title_widths):
+    """Pause labels: item 0 "Resume Game" wider than "Start Game", item 5 "Quit This Game"
+    wider than "Exit Game" (same hover state as when title_widths was measured)."""
+    return (item_width(shot, 0) > title_widths[0] + 15
+            and item_width(shot, 5) > title_widths[5] + 40)
+
+
+def ship_pixels(shot, backdrop, box=SHIP_BOX):
+    return backdrop.foreground(shot, box)
+
+
+def field_pixels(shot, backdrop):
+    """Foreground between the HUD and the spare-ship icons, away from the ship."""
+    points = backdrop.foreground(shot, (0, 30, 640, 450))
+    x0, y0, x1, y1 = SHIP_BOX
+    return [(x, y) for x, y in points if not (x0 - 10 <= x < x1 + 10 and y0 - 10 <= y < y1 + 10)]
+
+
+def ring_pixels(shot, backdrop):
+    """Foreground around the ship but outside its box: shots and flame leaving it."""
+    x0, y0, x1, y1 = SHIP_BOX
+    points = backdrop.foreground(shot, (x0 - 70, y0 - 70, x1 + 70, y1 + 70))
+    return sum(1 for x, y in points if not (x0 <= x < x1 and y0 <= y < y1))
+
+
+def shows_splash(shot, backdrop):
+    """The backdrop is up, the logo over it at the centre, and no HUD yet."""
+    logo_box, band = (200, 120, 440, 310), (0, 400, 640, 480)
+    if shot.scale == 1:
+        area = (band[2] - band[0]) * (band[3] - band[1]) // 2
+        backdrop_up = len(backdrop.foreground(shot, band, 30)) < 0.1 * area
+        logo = len(backdrop.foreground(shot, logo_box)) > 1500
+    else:
+        backdrop_up = shot.mean_brightness(band) > 1
+        logo = shot.count(logo_box, lambda p: max(p) > 60, step=3) > 400
+    return backdrop_up and logo and hud_text_pixels(shot) < 20
+
+
+def audio_windows(game, start_byte, end_byte, window=0.1):
+    step = seconds_to_bytes(window)
+    return [audio_rms(game.audio_file, b, b + step) for b in range(start_byte, end_byte - step, step)]
+
+
+def wait_quiet(game, timeout=8.0):
+    """Waits until the last 0.3 s of audio is near-silent; the byte offset then, or None."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        end = game.audio_bytes()
+        if end > seconds_to_bytes(0.3) and audio_rms(game.audio_file, end - seconds_to_bytes(0.3), end) < 0.003:
+            return end
+        time.sleep(0.1)
+    return None
+
+
+def skip_splash(game, player, backdrop):
+    """Waits for the splash (the logo over the backdrop, no HUD), skips it with Escape and
+    waits for the title menu."""
+    splash = player.wait_for("splash", lambda s: shows_splash(s, backdrop), timeout=30)
+    # The window's first focus change flushes the keys; let it settle before pressing.
+    time.sleep(0.5)
+    title = None
+    for attempt in range(3):
+        player.tap("Escape")
+        try:
+            title = player.wait_for("title", shows_title_menu, timeout=2.5)
+            break
+        except E2EFailure:
+            # Press again only while the splash is surely still up (it lasts over 5 s).
+            check(shows_splash(player.last, backdrop) and attempt < 2,
+                  "Escape did not skip the splash")
+            print("note: Escape press %d on the splash was not taken; pressing again" % (attempt + 1))
+    check(game.running(), "Escape on the splash must not quit the game")
+    return splash, title
+
+
+def expect_exit(game, how):
+    status = game.wait_exit(15)
+    check(status == 0, "%s: the game exited with status %s" % (how, status))
+
+
+# ---- Cases ---------------------------------------------------------------------
+
+
+def case_play(args, folder):
+    """Splash, title, hover, the stereo modes, play, pause, score, sound, files, restart."""
+    backdrop = Backdrop(args.backdrop)
+    game = Game(args.game, folder)
+    player = Player(os.path.join(folder, "shots"))
+    game.start()
+    try:
+        _, title = skip_splash(game, player, backdrop)
+        check_title_layout(title, backdrop)
+
+        # Hovering: the item under the pointer is drawn 1.2 times larger.
+        player.move(600, 255)
+        time.sleep(0.3)
+        hovered = player.shoot("hover-start")
+        player.move(600, 120)
+        time.sleep(0.3)
+        plain = player.shoot("hover-none")
+        ratio = item_width(hovered, 0) / max(1, item_width(plain, 0))
+        check(1.1 < ratio < 1.3, "hovering Start Game should enlarge it 1.2 times (got %.2f)" % ratio)
+        title_widths = [item_width(hovered, 0)] + [item_width(plain, i) for i in range(1, 6)]
+
+        # 3D Graphics cycles Off, M\G, R\G, R\C, R\B, Off.
+        best_without_score = None
+        for mode in (1, 2, 3, 4, 0):
+            player.click_item(GRAPHICS_3D)
+            player.move(600, 120)
+            time.sleep(0.4)
+            shot = player.shoot("mode-%d" % mode)
+            if mode:
+                check_stereo_screen(shot, mode)
+            else:
+                check(odd_rows_near_black(shot), "back to Off: scanlines should return")
+            if mode == 3:
+                best_without_score = shot.crop(BEST_BOX)
+
+        # The music started by the splash plays on into the title. An underrun on a starved
+        # machine pauses the output for over a second, so only its presence is required.
+        windows = audio_windows(game, 0, game.audio_bytes())
+        first = next((i for i, w in enumerate(windows) if w > 0.02), None)
+        check(first is not None, "no music in the audio output from the splash to the title")
+        audible = sum(1 for w in windows[first:] if w > 0.003)
+        check(audible >= 0.3 * len(windows[first:]),
+              "the music should go on from the splash to the title (%d of %d windows audible)"
+              % (audible, len(windows[first:])))
+        player.click_item(MUSIC_VOLUME)
+        player.move(600, 120)
+
+        # Play: the ship at the centre and an asteroid in the field.
+        player.click_item(START_GAME)
+        play = player.wait_for("play", lambda s: len(ship_pixels(s, backdrop)) > 60
+                               and not shows_title_menu(s), timeout=10)
+        player.wait_for("asteroid", lambda s: len(field_pixels(s, backdrop)) > 300, timeout=15)
+        check(len(backdrop.foreground(play, (0, 450, 80, 480))) > 30,
+              "two spare ships should be drawn at the bottom left")
+
+        # Space pauses: the dimmed snapshot and the pause labels; Space resumes.
+        before_pause = player.shoot("before-pause")
+        player.tap("space")
+        paused = player.wait_for("paused", lambda s: shows_pause_menu(s, title_widths), timeout=5)
+        dark_box = (20, 220, 140, 440)
+        check(paused.mean_brightness(dark_box) < 0.5 * before_pause.mean_brightness(dark_box),
+              "the pause screen should show the game dimmed (%.1f against %.1f)"
+              % (paused.mean_brightness(dark_box), before_pause.mean_brightness(dark_box)))
+        score_zero = paused.crop(SCORE_DIGITS_BOX)
+        player.tap("space")
+        player.wait_for("resumed", lambda s: not shows_pause_menu(s, title_widths)
+                        and len(ship_pixels(s, backdrop)) > 60, timeout=5)
+
+        # Left rotates the ship in place.
+        turn_from = player.shoot("turn-from")
+        player.hold(["Left"], 0.3)
+        time.sleep(0.1)
+        turn_to = player.shoot("turn-to")
+        check(difference(turn_from, turn_to, SHIP_BOX) > 30 and len(ship_pixels(turn_to, backdrop)) > 60,
+              "Left should rotate the ship where it stands")
+
+        # Left Control fires: a shot leaves the ship and the shot sound plays.
+        sound = 0.0
+        for attempt in range(3):
+            quiet_at = wait_quiet(game)
+            check(quiet_at is not None, "the game never fell silent with the music off")
+            before_fire = player.shoot("before-fire")
+            player.tap("Control_L")
+            time.sleep(0.12)
+            fired = player.shoot("fired")
+            around = ring_pixels(fired, backdrop) - ring_pixels(before_fire, backdrop)
+            check(around >= 10, "Left Control should fire a shot (%d new pixels around the ship)" % around)
+            time.sleep(0.8)
+            sound = max(audio_windows(game, quiet_at, game.audio_bytes(), 0.05) or [0])
+            if sound > 0.01:
+                break
+        check(sound > 0.01, "the shot sound should follow the fire press (loudest %.4f)" % sound)
+
+        # Spin and fire until the score shows a change on the pause screen.
+        scored = None
+        deadline = time.monotonic() + 60
+        while scored is None and time.monotonic() < deadline:
+            player.xdotool("keydown", "Left")
+            for _ in range(12):
+                player.tap("Control_L", 0.05)
+                time.sleep(0.12)
+            player.xdotool("keyup", "Left")
+            player.tap("space")
+            time.sleep(0.4)
+            shot = player.shoot("score-check")
+            if not shows_pause_menu(shot, title_widths):
+                continue  # the ship was destroyed: Space does nothing until it returns
+            if crop_distance(shot.crop(SCORE_DIGITS_BOX), score_zero) > 4:
+                scored = shot
+            else:
+                player.tap("space")
+                time.sleep(0.2)
+        check(scored is not None, "the score never rose while firing at the asteroid")
+
+        # Escape on the pause menu returns to the title.
+        player.tap("Escape")
+        back = player.wait_for("title-again", lambda s: shows_title_menu(s)
+                               and not shows_pause_menu(s, title_widths), timeout=5)
+        check(item_width(back, 5) < title_widths[5] + 10, "the title should say Exit Game again")
+        for mode in (1, 2, 3):
+            player.click_item(GRAPHICS_3D)
+        player.move(600, 120)
+        time.sleep(0.4)
+        with_score = player.shoot("best-with-score")
+        best_with_score = with_score.crop(BEST_BOX)
+        check(crop_distance(best_with_score, best_without_score) > 3,
+              "the Best line should show the new best score")
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title")
+        best = game.setting_value("hiscore.dat")
+        check(best > 0, "data/hiscore.dat should hold the best score, holds %d" % best)
+        check(game.read_setting("anaglyph3d.dat") == b"\x03\x00\x00\x00",
+              "data/anaglyph3d.dat should hold 03 00 00 00, holds %r" % game.read_setting("anaglyph3d.dat"))
+
+        # A second start shows the saved best score and starts in R\C.
+        game.start()
+        _, again = skip_splash(game, player, backdrop)
+        check_stereo_screen(again, 3)
+        distance = crop_distance(again.crop(BEST_BOX), best_with_score)
+        check(distance < 2.5, "the saved best score should show in the HUD (difference %.2f)" % distance)
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title")
+        check(game.setting_value("hiscore.dat") == best, "the best score should be kept unchanged")
+    finally:
+        game.kill()
+
+
+def case_scaled(args, folder):
+    """A 1280 x 720 screen: the picture scaled 1.5 times between black bars, the pointer
+    mapped onto it, and SIGTERM during play ending through the exit path."""
+    backdrop = Backdrop(args.backdrop)
+    game = Game(args.game, folder)
+    player = Player(os.path.join(folder, "shots"))
+    game.start()
+    try:
+        splash, title = skip_splash(game, player, backdrop)
+        check(splash.width == 1280 and splash.scale == 1.5, "expected a 1280 x 720 screen")
+        bars = [title.screen_pixel(x, y) for y in range(0, 720, 8) for x in list(range(0, 160, 8)) + list(range(1120, 1280, 8))]
+        check(all(is_near_black(p, 4) for p in bars), "the bars beside the scaled picture should be black")
+
+        # The pointer maps onto the scaled picture: hovering item 1 enlarges it.
+        player.move(600, 285)
+        time.sleep(0.3)
+        hovered = player.shoot("hover-3d")
+        player.move(600, 120)
+        time.sleep(0.3)
+        plain = player.shoot("hover-none")
+        ratio = item_width(hovered, GRAPHICS_3D) / max(1, item_width(plain, GRAPHICS_3D))
+        check(1.1 < ratio < 1.3, "the pointer should hover 3D Graphics on the scaled screen (%.2f)" % ratio)
+
+        player.click_item(GRAPHICS_3D)
+        player.move(600, 120)
+        time.sleep(0.4)
+        check_tints(player.shoot("mode-1"), 1)
+
+        player.click_item(START_GAME)
+        player.wait_for("play", lambda s: s.count(SHIP_BOX, lambda p: max(p) > 70) > 40
+                        and s.count((150, 236, 490, 414), lambda p: max(p) > 70, step=2) < 400, timeout=10)
+        time.sleep(0.5)
+        game.signal(signal.SIGTERM)
+        expect_exit(game, "SIGTERM during play")
+        check(game.read_setting("anaglyph3d.dat") == b"\x01\x00\x00\x00",
+              "SIGTERM: data/anaglyph3d.dat should hold 01 00 00 00, holds %r" % game.read_setting("anaglyph3d.dat"))
+        check(game.setting_value("hiscore.dat") >= 0, "SIGTERM: data/hiscore.dat not saved")
+    finally:
+        game.kill()
+
+
+def play_briefly(player, backdrop, label):
+    """Start Game from the title, see the ship, turn it and fire once."""
+    player.click_item(START_GAME)
+    player.wait_for(label + "-play", lambda s: len(ship_pixels(s, backdrop)) > 60
+                    and not shows_title_menu(s), timeout=10)
+    before = player.shoot(label + "-before-turn")
+    player.hold(["Right"], 0.25)
+    player.tap("Control_L")
+    time.sleep(0.1)
+    after = player.shoot(label + "-after-turn")
+    check(difference(before, after, SHIP_BOX) > 30, "%s: the ship should turn" % label)
+
+
+def case_faults(args, folder):
+    """Bad or missing files and no audio device still give a playable game; SIGINT
+    during play ends it through the exit path."""
+    backdrop = Backdrop(args.backdrop)
+
+    # A corrupt best-score file (5 bytes, negative): best 0; SIGINT while playing saves.
+    game = Game(args.game, os.path.join(folder, "corrupt-hiscore"))
+    player = Player(os.path.join(folder, "corrupt-hiscore", "shots"))
+    game.write_setting("hiscore.dat", b"\xff\xff\xff\xff\x07")
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        play_briefly(player, backdrop, "corrupt-hiscore")
+        game.signal(signal.SIGINT)
+        expect_exit(game, "SIGINT during play")
+        best = game.setting_value("hiscore.dat")
+        check(best >= 0, "a corrupt best score file should be replaced by a valid one (%d)" % best)
+    finally:
+        game.kill()
+
+    # A stereo file holding 7: plain drawing, and 0 written back.
+    game = Game(args.game, os.path.join(folder, "stereo-7"))
+    player = Player(os.path.join(folder, "stereo-7", "shots"))
+    game.write_setting("anaglyph3d.dat", b"\x07\x00\x00\x00")
+    game.start()
+    try:
+        _, title = skip_splash(game, player, backdrop)
+        check(odd_rows_near_black(title), "a stereo file holding 7 should start with stereo off")
+        play_briefly(player, backdrop, "stereo-7")
+        player.tap("Escape")
+        player.tap("Escape")
+        player.wait_for("stereo-7-title", shows_title_menu, timeout=5)
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title")
+        check(game.read_setting("anaglyph3d.dat") == b"\x00\x00\x00\x00",
+              "data/anaglyph3d.dat should hold 0 after a stored 7, holds %r" % game.read_setting("anaglyph3d.dat"))
+    finally:
+        game.kill()
+
+    # An empty data folder: no sounds, the game still plays and saves its files there.
+    game = Game(args.game, os.path.join(folder, "no-sounds"), with_sounds=False)
+    player = Player(os.path.join(folder, "no-sounds", "shots"))
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        play_briefly(player, backdrop, "no-sounds")
+        player.tap("space")
+        player.tap("Escape")
+        player.wait_for("no-sounds-title", shows_title_menu, timeout=5)
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title")
+        check(game.setting_value("hiscore.dat") == 0 and game.setting_value("anaglyph3d.dat") == 0,
+              "the settings should be saved into the empty data folder")
+    finally:
+        game.kill()
+
+    # No audio device at all.
+    game = Game(args.game, os.path.join(folder, "no-audio"), audio_driver="no-such-driver")
+    player = Player(os.path.join(folder, "no-audio", "shots"))
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        play_briefly(player, backdrop, "no-audio")
+        game.signal(signal.SIGTERM)
+        expect_exit(game, "SIGTERM during play")
+    finally:
+        game.kill()
+
+
+CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--game", required=True)
+    parser.add_argument("--backdrop", required=True)
+    parser.add_argument("--output", required=True)
+    parser.add_argument("case", choices=sorted(CASES))
+    args = parser.parse_args()
+    folder = os.path.join(os.path.abspath(args.output), args.case)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    started = time.monotonic()
+    try:
+        CASES[args.case](args, folder)
+    except Exception as error:  # keep everything for a look, whatever went wrong
+        traceback.print_exc()
+        print("e2e %s FAILED: %s" % (args.case, error))
+        print("screenshots, audio and the game's stderr are kept in %s" % folder)
+        return 1
+    print("e2e %s passed in %.1f s" % (args.case, time.monotonic() - started))
+    if not os.environ.get("E2E_KEEP"):
+        shutil.rmtree(folder, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
