@@ -16,6 +16,11 @@ namespace {
 
 constexpr int32_t kLayerCount = 32;
 constexpr uint32_t kScratchLayer = 1u << 31;
+// Quads beyond these bounds take no part in collisions: far larger than any drawn sprite,
+// they would cost the rasteriser billions of steps, and their scanline numbers would no
+// longer fit an integer.
+constexpr float kLargestQuadSide = 16384.0f;
+constexpr float kFarthestCorner = 16777216.0f;
 
 struct CollisionState {
   TQuad* layers[kLayerCount] = {};
@@ -288,7 +293,22 @@ void TQuad::SetCoords(float x0, float y0, float x1, float y1, float x2, float y2
   maxy = std::max({y0, y1, y2, y3});
 }
 
+namespace {
+
+// False for a quad with a corner that is NaN, infinite or too far out, or a side too long.
+bool Collidable(const TQuad& quad) {
+  const bool finite_box = std::isfinite(quad.minx) && std::isfinite(quad.maxx) &&
+                          std::isfinite(quad.miny) && std::isfinite(quad.maxy);
+  return finite_box && quad.maxx - quad.minx <= kLargestQuadSide &&
+         quad.maxy - quad.miny <= kLargestQuadSide && std::fabs(quad.minx) <= kFarthestCorner &&
+         std::fabs(quad.maxx) <= kFarthestCorner && std::fabs(quad.miny) <= kFarthestCorner &&
+         std::fabs(quad.maxy) <= kFarthestCorner;
+}
+
+}  // namespace
+
 bool QuadsTouch(const TQuad& a, const TQuad& b) {
+  if (!Collidable(a) || !Collidable(b)) return false;
   if (a.maxx < b.minx || a.maxy < b.miny || a.minx > b.maxx || a.miny > b.maxy) return false;
   return RasteriseTouch(a, b);
 }

@@ -26,6 +26,8 @@ class TQuad {
 };
 
 // True when the quads share a solid pixel on some scanline (bounding boxes checked first).
+// A quad with a corner that is not finite or lies beyond 2^24, or with a side longer than
+// 16384 pixels, touches nothing.
 bool QuadsTouch(const TQuad& a, const TQuad& b);
 
 // The 2x2 transform collision quads are placed with; the render state hands its matrix over
