@@ -9,7 +9,7 @@ packages=(
   libgl-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xdotool imagemagick x11-utils
+  xvfb xdotool imagemagick x11-utils python3
   clang-14 libclang-rt-14-dev
 )
 
