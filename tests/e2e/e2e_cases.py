@@ -12,6 +12,7 @@ import argparse
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import time
 import traceback
@@ -496,7 +497,43 @@ def case_faults(args, folder):
         game.kill()
 
 
-CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults}
+def case_installed(args, folder):
+    """cmake --install into a fresh prefix; the game started through <prefix>/bin/vextral
+    finds its data beside the real executable and saves its files there."""
+    check(args.build_dir, "the installed case needs --build-dir")
+    prefix = os.path.join(folder, "prefix")
+    result = subprocess.run([args.cmake, "--install", args.build_dir, "--prefix", prefix],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    check(result.returncode == 0, "cmake --install failed:\n" + result.stdout)
+    launcher = os.path.join(prefix, "bin", "vextral")
+    check(os.path.islink(launcher), "no launcher link at bin/vextral")
+    sounds = os.listdir(os.path.join(prefix, "lib", "vextral", "data"))
+    check(len([name for name in sounds if name.endswith(".ogg")]) == 10, "installed data/ lacks sounds")
+    entry_path = os.path.join(prefix, "share", "applications", "vextral.desktop")
+    with open(entry_path) as f:
+        entry = f.read()
+    check("Exec=%s\n" % launcher in entry and "Icon=vextral" in entry,
+          "the desktop entry should start %s with the vextral icon:\n%s" % (launcher, entry))
+    icon = os.path.join(prefix, "share", "icons", "hicolor", "128x128", "apps", "vextral.png")
+    width, height, _ = read_png(icon)
+    check((width, height) == (128, 128), "the icon should be 128 x 128")
+
+    backdrop = Backdrop(args.backdrop)
+    game = Game(launcher, os.path.join(folder, "run"), in_place=True)
+    player = Player(os.path.join(folder, "shots"))
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title")
+        check(game.setting_value("hiscore.dat") == 0,
+              "the installed game should keep its best score in lib/vextral/data")
+    finally:
+        game.kill()
+
+
+CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
+         "installed": case_installed}
 
 
 def main():
@@ -504,6 +541,8 @@ def main():
     parser.add_argument("--game", required=True)
     parser.add_argument("--backdrop", required=True)
     parser.add_argument("--output", required=True)
+    parser.add_argument("--build-dir", help="the build folder, for the installed case")
+    parser.add_argument("--cmake", default="cmake")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     folder = os.path.join(os.path.abspath(args.output), args.case)

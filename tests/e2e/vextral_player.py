@@ -233,9 +233,11 @@ class Game:
     it; the caller may prepare that data folder before start().
     """
 
-    def __init__(self, executable, folder, audio_driver="disk", with_sounds=True):
+    def __init__(self, executable, folder, audio_driver="disk", with_sounds=True, in_place=False):
+        """in_place runs the executable where it is (an installed game) instead of a copy."""
         self.folder = os.path.abspath(folder)
-        self.install = os.path.join(self.folder, "game")
+        self.install = (os.path.dirname(os.path.realpath(executable)) if in_place
+                        else os.path.join(self.folder, "game"))
         self.data = os.path.join(self.install, "data")
         self.cwd = os.path.join(self.folder, "elsewhere")
         self.audio_file = os.path.join(self.folder, "audio.raw")
@@ -245,6 +247,9 @@ class Game:
         self.shots = 0
         os.makedirs(self.data, exist_ok=True)
         os.makedirs(self.cwd, exist_ok=True)
+        if in_place:
+            self.executable = os.path.abspath(executable)
+            return
         self.executable = os.path.join(self.install, "vextral")
         if not os.path.exists(self.executable):
             _link_or_copy(executable, self.executable)
