@@ -1,8 +1,10 @@
 #include "render/graphics.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <thread>
 
 #include "input/event.h"
 #include "input/input.h"
@@ -17,7 +19,23 @@ struct FramePacing {
   int32_t remainder = 0;  // milliseconds left over per second
   int32_t accumulator = 0;
   int32_t target = 0;  // clock value the current frame should end at
+  // The same schedule in nanoseconds: whole milliseconds would make frames alternate between
+  // 16 and 17 ms at 60 Hz, so the wait itself follows this finer deadline.
+  std::chrono::steady_clock::time_point deadline;
+  int64_t period_ns = 0;
+  int64_t remainder_ns = 0;  // nanoseconds left over per second
+  int64_t accumulator_ns = 0;
 };
+
+// Sleeps to about a millisecond before the deadline (a plain sleep can overshoot by that
+// much), then waits out the rest precisely.
+void WaitUntil(std::chrono::steady_clock::time_point deadline) {
+  const auto margin = std::chrono::milliseconds(1);
+  if (deadline - std::chrono::steady_clock::now() > margin) {
+    std::this_thread::sleep_until(deadline - margin);
+  }
+  while (std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+}
 
 struct GraphicsModule {
   std::shared_ptr<TGraphicsDriver> driver;
@@ -59,19 +77,29 @@ int32_t ClockDifference(int32_t later, int32_t earlier) {
 }
 
 // Returns true when the hardware already flips at the requested rate: three flips in a row
-// whose durations lie within a millisecond of the period, tried for at most a second.
+// whose durations lie within a millisecond of the period, tried for at most a second. Ten
+// flips in a row that return early end the probe sooner.
 bool HardwarePacesAt(TGraphicsDriver& driver, int32_t hertz) {
   const int32_t period = 1000 / hertz;
   const int32_t start = ClockMillis();
   int32_t matches = 0;
+  int32_t returned_early = 0;
   while (ClockDifference(ClockMillis(), start) < 1000) {
     const int32_t before = ClockMillis();
     driver.Flip(1);
     const int32_t difference = ClockDifference(ClockMillis(), before) - period;
     if (difference >= -1 && difference <= 1) {
       if (++matches == 3) return true;
+      returned_early = 0;
     } else {
       matches = 0;
+      // Flips that keep returning well inside the period are not waiting for the display
+      // (a virtual or composited screen): no need to spend the whole second finding out.
+      if (difference < -1) {
+        if (++returned_early == 10) return false;
+      } else {
+        returned_early = 0;
+      }
     }
   }
   return false;
@@ -231,6 +259,10 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   pacing.remainder = 1000 - pacing.period * hertz;
   pacing.accumulator = 0;
   pacing.target = ClockMillis();
+  pacing.period_ns = hertz > 0 ? 1000000000 / hertz : 0;
+  pacing.remainder_ns = 1000000000 - pacing.period_ns * hertz;
+  pacing.accumulator_ns = 0;
+  pacing.deadline = std::chrono::steady_clock::now();
 
   m.opened = g;
   if (depth != 0) MoveMouse(width / 2, height / 2);
@@ -282,12 +314,19 @@ void Flip(int32_t sync) {
       pacing.accumulator -= pacing.hertz;
       pacing.target = ClockAdd(pacing.target, 1);
     }
-    const int32_t now = ClockMillis();
-    const int32_t wait = ClockDifference(pacing.target, now);
-    if (wait > 0) {
-      SleepMillis(wait);
+    pacing.deadline += std::chrono::nanoseconds(pacing.period_ns);
+    pacing.accumulator_ns += pacing.remainder_ns;
+    if (pacing.accumulator_ns >= pacing.hertz) {
+      pacing.accumulator_ns -= pacing.hertz;
+      pacing.deadline += std::chrono::nanoseconds(1);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (pacing.deadline > now) {
+      WaitUntil(pacing.deadline);
     } else {
-      pacing.target = now;  // a late frame gets a full period next, not a burst of catch-up
+      // A late frame gets a full period next, not a burst of catch-up.
+      pacing.deadline = now;
+      pacing.target = ClockMillis();
     }
     m.driver->Flip(0);
   }
