@@ -481,6 +481,7 @@ def case_faults(args, folder):
         expect_exit(game, "Escape on the title")
         check(game.setting_value("hiscore.dat") == 0 and game.setting_value("anaglyph3d.dat") == 0,
               "the settings should be saved into the empty data folder")
+        check("audio:" in game.stderr_text(), "missing sounds should be reported on stderr")
     finally:
         game.kill()
 
