@@ -162,8 +162,10 @@ void menu_frame() {
   SetColor(200, 200, 60);
   draw3d->t3d(version_text, 320, 460, 2.0f, 1);
 
-  // The row is read again from the pointer, as it stands after any event pumped since.
-  const int32_t hovered = pointer_y > kFirstItemRow ? menu_item_at(PointerY()) : -1;
+  // The row is read again from the pointer, as it stands after any event pumped since; a
+  // value outside 0 to 5 matches no item.
+  const int32_t hovered =
+      pointer_y > kFirstItemRow ? (PointerY() - kFirstItemRow) / kItemSpacing : -1;
   for (int32_t item = 0; item < kItemCount; ++item) {
     const bool is_hovered = item == hovered;
     const float depth = is_hovered ? 4.0f : 2.0f;
