@@ -20,7 +20,7 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from vextral_player import (  # noqa: E402
-    EXIT_GAME, GRAPHICS_3D, MENU_ITEM_Y, MUSIC_VOLUME, START_GAME, E2EFailure, Game,
+    GRAPHICS_3D, MENU_ITEM_Y, MUSIC_VOLUME, START_GAME, E2EFailure, Game,
     Player, Shot, audio_rms, check, crop_distance, difference, is_blue, is_cyan,
     is_green, is_magenta, is_menu_text, is_near_black, is_red, read_png, seconds_to_bytes)
 
@@ -149,6 +149,26 @@ def shows_pause_menu(shot, title_widths):
     wider than "Exit Game" (same hover state as when title_widths was measured)."""
     return (item_width(shot, 0) > title_widths[0] + 15
             and item_width(shot, 5) > title_widths[5] + 40)
+
+
+def shows_plain_pause_menu(shot):
+    """Stereo off: item 5 reads "Quit This Game" (about 190 pixels wide, "Exit Game" 125)."""
+    return shows_title_menu(shot) and item_width(shot, 5) > 160
+
+
+def shows_plain_title_menu(shot):
+    return shows_title_menu(shot) and 80 < item_width(shot, 5) < 160
+
+
+def quit_from_play(game, player, label):
+    """Escape pauses, Escape returns to the title, Escape quits; each step is seen first
+    (two presses within one frame count as one)."""
+    player.tap("Escape")
+    player.wait_for(label + "-paused", shows_plain_pause_menu, timeout=5)
+    player.tap("Escape")
+    player.wait_for(label + "-title", shows_plain_title_menu, timeout=5)
+    player.tap("Escape")
+    expect_exit(game, label + ": Escape on the title")
 
 
 def ship_pixels(shot, backdrop, box=SHIP_BOX):
@@ -457,11 +477,7 @@ def case_faults(args, folder):
         _, title = skip_splash(game, player, backdrop)
         check(odd_rows_near_black(title), "a stereo file holding 7 should start with stereo off")
         play_briefly(player, backdrop, "stereo-7")
-        player.tap("Escape")
-        player.tap("Escape")
-        player.wait_for("stereo-7-title", shows_title_menu, timeout=5)
-        player.tap("Escape")
-        expect_exit(game, "Escape on the title")
+        quit_from_play(game, player, "stereo-7")
         check(game.read_setting("anaglyph3d.dat") == b"\x00\x00\x00\x00",
               "data/anaglyph3d.dat should hold 0 after a stored 7, holds %r" % game.read_setting("anaglyph3d.dat"))
     finally:
@@ -474,11 +490,7 @@ def case_faults(args, folder):
     try:
         skip_splash(game, player, backdrop)
         play_briefly(player, backdrop, "no-sounds")
-        player.tap("space")
-        player.tap("Escape")
-        player.wait_for("no-sounds-title", shows_title_menu, timeout=5)
-        player.tap("Escape")
-        expect_exit(game, "Escape on the title")
+        quit_from_play(game, player, "no-sounds")
         check(game.setting_value("hiscore.dat") == 0 and game.setting_value("anaglyph3d.dat") == 0,
               "the settings should be saved into the empty data folder")
         check("audio:" in game.stderr_text(), "missing sounds should be reported on stderr")

@@ -11,7 +11,6 @@ Python 3 standard library only; needs xdotool and import on PATH and DISPLAY set
 
 import os
 import shutil
-import signal
 import struct
 import subprocess
 import time
@@ -395,11 +394,6 @@ class Player:
         # A row inside the item's band, away from its edges.
         self.click(320, MENU_ITEM_Y[item] - 5, shot)
 
-
-def terminate_quietly(process):
-    if process and process.poll() is None:
-        process.send_signal(signal.SIGKILL)
-        process.wait()
 
 
 def read_png(path):
