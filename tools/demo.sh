@@ -17,4 +17,4 @@ for tool in Xvfb xdotool import python3; do
   fi
 done
 echo "demo: playing the game on a virtual display; screenshots and audio go to $output"
-exec "$root/tools/with-xvfb.sh" python3 "$root/tools/demo.py" --game "$game" --output "$output"
+exec "$root/tools/with-xvfb.sh" python3 -B "$root/tools/demo.py" --game "$game" --output "$output"
