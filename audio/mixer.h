@@ -178,6 +178,8 @@ constexpr int32_t kRingMaxLatency = 11;
 constexpr int32_t kRingRestartPasses = 250;  // 1.25 s of service passes after an underrun
 constexpr int64_t kRingPositionLimit = 268435456;
 constexpr int32_t kRingServiceMillis = 5;
+// The service thread's name, as the system lists it.
+constexpr char kRingServiceThreadName[] = "velmix-ring";
 
 // What plays the ring: it loops over the ring's bytes from the start, counting the
 // bytes played since the last submit, and plays silence past the published write
@@ -198,6 +200,10 @@ class ringhardware {
   // Bytes of the ring written since the last submit (monotonic, not wrapped).
   virtual void publish(int64_t written_bytes) = 0;
   virtual uint32_t now_millis() = 0;
+  // Runs once on the service thread before its first pass: the hardware raises the
+  // thread to the priority of its own output thread, so that the producer is not
+  // starved while the consumer keeps playing (which would underrun into silence).
+  virtual void service_thread_started() {}
 };
 
 // A ring of 32 blocks that the hardware plays from, kept filled between 2 and

@@ -3,6 +3,8 @@
 // blocks ahead of the play position, with a pause and a longer latency after an
 // underrun.
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -43,6 +45,8 @@ int32_t ringdevice::open() {
 }
 
 void ringdevice::run_service() {
+  pthread_setname_np(pthread_self(), kRingServiceThreadName);
+  hardware_->service_thread_started();
   while (runner_->running.load(std::memory_order_acquire)) {
     service();
     std::this_thread::sleep_for(std::chrono::milliseconds(kRingServiceMillis));

@@ -67,6 +67,12 @@ class sdlhardware : public ringhardware {
 
   uint32_t now_millis() override { return SDL_GetTicks(); }
 
+  // SDL runs its audio thread at time-critical priority; the thread that fills the
+  // ring gets the same, or a busy machine starves it into underrun after underrun.
+  void service_thread_started() override {
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);
+  }
+
  private:
   static void SDLCALL callback(void* userdata, Uint8* stream, int length) {
     static_cast<sdlhardware*>(userdata)->fill(stream, length);

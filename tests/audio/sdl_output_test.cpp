@@ -3,16 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/audio.h"
+#include "audio/mixer.h"
 #include "audio/velmix.h"
 #include "tests/audio/ogg_maker.h"
 
@@ -93,6 +99,59 @@ TEST(SdlOutput, DecodedOggToneReachesTheDiskDriverOutput) {
   EXPECT_NEAR(loud_rms[loud_rms.size() / 2], 6000.0 / std::sqrt(2.0), 400.0);
   EXPECT_NEAR(loud_crossings[loud_crossings.size() / 2], 2 * 441 * kWindow / 44100.0, 1.5);
   EXPECT_LT(left_peak, 100.0);
+}
+
+struct thread_nice {
+  bool found = false;
+  int32_t nice = 0;
+};
+
+// The nice value of this process's first thread whose name starts with prefix.
+thread_nice nice_of_thread(const char* prefix) {
+  thread_nice result;
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return result;
+  while (dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::FILE* file =
+        std::fopen((std::string("/proc/self/task/") + entry->d_name + "/comm").c_str(), "r");
+    if (file == nullptr) continue;
+    char name[64] = {};
+    const bool named = std::fgets(name, sizeof name, file) != nullptr;
+    std::fclose(file);
+    if (!named || std::strncmp(name, prefix, std::strlen(prefix)) != 0) continue;
+    errno = 0;
+    const int value = getpriority(PRIO_PROCESS, static_cast<id_t>(std::atoi(entry->d_name)));
+    if (errno != 0) continue;
+    result = {true, value};
+    break;
+  }
+  closedir(tasks);
+  return result;
+}
+
+// SDL raises its own audio thread; the thread that fills the ring must not be left
+// below it, or on a busy machine the output drains the ring and mutes after underrun
+// after underrun.
+TEST(SdlOutput, RingServiceRunsAtLeastAtTheOutputThreadsPriority) {
+  const std::string output = temporary_path("vextral-disk");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+  ASSERT_EQ(SetAudioDriver("Velmix"), 1);
+  thread_nice ring;
+  thread_nice sdl;
+  for (int wait = 0; wait < 200 && !(ring.found && sdl.found); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ring = nice_of_thread(kRingServiceThreadName);
+    sdl = nice_of_thread("SDLAudio");
+  }
+  ShutdownAudio();
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+  std::remove(output.c_str());
+  ASSERT_TRUE(ring.found) << "no ring service thread";
+  ASSERT_TRUE(sdl.found) << "no SDL audio thread";
+  EXPECT_LE(ring.nice, sdl.nice);
 }
 
 TEST(SdlOutput, NoOutputMeansTheNullDriverSilently) {
