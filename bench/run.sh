@@ -45,7 +45,7 @@ step "renderer"
 step "heavy game frame"
 SDL_AUDIODRIVER=dummy "$xvfb" "$compare/heavy_frame_compare" $quick 2>/dev/null >>"$raw"
 pixels=$(awk '$1 == "heavy_pixels" { print $2 }' "$raw")
-"$xvfb" "$peer/peer_gl_array" $quick --fill $(( ${pixels%.*} / 1024 )) >>"$raw"
+"$xvfb" "$peer/peer_gl_array" $quick --fill "$(awk -v p="$pixels" 'BEGIN { printf "%d", p / 1024 }')" >>"$raw"
 step "frame pacing (both loops at once, $([ -n "$quick" ] && echo 10 || echo 60) s)"
 "$xvfb" bash -c "'$compare/pacing_compare' $quick & '$peer/peer_pacing' $quick; wait" >>"$raw"
 step "loaders"
