@@ -17,6 +17,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
+// Each target's replay gets its own suite name (FUZZ_SUITE, e.g. FontFuzzReplay), so the
+// test names stay distinct in CTest.
+#define FUZZ_REPLAY_TEST_(suite, name) TEST(suite, name)
+#define FUZZ_REPLAY_TEST(name) FUZZ_REPLAY_TEST_(FUZZ_SUITE, name)
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,7 +46,7 @@ void run_file(const fs::path& path) {
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
 }
 
-TEST(FuzzReplay, SeedsRunClean) {
+FUZZ_REPLAY_TEST(SeedsRunClean) {
   const fs::path folder = fs::path(::testing::TempDir()) / ("vextral_seeds_" FUZZ_TARGET);
   fs::remove_all(folder);
   ASSERT_TRUE(write_fuzz_seeds(FUZZ_TARGET, folder.string(), FUZZ_FONT_FILE));
@@ -51,11 +56,11 @@ TEST(FuzzReplay, SeedsRunClean) {
   fs::remove_all(folder);
 }
 
-TEST(FuzzReplay, EveryInputThatOnceFailedNowRunsClean) {
+FUZZ_REPLAY_TEST(EveryInputThatOnceFailedNowRunsClean) {
   for (const auto& input : files_in(FUZZ_REGRESSION_DIR)) run_file(input);
 }
 
-TEST(FuzzReplay, EmptyAndRandomInputsRunClean) {
+FUZZ_REPLAY_TEST(EmptyAndRandomInputsRunClean) {
   LLVMFuzzerTestOneInput(nullptr, 0);
   std::mt19937 engine(20240607);
   std::vector<uint8_t> bytes;

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Faults the real game survives, on a private X server (run through tools/with-xvfb.sh):
+# SIGTERM and SIGINT during play, no audio device, the audio device failing mid-game, a disk
+# that refuses the saves, and a "data" folder that is a file. Each case runs its own copy of
+# the game (the executable and data/ in a fresh folder), plays a little, and checks the exit
+# status and the two settings files.
+# Usage: game_faults.sh PATH/TO/vextral [CASE...]
+set -uo pipefail
+
+exe=$1
+shift
+source_data=$(dirname "$exe")/data
+cases=("$@")
+[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint no_audio audio_fails disk_refuses data_is_file)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+
+fail() {
+  echo "FAIL [$case]: $*" >&2
+  [ -f "$dir/stderr" ] && sed 's/^/  stderr: /' "$dir/stderr" | tail -n 20 >&2
+  failures=$((failures + 1))
+}
+
+# A fresh folder with the game, its sounds and a best score of 12345.
+setup() {
+  dir=$work/$case
+  mkdir -p "$dir/data"
+  ln "$exe" "$dir/vextral" 2>/dev/null || cp "$exe" "$dir/vextral"
+  cp "$source_data"/*.ogg "$dir/data/" 2>/dev/null
+  printf '\x39\x30\x00\x00' >"$dir/data/hiscore.dat"
+}
+
+# Starts the game (the command's words before the executable come first), waits for its
+# window, skips the splash and clicks Start Game.
+launch() {
+  (cd / && exec "$@" "$dir/vextral" 2>"$dir/stderr" >/dev/null) &
+  pid=$!
+  local window=""
+  for _ in $(seq 1 600); do
+    window=$(xdotool search --name '^Vextral$' 2>/dev/null | head -n1)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  if [ -z "$window" ]; then
+    fail "no game window"
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 1
+  fi
+  sleep 1
+  xdotool key Escape
+  sleep 1
+  xdotool mousemove 320 252 click 1
+  sleep 2
+  return 0
+}
+
+# Sends signal, waits for the exit (at most a minute) and checks the status is expected.
+stop_with() {
+  local signal=$1 expected=${2:-0}
+  if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$pid"
+    fail "the game ended by itself with status $?"
+    return 1
+  fi
+  kill "-$signal" "$pid"
+  local waited=0
+  while kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    fail "still running a minute after SIG$signal"
+    kill -KILL "$pid"
+  fi
+  wait "$pid"
+  local status=$?
+  [ $status -eq "$expected" ] || fail "exit status $status after SIG$signal, expected $expected"
+}
+
+bytes_of() { od -An -tx1 -v "$1" 2>/dev/null | tr -d ' \n'; }
+
+expect_bytes() {  # file hex
+  local actual
+  actual=$(bytes_of "$1")
+  [ "$actual" = "$2" ] || fail "$(basename "$1") holds '$actual', expected '$2'"
+}
+
+for case in "${cases[@]}"; do
+  echo "== $case"
+  setup
+  case $case in
+    sigterm | sigint)
+      launch env || continue
+      signal=${case#sig}
+      stop_with "${signal^^}"
+      expect_bytes "$dir/data/hiscore.dat" 39300000
+      expect_bytes "$dir/data/anaglyph3d.dat" 00000000
+      ;;
+    no_audio)
+      launch env SDL_AUDIODRIVER=no-such-device || continue
+      sleep 2
+      stop_with TERM
+      expect_bytes "$dir/data/anaglyph3d.dat" 00000000
+      ;;
+    audio_fails)
+      # SDL's disk output writes the mix to a file that may not grow past 256 KB (about 1.5 s
+      # of sound): from then on every write of the device fails, mid-game.
+      launch env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir/audio.raw" \
+        bash -c 'trap "" XFSZ; ulimit -f 256; exec "$0" "$@"' || continue
+      sleep 4
+      size=$(stat -c %s "$dir/audio.raw" 2>/dev/null || echo 0)
+      [ "$size" -le 262144 ] || fail "the audio file grew to $size bytes past its limit"
+      [ "$size" -gt 0 ] || fail "the disk audio device never wrote"
+      stop_with TERM
+      expect_bytes "$dir/data/hiscore.dat" 39300000
+      expect_bytes "$dir/data/anaglyph3d.dat" 00000000
+      ;;
+    disk_refuses)
+      printf '\x02\x00\x00\x00' >"$dir/data/anaglyph3d.dat"
+      # No file of the game's may grow past 0 bytes: both saves fail at exit.
+      launch bash -c 'trap "" XFSZ; ulimit -f 0; exec "$0" "$@"' || continue
+      stop_with TERM
+      expect_bytes "$dir/data/hiscore.dat" 39300000
+      expect_bytes "$dir/data/anaglyph3d.dat" 02000000
+      leftovers=$(find "$dir/data" -name '*.tmp')
+      [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
+      ;;
+    data_is_file)
+      rm -rf "$dir/data"
+      printf 'not a folder' >"$dir/data"
+      launch env || continue
+      stop_with TERM
+      [ -f "$dir/data" ] && [ "$(cat "$dir/data")" = "not a folder" ] ||
+        fail "the file named data was changed"
+      ;;
+    *)
+      fail "unknown case"
+      ;;
+  esac
+done
+
+if [ $failures -ne 0 ]; then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "all game fault cases held"
