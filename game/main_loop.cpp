@@ -161,6 +161,21 @@ bool game_startup(const startup_options& options) {
   return true;
 }
 
+namespace {
+
+// The best score follows the score; the first beat in a game plays the bonus sound.
+void follow_best_score() {
+  if (player->score > player->best_sc) {
+    if (player->new_bs == 0) {
+      player->new_bs = 1;
+      play_sfx(snd_bonus);
+    }
+    player->best_sc = player->score;
+  }
+}
+
+}  // namespace
+
 void play_frame() {
   player->update();
   player->get_inputs();
@@ -187,13 +202,7 @@ void play_frame() {
     banner_alpha = 1.0f;
   }
 
-  if (player->score > player->best_sc) {
-    if (player->new_bs == 0) {
-      player->new_bs = 1;
-      play_sfx(snd_bonus);
-    }
-    player->best_sc = player->score;
-  }
+  follow_best_score();
 }
 
 void destroyed_frame() {
@@ -210,6 +219,8 @@ void destroyed_frame() {
         ufo_on = 0;
         StopChannel(ufo_channel);
       }
+      // Shots still flying after the last loss can score; count them before the game ends.
+      follow_best_score();
       gameover_alpha = 1.0f;
       state_ctr = 0;
       game_state = STATE_GAME_OVER;

@@ -188,6 +188,21 @@ TEST_F(RulesTest, TheDestroyedStateLasts251FramesAndTheThirdLossEndsTheGame) {
   EXPECT_LE(frames, 310);
 }
 
+TEST_F(RulesTest, PointsScoredAfterTheLastLossStillReachTheBestScore) {
+  new_game();
+  player->lives = 1;
+  add_asteroid(320, 220, 0.4f);
+  step();
+  ASSERT_EQ(game_state, STATE_DESTROYED);
+  park_asteroids();
+  ufo_tmr = 1000000;
+  // A shot still in flight scores while the ship is gone.
+  player->score = player->best_sc + 250;
+  while (game_state == STATE_DESTROYED) step();
+  ASSERT_EQ(game_state, STATE_GAME_OVER);
+  EXPECT_EQ(player->best_sc, player->score);
+}
+
 TEST_F(RulesTest, EscapeAndSpaceMoveBetweenPlayPauseAndTitle) {
   new_game();
   tap(kEscape);
