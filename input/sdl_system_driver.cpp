@@ -158,16 +158,27 @@ void TranslateKey(const SDL_KeyboardEvent& key) {
   if (code == 8 || code == 9 || code == 13 || code == 27) Raise(EVENT_KEYCHAR, code);
 }
 
+// Whether the last focus change SDL reported was a loss.
+bool focus_lost = false;
+
 void TranslateWindowEvent(const SDL_WindowEvent& window) {
   switch (window.event) {
     case SDL_WINDOWEVENT_CLOSE:
       Raise(EVENT_APPTERMINATE);
       break;
+    // A window's first focus is not a return from suspension: raising a resume
+    // then would clear a key the player pressed as the window appeared.
     case SDL_WINDOWEVENT_FOCUS_LOST:
-      Raise(EVENT_APPSUSPEND);
+      if (!focus_lost) {
+        focus_lost = true;
+        Raise(EVENT_APPSUSPEND);
+      }
       break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-      Raise(EVENT_APPRESUME);
+      if (focus_lost) {
+        focus_lost = false;
+        Raise(EVENT_APPRESUME);
+      }
       break;
     case SDL_WINDOWEVENT_LEAVE:
       if (Pointer().inside) {

@@ -234,6 +234,13 @@ TEST_F(SdlDriverTest, FocusLossSuspendsAndClearsHeldKeys) {
   EXPECT_EQ(IsSuspended(), 0);
 }
 
+TEST_F(SdlDriverTest, AWindowsFirstFocusKeepsAKeyPressedAsItAppeared) {
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  EXPECT_EQ(KeyHits(27), 1);
+  EXPECT_EQ(IsSuspended(), 0);
+}
+
 TEST_F(SdlDriverTest, TextBecomesOneCharacterEachAndControlKeysTypeToo) {
   PushText("a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
   PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN);
