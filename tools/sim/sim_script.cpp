@@ -30,13 +30,13 @@ bool parse_float(const std::string& text, float& value) {
   }
 }
 
-struct kind_spec {
+struct kind_syntax {
   const char* name;
   sim_event_kind kind;
   int arguments;
 };
 
-constexpr kind_spec kKinds[] = {
+constexpr kind_syntax kKinds[] = {
     {"keydown", sim_event_kind::key_down, 1},     {"keyup", sim_event_kind::key_up, 1},
     {"mousemove", sim_event_kind::mouse_move, 2}, {"mousedown", sim_event_kind::mouse_down, 1},
     {"mouseup", sim_event_kind::mouse_up, 1},     {"joyaxis", sim_event_kind::joy_axis, 2},
@@ -63,20 +63,20 @@ bool parse_script_line(const std::string& line, sim_event& event, bool& has_even
     error = "bad frame number '" + parts[0] + "'";
     return false;
   }
-  const kind_spec* spec = nullptr;
+  const kind_syntax* syntax = nullptr;
   for (const auto& candidate : kKinds)
-    if (parts[1] == candidate.name) spec = &candidate;
-  if (!spec) {
+    if (parts[1] == candidate.name) syntax = &candidate;
+  if (!syntax) {
     error = "unknown event '" + parts[1] + "'";
     return false;
   }
-  if (static_cast<int>(parts.size()) != 2 + spec->arguments) {
-    error = "'" + parts[1] + "' takes " + std::to_string(spec->arguments) + " argument(s)";
+  if (static_cast<int>(parts.size()) != 2 + syntax->arguments) {
+    error = "'" + parts[1] + "' takes " + std::to_string(syntax->arguments) + " argument(s)";
     return false;
   }
-  parsed.kind = spec->kind;
+  parsed.kind = syntax->kind;
   bool ok = true;
-  switch (spec->kind) {
+  switch (syntax->kind) {
     case sim_event_kind::key_down:
     case sim_event_kind::key_up:
       ok = parse_int32(parts[2], parsed.code) && parsed.code >= 0 && parsed.code <= 255;

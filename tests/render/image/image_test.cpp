@@ -99,10 +99,10 @@ TEST_F(Images, MaskColourIsCapturedAtCreation) {
 }
 
 TEST_F(Images, LoadsFromPngStreamsAndPaths) {
-  PngSpec spec;
-  spec.width = 2, spec.height = 1, spec.colour_type = PNG_COLOR_TYPE_RGB;
-  spec.samples = {0, 0, 0, 90, 60, 30};
-  std::vector<uint8_t> bytes = EncodePng(spec);
+  PngLayout layout;
+  layout.width = 2, layout.height = 1, layout.colour_type = PNG_COLOR_TYPE_RGB;
+  layout.samples = {0, 0, 0, 90, 60, 30};
+  std::vector<uint8_t> bytes = EncodePng(layout);
   auto image = LoadImage(MemoryStream(bytes));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->width, 2);

@@ -7,7 +7,7 @@
 
 class TStream;
 
-struct PngSpec {
+struct PngLayout {
   uint32_t width = 1;
   uint32_t height = 1;
   int colour_type = 2;  // PNG_COLOR_TYPE_RGB
@@ -19,7 +19,7 @@ struct PngSpec {
 };
 
 // The encoded file; empty if libpng refused the description.
-std::vector<uint8_t> EncodePng(const PngSpec& spec);
+std::vector<uint8_t> EncodePng(const PngLayout& layout);
 
 // A read-only stream over bytes that must outlive it.
 std::shared_ptr<TStream> MemoryStream(const std::vector<uint8_t>& bytes);

@@ -16,11 +16,11 @@ std::shared_ptr<TPixmap> Decode(const std::vector<uint8_t>& bytes) {
   return LoadPixmap(MemoryStream(bytes));
 }
 
-PngSpec Rgb2x2() {
-  PngSpec spec;
-  spec.width = 2, spec.height = 2, spec.colour_type = PNG_COLOR_TYPE_RGB;
-  spec.samples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  return spec;
+PngLayout Rgb2x2() {
+  PngLayout layout;
+  layout.width = 2, layout.height = 2, layout.colour_type = PNG_COLOR_TYPE_RGB;
+  layout.samples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  return layout;
 }
 
 // Rewrites the IHDR width and height and fixes the chunk's CRC.
@@ -46,7 +46,7 @@ TEST(PngLoad, RgbLoadsAsRgbPixmap) {
 }
 
 TEST(PngLoad, ColourTypesMapToFormats) {
-  PngSpec grey;
+  PngLayout grey;
   grey.colour_type = PNG_COLOR_TYPE_GRAY;
   grey.samples = {77};
   auto g = Decode(EncodePng(grey));
@@ -54,7 +54,7 @@ TEST(PngLoad, ColourTypesMapToFormats) {
   EXPECT_EQ(g->format, PF_I8);
   EXPECT_EQ(g->pixels[0], 77);
 
-  PngSpec rgba;
+  PngLayout rgba;
   rgba.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
   rgba.samples = {9, 8, 7, 6};
   auto c = Decode(EncodePng(rgba));
@@ -64,10 +64,10 @@ TEST(PngLoad, ColourTypesMapToFormats) {
 }
 
 TEST(PngLoad, GreyWithAlphaWidensToRgba) {
-  PngSpec spec;
-  spec.width = 3, spec.colour_type = PNG_COLOR_TYPE_GRAY_ALPHA;
-  spec.samples = {200, 50, 1, 2, 255, 0};
-  auto p = Decode(EncodePng(spec));
+  PngLayout layout;
+  layout.width = 3, layout.colour_type = PNG_COLOR_TYPE_GRAY_ALPHA;
+  layout.samples = {200, 50, 1, 2, 255, 0};
+  auto p = Decode(EncodePng(layout));
   ASSERT_TRUE(p);
   EXPECT_EQ(p->format, PF_RGBA8888);
   EXPECT_EQ(p->ReadPixel(0, 0), 0x32C8C8C8u);
@@ -76,7 +76,7 @@ TEST(PngLoad, GreyWithAlphaWidensToRgba) {
 }
 
 TEST(PngLoad, PalettesLowDepthsAndWideSamplesAreExpanded) {
-  PngSpec palette;
+  PngLayout palette;
   palette.width = 2, palette.colour_type = PNG_COLOR_TYPE_PALETTE;
   palette.palette = {255, 0, 0, 0, 0, 255};
   palette.samples = {0, 1};
@@ -92,7 +92,7 @@ TEST(PngLoad, PalettesLowDepthsAndWideSamplesAreExpanded) {
   EXPECT_EQ(t->ReadPixel(0, 0), 0x00FF0000u);
   EXPECT_EQ(t->ReadPixel(1, 0), 0xFF0000FFu);
 
-  PngSpec bits;
+  PngLayout bits;
   bits.width = 8, bits.colour_type = PNG_COLOR_TYPE_GRAY, bits.bit_depth = 1;
   bits.samples = {0xA0};  // 1 0 1 0 0 0 0 0
   auto b = Decode(EncodePng(bits));
@@ -102,7 +102,7 @@ TEST(PngLoad, PalettesLowDepthsAndWideSamplesAreExpanded) {
   EXPECT_EQ(b->pixels[1], 0);
   EXPECT_EQ(b->pixels[2], 255);
 
-  PngSpec wide;
+  PngLayout wide;
   wide.colour_type = PNG_COLOR_TYPE_RGB, wide.bit_depth = 16;
   wide.samples = {0x34, 0x12, 0x78, 0x56, 0xBC, 0x9A};  // little-endian 0x1234 ...
   auto w = Decode(EncodePng(wide));
@@ -111,12 +111,12 @@ TEST(PngLoad, PalettesLowDepthsAndWideSamplesAreExpanded) {
 }
 
 TEST(PngLoad, InterlacedImagesLoadLikePlainOnes) {
-  PngSpec spec;
-  spec.width = 9, spec.height = 9, spec.colour_type = PNG_COLOR_TYPE_RGB;
-  for (int i = 0; i < 9 * 9 * 3; ++i) spec.samples.push_back(static_cast<uint8_t>(i * 7));
-  auto plain = Decode(EncodePng(spec));
-  spec.interlaced = true;
-  auto interlaced = Decode(EncodePng(spec));
+  PngLayout layout;
+  layout.width = 9, layout.height = 9, layout.colour_type = PNG_COLOR_TYPE_RGB;
+  for (int i = 0; i < 9 * 9 * 3; ++i) layout.samples.push_back(static_cast<uint8_t>(i * 7));
+  auto plain = Decode(EncodePng(layout));
+  layout.interlaced = true;
+  auto interlaced = Decode(EncodePng(layout));
   ASSERT_TRUE(plain);
   ASSERT_TRUE(interlaced);
   for (int y = 0; y < 9; ++y)
@@ -132,10 +132,10 @@ TEST(PngBadInput, EveryTruncationGivesNoPixmap) {
 }
 
 TEST(PngBadInput, CorruptBytesNeverCrash) {
-  PngSpec spec;
-  spec.width = 16, spec.height = 16, spec.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
-  for (int i = 0; i < 16 * 16 * 4; ++i) spec.samples.push_back(static_cast<uint8_t>(i));
-  const std::vector<uint8_t> bytes = EncodePng(spec);
+  PngLayout layout;
+  layout.width = 16, layout.height = 16, layout.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
+  for (int i = 0; i < 16 * 16 * 4; ++i) layout.samples.push_back(static_cast<uint8_t>(i));
+  const std::vector<uint8_t> bytes = EncodePng(layout);
   for (size_t at = 8; at < bytes.size(); ++at) {
     std::vector<uint8_t> corrupt = bytes;
     corrupt[at] ^= 0x5A;
