@@ -1,9 +1,11 @@
 #include "game/sounds.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "audio/audio.h"
 #include "game/globals.h"
+#include "game/sample_prefetch.h"
 
 std::function<void(const std::string& file_name)> sound_started_hook;
 
@@ -24,6 +26,15 @@ const effect_file kEffects[] = {
 };
 
 constexpr int32_t kSoundLoops = 1;
+
+const char* music_file(int32_t track) {
+  return track == 1 ? "t_track.ogg" : "p_track.ogg";
+}
+
+// The sound of a file in data_folder, from the prefetch when it was prefetched.
+std::shared_ptr<TSound> load_data_sound(const char* file_name, int32_t flags) {
+  return LoadSound(take_prefetched_sample(data_path(file_name)), flags);
+}
 
 // A sound that is missing or cannot be decoded stays none and is silently skipped when
 // played; the player hears of it once, in one line.
@@ -46,10 +57,18 @@ const char* effect_name(const std::shared_ptr<TSound>& sound) {
 
 }  // namespace
 
+void prefetch_sounds() {
+  // The long track first: the game thread decodes any effect the worker has not reached
+  // by the time load_sounds asks for it, so the two share the work.
+  std::vector<std::string> paths = {data_path(music_file(music_track))};
+  for (const auto& effect : kEffects) paths.push_back(data_path(effect.file_name));
+  prefetch_samples(paths);
+}
+
 void load_sounds() {
   std::string missing;
   for (const auto& effect : kEffects) {
-    *effect.sound = LoadSound(data_path(effect.file_name), effect.flags);
+    *effect.sound = load_data_sound(effect.file_name, effect.flags);
     if (*effect.sound) continue;
     if (!missing.empty()) missing += ", ";
     missing += effect.file_name;
@@ -66,9 +85,9 @@ void play_sfx(const std::shared_ptr<TSound>& sound) {
 }
 
 void start_music(int32_t track) {
-  const char* file_name = track == 1 ? "t_track.ogg" : "p_track.ogg";
+  const char* file_name = music_file(track);
   report_started(file_name);
-  auto sound = LoadSound(data_path(file_name), kSoundLoops);
+  auto sound = load_data_sound(file_name, kSoundLoops);
   if (!sound) {
     // Said once per track, however often the menu switches to it.
     static bool reported[2] = {false, false};

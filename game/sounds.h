@@ -10,6 +10,10 @@
 
 class TSound;
 
+// Starts decoding the eight effects and the file of music_track from data_folder on a
+// background thread, so that load_sounds and the first start_music of that track find
+// them decoded (or wait for them). What they load and play is unchanged.
+void prefetch_sounds();
 // Loads the eight effects from data_folder (the UFO hum loops).
 void load_sounds();
 // Plays one effect on a fresh channel at sfx_volume; the channel is not kept.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "game/main_loop.h"
+#include "game/sounds.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ void change_to_executable_folder() {
 
 int main() {
   change_to_executable_folder();
+  // The sounds decode while the display opens and the images load.
+  prefetch_sounds();
   if (!game_startup()) return 1;
   run_main_loop();
   game_exit();
