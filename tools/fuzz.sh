@@ -19,7 +19,7 @@ target=$1
 seconds=$2
 shift 2
 
-build=build-fuzz
+build="build-fuzz"
 jobs=${VEXTRAL_JOBS:-2}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
