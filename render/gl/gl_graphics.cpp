@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "input/system.h"
+#include "render/gl/gl_render2d.h"
 
 namespace {
 
@@ -231,6 +232,7 @@ void Present(TGLContext& context) {
 
 void CloseContext(TGLContext& context) {
   Platform& p = State();
+  TGLRender2DDriver::Flush();
   if (p.current && p.current->_context.get() == &context) {
     p.current = nullptr;
     SDL_GL_MakeCurrent(nullptr, nullptr);
@@ -294,6 +296,7 @@ std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
 
 std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* window, int32_t flags) {
   if (!window || !EnsureSharedContext()) return nullptr;
+  TGLRender2DDriver::Flush();  // queued drawing belongs to the context current now
   SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   auto context = std::make_shared<TGLContext>();
   context->kind = 1;
@@ -327,6 +330,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
     return nullptr;
   }
   if (!EnsureSharedContext()) return nullptr;
+  TGLRender2DDriver::Flush();  // queued drawing belongs to the context current now
   Platform& p = State();
 
   auto context = std::make_shared<TGLContext>();
@@ -388,6 +392,7 @@ void TGLGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
   auto gl = std::dynamic_pointer_cast<TGLGraphics>(g);
   if (gl && (!gl->_context || !gl->_context->kind)) gl = nullptr;
   if (gl == p.current && (!gl || SDL_GL_GetCurrentContext() == gl->_context->gl_context)) return;
+  TGLRender2DDriver::Flush();
   p.current = gl;
   MakeContextCurrent(gl);
   if (gl && gl->_context->framebuffer) {
@@ -399,6 +404,7 @@ void TGLGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
 void TGLGraphicsDriver::Flip(int32_t sync) {
   Platform& p = State();
   if (!p.current || !p.current->_context || !SDL_GL_GetCurrentContext()) return;
+  TGLRender2DDriver::Flush();
   const int32_t wanted = sync != 0 ? 1 : 0;
   if (wanted != p.remembered_sync) {
     p.remembered_sync = wanted;
@@ -412,6 +418,7 @@ void TGLGraphicsDriver::SwapSharedContext() {
   Platform& p = State();
   if (!p.shared_context) return;
   if (SDL_GL_GetCurrentContext() != p.shared_context) {
+    TGLRender2DDriver::Flush();
     SDL_GL_MakeCurrent(p.shared_window, p.shared_context);
   } else {
     MakeContextCurrent(p.current);

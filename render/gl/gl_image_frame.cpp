@@ -159,14 +159,5 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
   if (seq == 0) return;
   TGLRender2DDriver::BindTexture(static_cast<uint32_t>(name));
   TGLRender2DDriver::EnableTextures();
-  const float corners[4][4] = {
-      {x0, y0, u0, v0}, {x1, y0, u1, v0}, {x1, y1, u1, v1}, {x0, y1, u0, v1}};
-  glBegin(GL_QUADS);
-  for (const auto& corner : corners) {
-    float screen_x = 0.0f, screen_y = 0.0f;
-    TGLRender2DDriver::TransformPoint(corner[0], corner[1], tx, ty, screen_x, screen_y);
-    glTexCoord2f(corner[2], corner[3]);
-    glVertex2f(screen_x, screen_y);
-  }
-  glEnd();
+  TGLRender2DDriver::QueueQuad(x0, y0, x1, y1, tx, ty, u0, v0, u1, v1);
 }

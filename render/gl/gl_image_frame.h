@@ -22,7 +22,7 @@ class TGLImageFrame : public TImageFrame {
   // Deletes the texture if it still has one.
   ~TGLImageFrame() override;
 
-  // Binds the texture through the driver's caches and draws one quad with the corners
+  // Binds the texture through the driver's caches and queues one quad with the corners
   // placed through the current matrix and offset by (tx, ty).
   void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;
 

@@ -1,6 +1,7 @@
 #include "render/gl/gl_render2d.h"
 
 #include <SDL2/SDL_opengl.h>
+#include <SDL2/SDL_video.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,13 +15,26 @@ namespace {
 
 // What OpenGL already has, shared by every instance of the driver. Kept apart from the
 // render-state record so redundant state changes can be filtered here.
+// One queued vertex. The colour is kept as the floats OpenGL makes of the colour bytes
+// (byte / 255), so queued drawing blends exactly as drawing with glColor4ub did.
+struct BatchVertex {
+  float x, y;
+  float u, v;
+  float red, green, blue, alpha;
+};
+
 struct GLCache {
   int32_t blend = 0;           // 0: unknown
   uint32_t bound_texture = 0;  // 0: none
   bool textures_enabled = false;
   uint8_t colour[4] = {255, 255, 255, 255};
+  float colour_float[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   float ix = 1.0f, iy = 0.0f, jx = 0.0f, jy = 1.0f;
   int32_t width = 0, height = 0;  // of the graphics last reset
+  // Primitives of one kind drawn under the current OpenGL state and not yet sent.
+  GLenum batch_mode = GL_QUADS;
+  std::vector<BatchVertex> batch;
+  void* arrays_context = nullptr;  // the context whose client arrays are switched on
 };
 
 GLCache& Cache() {
@@ -32,9 +46,30 @@ uint8_t ClampComponent(int32_t value) {
   return static_cast<uint8_t>(std::clamp<int32_t>(value, 0, 255));
 }
 
+// The colour for immediate-mode drawing; queued vertices carry their own.
 void SendColour() {
   const GLCache& c = Cache();
   glColor4ub(c.colour[0], c.colour[1], c.colour[2], c.colour[3]);
+}
+
+void UpdateColourFloats() {
+  GLCache& c = Cache();
+  for (int32_t i = 0; i < 4; ++i) c.colour_float[i] = static_cast<float>(c.colour[i]) / 255.0f;
+}
+
+// Starts (or continues) a run of primitives of the given kind.
+std::vector<BatchVertex>& BatchFor(GLenum mode) {
+  GLCache& c = Cache();
+  if (mode != c.batch_mode) {
+    TGLRender2DDriver::Flush();
+    c.batch_mode = mode;
+  }
+  return c.batch;
+}
+
+void QueueVertex(std::vector<BatchVertex>& batch, float x, float y, float u, float v) {
+  const float* colour = Cache().colour_float;
+  batch.push_back(BatchVertex{x, y, u, v, colour[0], colour[1], colour[2], colour[3]});
 }
 
 void ApplyBlend(int32_t mode) {
@@ -107,6 +142,7 @@ void TGLRender2DDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
 }
 
 void TGLRender2DDriver::Flip(int32_t sync) {
+  Flush();
   GLGraphicsDriver()->Flip(sync);
 }
 
@@ -118,6 +154,7 @@ std::shared_ptr<TImageFrame> TGLRender2DDriver::CreateFrameFromPixmap(
 void TGLRender2DDriver::SetBlend(int32_t mode) {
   GLCache& c = Cache();
   if (mode == c.blend) return;
+  Flush();
   c.blend = mode;
   ApplyBlend(mode);
 }
@@ -126,7 +163,7 @@ void TGLRender2DDriver::SetAlpha(float alpha) {
   if (alpha > 1.0f) alpha = 1.0f;
   if (!(alpha >= 0.0f)) alpha = 0.0f;  // negative or NaN
   Cache().colour[3] = static_cast<uint8_t>(alpha * 255.0f);
-  SendColour();
+  UpdateColourFloats();
 }
 
 void TGLRender2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
@@ -134,7 +171,7 @@ void TGLRender2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
   c.colour[0] = ClampComponent(red);
   c.colour[1] = ClampComponent(green);
   c.colour[2] = ClampComponent(blue);
-  SendColour();
+  UpdateColourFloats();
 }
 
 void TGLRender2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
@@ -143,6 +180,7 @@ void TGLRender2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
 }
 
 void TGLRender2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
+  Flush();
   const GLCache& c = Cache();
   if (x == 0 && y == 0 && width == c.width && height == c.height) {
     glDisable(GL_SCISSOR_TEST);
@@ -164,36 +202,69 @@ void TGLRender2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLRender2DDriver::SetLineWidth(float width) {
-  if (width > 0.0f) glLineWidth(width);  // OpenGL rejects zero, negative and NaN widths
+  if (!(width > 0.0f)) return;  // OpenGL rejects zero, negative and NaN widths
+  Flush();
+  glLineWidth(width);
 }
 
 void TGLRender2DDriver::Cls() {
+  Flush();
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void TGLRender2DDriver::Plot(float x, float y) {
   DisableTextures();
-  glBegin(GL_POINTS);
-  glVertex2f(x + 0.5f, y + 0.5f);
-  glEnd();
+  QueueVertex(BatchFor(GL_POINTS), x + 0.5f, y + 0.5f, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
   DisableTextures();
-  glBegin(GL_LINES);
-  Vertex(x0, y0, tx + 0.5f, ty + 0.5f);
-  Vertex(x1, y1, tx + 0.5f, ty + 0.5f);
-  glEnd();
+  std::vector<BatchVertex>& batch = BatchFor(GL_LINES);
+  float sx = 0.0f, sy = 0.0f;
+  TransformPoint(x0, y0, tx + 0.5f, ty + 0.5f, sx, sy);
+  QueueVertex(batch, sx, sy, 0.0f, 0.0f);
+  TransformPoint(x1, y1, tx + 0.5f, ty + 0.5f, sx, sy);
+  QueueVertex(batch, sx, sy, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
   DisableTextures();
-  glBegin(GL_QUADS);
-  Vertex(x0, y0, tx, ty);
-  Vertex(x1, y0, tx, ty);
-  Vertex(x1, y1, tx, ty);
-  Vertex(x0, y1, tx, ty);
-  glEnd();
+  QueueQuad(x0, y0, x1, y1, tx, ty, 0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+void TGLRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty,
+                                  float u0, float v0, float u1, float v1) {
+  std::vector<BatchVertex>& batch = BatchFor(GL_QUADS);
+  const GLCache& c = Cache();
+  const auto corner = [&](float x, float y, float u, float v) {
+    QueueVertex(batch, x * c.ix + y * c.iy + tx, x * c.jx + y * c.jy + ty, u, v);
+  };
+  corner(x0, y0, u0, v0);
+  corner(x1, y0, u1, v0);
+  corner(x1, y1, u1, v1);
+  corner(x0, y1, u0, v1);
+}
+
+void TGLRender2DDriver::Flush() {
+  GLCache& c = Cache();
+  if (c.batch.empty()) return;
+  void* context = SDL_GL_GetCurrentContext();
+  if (!context) {  // the context it was meant for is gone
+    c.batch.clear();
+    return;
+  }
+  if (c.arrays_context != context) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    c.arrays_context = context;
+  }
+  const BatchVertex* first = c.batch.data();
+  glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &first->x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &first->u);
+  glColorPointer(4, GL_FLOAT, sizeof(BatchVertex), &first->red);
+  glDrawArrays(c.batch_mode, 0, static_cast<GLsizei>(c.batch.size()));
+  c.batch.clear();
 }
 
 void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -202,6 +273,8 @@ void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float t
   const int32_t segments = OvalSegments(xr, yr);
   const float cx = x0 + xr, cy = y0 + yr;
   DisableTextures();
+  Flush();
+  SendColour();  // a drawn array leaves the current colour undefined
   glBegin(GL_POLYGON);
   for (int32_t i = 0; i < segments; ++i) {
     const double angle = i * 360.0 / segments * (M_PI / 180.0);
@@ -215,6 +288,8 @@ void TGLRender2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, f
                                  float tx, float ty) {
   if (xy.size() < 6 || xy.size() % 2 != 0) return;
   DisableTextures();
+  Flush();
+  SendColour();
   glBegin(GL_POLYGON);
   for (size_t i = 0; i < xy.size(); i += 2) Vertex(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty);
   glEnd();
@@ -225,6 +300,7 @@ void TGLRender2DDriver::DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, i
   std::shared_ptr<TPixmap> flipped = YFlipPixmap(pixmap);
   if (flipped && flipped->format != PF_RGBA8888) flipped = flipped->Convert(PF_RGBA8888);
   if (!flipped) return;
+  Flush();
   const int32_t blend = Cache().blend;
   SetBlend(BLEND_SOLID);
   DisableTextures();
@@ -243,6 +319,7 @@ void TGLRender2DDriver::DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, i
 std::shared_ptr<TPixmap> TGLRender2DDriver::GrabPixmap(int32_t x, int32_t y, int32_t width,
                                                        int32_t height) {
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+  Flush();
   std::shared_ptr<TPixmap> pixmap = TPixmap::Create(width, height, PF_RGBA8888, 4);
   if (!pixmap) return nullptr;
   pixmap->ClearPixels(0);
@@ -278,6 +355,8 @@ void TGLRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   GLCache& c = Cache();
   int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
   if (g) g->GetSettings(width, height, depth, hertz, flags);
+  Flush();
+  c.arrays_context = nullptr;
   c.width = width;
   c.height = height;
   c.blend = 0;
@@ -295,6 +374,7 @@ void TGLRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
 void TGLRender2DDriver::BindTexture(uint32_t name) {
   GLCache& c = Cache();
   if (name == c.bound_texture) return;
+  Flush();
   c.bound_texture = name;
   glBindTexture(GL_TEXTURE_2D, name);
 }
@@ -302,6 +382,7 @@ void TGLRender2DDriver::BindTexture(uint32_t name) {
 void TGLRender2DDriver::EnableTextures() {
   GLCache& c = Cache();
   if (c.textures_enabled) return;
+  Flush();
   c.textures_enabled = true;
   glEnable(GL_TEXTURE_2D);
 }
@@ -309,6 +390,7 @@ void TGLRender2DDriver::EnableTextures() {
 void TGLRender2DDriver::DisableTextures() {
   GLCache& c = Cache();
   if (!c.textures_enabled) return;
+  Flush();
   c.textures_enabled = false;
   glDisable(GL_TEXTURE_2D);
 }

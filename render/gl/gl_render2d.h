@@ -1,6 +1,7 @@
 #pragma once
-// The OpenGL 2D driver: immediate-mode OpenGL 1.1 over the windows of TGLGraphicsDriver,
-// with blend-mode and texture caches so redundant state changes never reach OpenGL.
+// The OpenGL 2D driver: OpenGL 1.1 over the windows of TGLGraphicsDriver, with blend-mode
+// and texture caches so redundant state changes never reach OpenGL, and points, lines and
+// quads queued into client-side vertex arrays until the state changes.
 // Game thread only, with a GL context current for every drawing call.
 
 #include <cstdint>
@@ -46,6 +47,16 @@ class TGLRender2DDriver : public TRender2DDriver {
   static void BindTexture(uint32_t name);
   static void EnableTextures();
   static void DisableTextures();
+  // Drawing is queued and sent as one vertex array per run of primitives of one kind under
+  // unchanged OpenGL state, in the order drawn. Flush sends the queue; every state change,
+  // pixel read or write, present and context switch flushes first. With no context current
+  // the queue is dropped.
+  static void Flush();
+  // Queues a quad with the corners (x0, y0), (x1, y0), (x1, y1), (x0, y1) placed through the
+  // current matrix plus (tx, ty), texture coordinates (u0, v0) to (u1, v1) in the same order,
+  // and the current colour; drawn with the texture state current at the time.
+  static void QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty, float u0,
+                        float v0, float u1, float v1);
   // Deleting a texture must forget it if it is the bound one.
   static void ForgetTexture(uint32_t name);
   // The current matrix, as sent by SetTransform.
