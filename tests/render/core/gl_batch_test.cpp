@@ -2,11 +2,13 @@
 // every read, clear, state change, texture deletion and context switch must see them drawn
 // in the order they were issued.
 
+#include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
 
+#include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
 #include "render/image.h"
