@@ -136,7 +136,8 @@ std::shared_ptr<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
   glyph._w = static_cast<int32_t>(bitmap.width);
   glyph._h = static_cast<int32_t>(bitmap.rows);
   glyph._advance = static_cast<float>(rendered->advance.x >> 6);
-  if (bitmap.width == 0 || bitmap.rows == 0) return slot;
+  // A damaged bitmap font can report a size with no pixels behind it.
+  if (bitmap.width == 0 || bitmap.rows == 0 || bitmap.buffer == nullptr) return slot;
 
   std::shared_ptr<TPixmap> pixmap = CoveragePixmap(bitmap);
   if (pixmap && (_style & FONT_SMOOTH)) {
