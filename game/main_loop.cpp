@@ -89,6 +89,20 @@ void run_frame_hook() {
 
 }  // namespace
 
+void create_game_images() {
+  SetAutoCentreHandle(false);
+  pause_img = CreateImage(640, 480, 1);
+  SetAutoCentreHandle(true);
+  title_img = CreateImage(416, 154, 1);
+  ship_img = CreateImage(28, 22, 1);
+  chunk_img = CreateImage(28, 22, 1);
+  shot_img = CreateImage(7, 16, 2);
+  astro_img = CreateImage(130, 130, 3);
+  explo_img = CreateImage(72, 72, 6);
+  ufo_img = CreateImage(58, 57, 2);
+  SetAutoCentreHandle(false);
+}
+
 void load_resources() {
   game_font = LoadImageFont(kFontUrl, kFontSize, kFontSmooth);
   SetImageFont(game_font);
@@ -128,17 +142,7 @@ bool game_startup(const startup_options& options) {
   player = std::make_shared<player_tag>();
   erase_all_entities();
 
-  SetAutoCentreHandle(false);
-  pause_img = CreateImage(640, 480, 1);
-  SetAutoCentreHandle(true);
-  title_img = CreateImage(416, 154, 1);
-  ship_img = CreateImage(28, 22, 1);
-  chunk_img = CreateImage(28, 22, 1);
-  shot_img = CreateImage(7, 16, 2);
-  astro_img = CreateImage(130, 130, 3);
-  explo_img = CreateImage(72, 72, 6);
-  ufo_img = CreateImage(58, 57, 2);
-  SetAutoCentreHandle(false);
+  create_game_images();
 
   build_menu_strings();
 

@@ -16,6 +16,9 @@ struct startup_options {
 // font, sounds, saved settings, the splash, and the idle title state. Returns false
 // (after one "render:" line on stderr) if the display cannot be opened.
 bool game_startup(const startup_options& options = {});
+// Creates the empty pause image and the images the sprite sheet is cut into, with
+// their handles as the game uses them.
+void create_game_images();
 // Loads the font, the embedded images, cuts the sprite sheet and loads the sounds.
 void load_resources();
 // One main-loop iteration: backdrop, state step, HUD, scanlines, flip, keys, suspend.

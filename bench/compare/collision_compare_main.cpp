@@ -78,15 +78,7 @@ int main(int argc, char** argv) {
   if (!OpenGraphics(640, 480, 0, 0, 0)) return 1;
   // The frames the game cuts from its sprite sheet, made as the game's start-up makes them.
   SetMaskColor(0, 0, 0);
-  SetAutoCentreHandle(true);
-  ship_img = CreateImage(28, 22, 1);
-  chunk_img = CreateImage(28, 22, 1);
-  shot_img = CreateImage(7, 16, 2);
-  astro_img = CreateImage(130, 130, 3);
-  explo_img = CreateImage(72, 72, 6);
-  ufo_img = CreateImage(58, 57, 2);
-  title_img = CreateImage(416, 154, 1);
-  SetAutoCentreHandle(false);
+  create_game_images();
   load_resources();
   std::vector<std::pair<std::shared_ptr<TImage>, int32_t>> frames;
   for (const auto& image : {ship_img, shot_img, astro_img, ufo_img, chunk_img}) {
