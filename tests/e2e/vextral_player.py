@@ -159,6 +159,13 @@ def crop_distance(a, b):
     return total / (3 * len(a))
 
 
+def text_difference(a, b):
+    """How many pixels of two equally sized crops differ in being HUD text or not: unlike
+    crop_distance, blind to whatever the dimmed snapshot shows behind the text."""
+    check(len(a) == len(b) and a, "crops differ in size")
+    return sum(1 for p, q in zip(a, b) if is_menu_text(p) != is_menu_text(q))
+
+
 # Colour tests on one (r, g, b) pixel.
 def is_menu_text(p):
     """The yellow of the menu items, HUD and version line (200, 200, 100 / 60)."""
