@@ -269,7 +269,7 @@ def case_play(args, folder):
         title_widths = [item_width(hovered, 0)] + [item_width(plain, i) for i in range(1, 6)]
 
         # 3D Graphics cycles Off, M\G, R\G, R\C, R\B, Off.
-        best_without_score = None
+        best_without_score = None  # the R\C title screen before any points
         for mode in (1, 2, 3, 4, 0):
             player.click_item(GRAPHICS_3D)
             player.move(600, 120)
@@ -280,7 +280,7 @@ def case_play(args, folder):
             else:
                 check(odd_rows_near_black(shot), "back to Off: scanlines should return")
             if mode == 3:
-                best_without_score = shot.crop(BEST_BOX)
+                best_without_score = shot
 
         # The music started by the splash plays on into the title. An underrun on a starved
         # machine pauses the output for over a second, so only its presence is required.
@@ -298,7 +298,9 @@ def case_play(args, folder):
         player.click_item(START_GAME)
         play = player.wait_for("play", lambda s: len(ship_pixels(s, backdrop)) > 60
                                and not shows_title_menu(s), timeout=10)
-        player.wait_for("asteroid", lambda s: len(field_pixels(s, backdrop)) > 300, timeout=15)
+        # The first asteroid starts at the top-left corner, mostly hidden, and drifts slowly:
+        # on some headings it takes a while to come into full view.
+        player.wait_for("asteroid", lambda s: len(field_pixels(s, backdrop)) > 300, timeout=40)
         check(len(backdrop.foreground(play, (0, 450, 80, 480))) > 30,
               "two spare ships should be drawn at the bottom left")
 
@@ -373,7 +375,8 @@ def case_play(args, folder):
         time.sleep(0.4)
         with_score = player.shoot("best-with-score")
         best_with_score = with_score.crop(BEST_BOX)
-        check(crop_distance(best_with_score, best_without_score) > 3,
+        # Stereo text is dim, so count the pixels that changed rather than the mean change.
+        check(difference(with_score, best_without_score, BEST_BOX) > 40,
               "the Best line should show the new best score")
         player.tap("Escape")
         expect_exit(game, "Escape on the title")
