@@ -46,7 +46,10 @@ class HeadlessTest : public testing::Test {
          CallsOf({"SetBlend", "SetColor", "SetTransform", "SetAlpha", "DrawFrame"})) {
       std::string line = call.kind;
       if (call.kind == "SetBlend" || call.kind == "SetColor") {
-        for (float arg : call.args) line += " " + std::to_string(static_cast<int>(arg));
+        for (float arg : call.args) {
+          line += ' ';
+          line += std::to_string(static_cast<int>(arg));
+        }
       }
       lines.push_back(line);
     }
