@@ -36,8 +36,6 @@ constexpr int32_t kPauseButton = 2;
 constexpr int32_t kJoystickPort = 0;
 constexpr int32_t kFontSize = 22;
 constexpr int32_t kFontSmooth = 4;
-// How long the suspended game sleeps between two looks at the focus.
-constexpr int32_t kSuspendPollMillis = 10;
 
 // Where each frame of the cut images lies in the sprite sheet (top-left corners).
 struct grab_spot {
@@ -48,6 +46,7 @@ struct grab_spot {
 };
 
 void back_to_title() {
+  StopChannel(ufo_channel);
   game_state = STATE_TITLE;
   MoveMouse(320, 245);
   ClearKeys();
@@ -279,15 +278,28 @@ void handle_global_keys() {
   if (CloseRequested()) quit_requested = 1;
 }
 
+bool wait_while_suspended() {
+  // Each query pumps the system events; nothing is drawn meanwhile.
+  while (IsSuspended()) {
+    if (CloseRequested()) {
+      quit_requested = 1;
+      return true;
+    }
+    WaitForEvents();
+  }
+  return false;
+}
+
 void handle_suspend() {
   if (!IsSuspended()) return;
   const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
   if (music_was_playing) PauseChannel(music_channel);
-  if (ufo_on != 0) StopChannel(ufo_channel);
-  // Each query pumps the system events; nothing is drawn meanwhile.
-  while (IsSuspended()) SleepMillis(kSuspendPollMillis);
+  StopChannel(ufo_channel);
+  if (wait_while_suspended()) return;
   if (music_was_playing) ResumeChannel(music_channel);
-  if (ufo_on != 0) start_ufo_loop();
+  // The hum belongs to a UFO in flight: not on the menus, where it is only remembered.
+  const bool in_flight = game_state == STATE_PLAY || game_state == STATE_DESTROYED;
+  if (ufo_on != 0 && in_flight) start_ufo_loop();
 }
 
 void main_loop_frame() {
@@ -324,10 +336,10 @@ void run_main_loop() {
   } while (quit_requested == 0);
 }
 
-void game_exit() {
+void game_exit(int32_t music_fade_millis) {
   if (IsChannelPlaying(music_channel)) {
     StopChannel(music_channel);
-    SleepMillis(500);
+    SleepMillis(music_fade_millis);
   }
   stereo_settings(2);
   hiscore_file(1);

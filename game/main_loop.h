@@ -25,8 +25,9 @@ void load_resources();
 void main_loop_frame();
 // Runs main_loop_frame until quit_requested (at least once).
 void run_main_loop();
-// Stops the music (with a 500 ms pause if it was playing) and saves both settings.
-void game_exit();
+// Stops the music (with a pause of music_fade_millis if it was playing, so its last block
+// is heard out) and saves both settings.
+void game_exit(int32_t music_fade_millis = 500);
 
 // The per-state steps and the handlers run after each flip.
 void play_frame();
@@ -34,6 +35,9 @@ void destroyed_frame();
 void game_over_frame();
 void handle_global_keys();
 void handle_suspend();
+// Waits while the window has lost the focus, pumping the system events. A close request
+// (window close, SIGTERM) during the wait sets quit_requested and ends it: true then.
+bool wait_while_suspended();
 // Enters the pause menu: snapshot of the back buffer, pointer centred, input cleared,
 // UFO hum stopped.
 void pause_game();

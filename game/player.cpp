@@ -1,5 +1,6 @@
 #include "game/player.h"
 
+#include "audio/audio.h"
 #include "game/asteroids.h"
 #include "game/effects.h"
 #include "game/globals.h"
@@ -36,6 +37,7 @@ void player_tag::reset(int32_t full) {
     astro_num = 1;
     banner_alpha = 0.0f;
     ufo_on = 0;
+    StopChannel(ufo_channel);
     ufo->scale = 1.0f;
     ship.score = 0;
     ship.level = 1;

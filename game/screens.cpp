@@ -50,8 +50,7 @@ void logo_splash(int32_t y_offset) {
     draw_scanlines(5);
     if (alpha < 0) alpha = 0;
     Flip(-1);
-    while (IsSuspended()) SleepMillis(10);
-    if (CloseRequested()) {
+    if (wait_while_suspended() || CloseRequested()) {
       quit_requested = 1;
       break;
     }

@@ -103,6 +103,8 @@ void start_music(int32_t track) {
 
 void start_ufo_loop() {
   report_started("ufoloop.ogg");
+  // One hum at a time: a restart replaces the one playing.
+  StopChannel(ufo_channel);
   if (!snd_ufoloop) return;
   ufo_channel = PrepareSound(snd_ufoloop, nullptr);
   SetChannelVolume(ufo_channel, music_volume);

@@ -21,7 +21,8 @@ void play_sfx(const std::shared_ptr<TSound>& sound);
 // Loads music track 1 ("t_track.ogg") or 2 ("p_track.ogg") and starts it looping on
 // music_channel at music_volume, from its beginning.
 void start_music(int32_t track);
-// Starts the UFO hum on ufo_channel at music_volume, from its beginning.
+// Starts the UFO hum on ufo_channel at music_volume, from its beginning, stopping the
+// hum that channel held.
 void start_ufo_loop();
 
 // Called with the file name (e.g. "shoot.ogg") of every effect, track or hum started,

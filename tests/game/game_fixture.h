@@ -15,6 +15,7 @@
 #include "game/player.h"
 #include "game/shots.h"
 #include "game/ufo.h"
+#include "tools/sim/sim_audio.h"
 #include "tools/sim/simulator.h"
 
 #ifndef VEXTRAL_TEST_DATA_DIR
@@ -33,6 +34,8 @@ class GameTest : public ::testing::Test {
     config.events = std::move(events);
     config.events.push_back(event_at(0, sim_event_kind::key_down, 27));
     config.events.push_back(event_at(1, sim_event_kind::key_up, 27));
+    // Tests count every channel the game started, finished or not.
+    sim_audio_driver::instance().keep_history = true;
     sim_ = std::make_unique<simulator>(config);
     ASSERT_TRUE(sim_->start());
     ASSERT_EQ(game_state, STATE_TITLE);

@@ -88,7 +88,7 @@ TEST_F(MenuTest, StartGameBeginsANewGameWithTheStageSound) {
 }
 
 TEST_F(MenuTest, SoundVolumeCyclesMaxOffTenPercentToMaxPlayingTheShotAtEachNewVolume) {
-  auto& audio = use_recording_audio();
+  auto& audio = sim_audio();
   const char* expected[] = {"Off", "10%", "20%", "30%", "40%", "50%",
                             "60%", "70%", "80%", "90%", "Max"};
   for (int click = 0; click < 11; ++click) {
@@ -108,8 +108,8 @@ TEST_F(MenuTest, SoundVolumeCyclesMaxOffTenPercentToMaxPlayingTheShotAtEachNewVo
 }
 
 TEST_F(MenuTest, MusicVolumeChangesThePlayingTrackAtOnce) {
-  auto& audio = use_recording_audio();
-  auto track = recorded(music_channel);
+  auto& audio = sim_audio();
+  auto track = simulated(music_channel);
   ASSERT_TRUE(track);
   const size_t channels = audio.channels.size();
   click_item(4);
@@ -117,22 +117,22 @@ TEST_F(MenuTest, MusicVolumeChangesThePlayingTrackAtOnce) {
   EXPECT_FLOAT_EQ(track->volume(), 0.0f);
   click_item(4);
   EXPECT_NEAR(track->volume(), 0.1f, 1e-6f);
-  EXPECT_EQ(recorded(music_channel), track);
+  EXPECT_EQ(simulated(music_channel), track);
   EXPECT_EQ(audio.channels.size(), channels);
   EXPECT_EQ(texts_reading(frame_calls(), "Music Volume: 10%").size(), 1u);
 }
 
 TEST_F(MenuTest, ChangingTheTrackStopsTheOldOneAndStartsTheOtherFromItsBeginning) {
-  auto& audio = use_recording_audio();
+  auto& audio = sim_audio();
   music_volume = 0.5f;
-  auto track_a = recorded(music_channel);
+  auto track_a = simulated(music_channel);
   ASSERT_TRUE(track_a);
   const size_t sounds = audio.sounds_made.size();
   click_item(2);
   EXPECT_EQ(music_track, 1);
   EXPECT_TRUE(track_a->stopped);
   EXPECT_TRUE(sound_played("t_track.ogg"));
-  auto track_b = recorded(music_channel);
+  auto track_b = simulated(music_channel);
   ASSERT_TRUE(track_b);
   EXPECT_NE(track_b, track_a);
   // A freshly loaded looping sound on a fresh channel, at the music volume.
@@ -147,7 +147,7 @@ TEST_F(MenuTest, ChangingTheTrackStopsTheOldOneAndStartsTheOtherFromItsBeginning
   EXPECT_EQ(music_track, 2);
   EXPECT_TRUE(track_b->stopped);
   EXPECT_TRUE(sound_played("p_track.ogg"));
-  EXPECT_TRUE(recorded(music_channel)->Playing());
+  EXPECT_TRUE(simulated(music_channel)->Playing());
   EXPECT_EQ(texts_reading(frame_calls(), "Music: Track A").size(), 1u);
 }
 

@@ -1,20 +1,18 @@
 #pragma once
 // Helpers for the screen, menu and sound tests: reading text and sprites back from the
-// headless driver's recorded calls, and an audio driver that records what the game asks
-// of its channels.
+// headless driver's recorded calls, and the simulated audio driver's channels.
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "audio/audio.h"
-#include "audio/sample.h"
 #include "game/globals.h"
 #include "render/font.h"
 #include "render/headless/headless_driver.h"
 #include "render/image.h"
 #include "render/pixmap.h"
+#include "tools/sim/sim_audio.h"
 
 // One run of glyphs drawn back to back: the text (blank glyphs such as spaces draw
 // nothing, so they are missing) and the state of its first glyph.
@@ -89,104 +87,13 @@ inline std::vector<THeadlessCall> frames_drawn(const std::vector<THeadlessCall>&
 }
 
 // ---------------------------------------------------------------------------
-// An audio driver that plays nothing and remembers every channel it hands out.
-
-struct recorded_channel : TChannel {
-  const TSound* sound = nullptr;  // none for a channel from AllocChannel
-  bool paused = false;
-  bool stopped = false;
-  int resumes = 0;
-  std::vector<float> volumes;
-
-  void Stop() override { stopped = true; }
-  void SetPaused(int32_t value) override {
-    if (paused && value == 0) ++resumes;
-    paused = value != 0;
-  }
-  void SetVolume(float volume) override { volumes.push_back(volume); }
-  int32_t Playing() override { return !stopped && !paused ? 1 : 0; }
-  float volume() const { return volumes.empty() ? -1.0f : volumes.back(); }
-};
-
-class recording_audio_driver;
-
-struct recorded_sound : TSound {
-  recording_audio_driver* driver = nullptr;
-  int32_t flags = 0;
-  int32_t length = 0;
-  std::shared_ptr<TChannel> Play(const std::shared_ptr<TChannel>& channel) override;
-  std::shared_ptr<TChannel> Cue(const std::shared_ptr<TChannel>& channel) override;
-};
-
-class recording_audio_driver : public TAudioDriver {
- public:
-  std::string Name() override { return "Recording"; }
-  std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample,
-                                      int32_t flags) override {
-    auto sound = std::make_shared<recorded_sound>();
-    sound->driver = this;
-    sound->flags = flags;
-    sound->length = sample->length;
-    sounds_made.push_back(sound);
-    return sound;
-  }
-  std::shared_ptr<TChannel> AllocChannel() override {
-    auto channel = std::make_shared<recorded_channel>();
-    channels.push_back(channel);
-    return channel;
-  }
-
-  // Channels that play a sound, oldest first.
-  std::vector<std::shared_ptr<recorded_channel>> channels_of(const TSound* sound) const {
-    std::vector<std::shared_ptr<recorded_channel>> found;
-    for (const auto& channel : channels)
-      if (channel->sound == sound) found.push_back(channel);
-    return found;
-  }
-
-  std::vector<std::shared_ptr<recorded_channel>> channels;
-  std::vector<std::shared_ptr<recorded_sound>> sounds_made;
-};
-
-inline std::shared_ptr<TChannel> recorded_sound::Cue(const std::shared_ptr<TChannel>&) {
-  auto channel = std::make_shared<recorded_channel>();
-  channel->sound = this;
-  channel->paused = true;
-  driver->channels.push_back(channel);
-  return channel;
-}
-
-inline std::shared_ptr<TChannel> recorded_sound::Play(const std::shared_ptr<TChannel>& channel) {
-  auto played = Cue(channel);
-  played->SetPaused(0);
-  return played;
-}
-
-// The channel as the recording driver made it (none for a channel of another driver).
-inline std::shared_ptr<recorded_channel> recorded(const std::shared_ptr<TChannel>& channel) {
-  return std::dynamic_pointer_cast<recorded_channel>(channel);
-}
-
-// ---------------------------------------------------------------------------
-// The game fixture with recorded draw calls and, on request, the recording audio driver.
+// The game fixture with recorded draw calls.
 
 #include "game/sounds.h"
 #include "game_fixture.h"
 
-inline recording_audio_driver& recording_audio() {
-  static recording_audio_driver driver;
-  return driver;
-}
-
 class ScreensTest : public GameTest {
  protected:
-  void TearDown() override {
-    sim_.reset();
-    SetAudioDriver("Null");
-    recording_audio().channels.clear();
-    recording_audio().sounds_made.clear();
-  }
-
   // Runs one frame and returns the calls the headless driver received during it.
   std::vector<THeadlessCall> frame_calls() {
     auto driver = HeadlessGraphicsDriver();
@@ -199,17 +106,8 @@ class ScreensTest : public GameTest {
     return calls;
   }
 
-  // Switches the running game to the recording audio driver: the effects are loaded
-  // again, the kept channels made afresh and the music restarted, as start-up does.
-  recording_audio_driver& use_recording_audio() {
-    recording_audio_driver& driver = recording_audio();
-    EXPECT_EQ(SetAudioDriver("Recording"), 1);
-    load_sounds();
-    music_channel = AllocChannel();
-    ufo_channel = AllocChannel();
-    start_music(music_track);
-    return driver;
-  }
+  // The simulator's audio driver, which has kept every channel since start-up.
+  static sim_audio_driver& sim_audio() { return sim_audio_driver::instance(); }
 
   // The text the hovered item is drawn with: its label at scale 1.2.
   static std::vector<std::string> enlarged_texts(const std::vector<THeadlessCall>& calls) {

@@ -16,7 +16,7 @@ using SoundTest = ScreensTest;
 constexpr int32_t kEscape = 27, kSpace = 32, kUp = 38, kFire = 162;
 
 TEST_F(SoundTest, FiringThrustingAndAHitInOneFramePlayThreeOverlappingEffects) {
-  auto& audio = use_recording_audio();
+  auto& audio = sim_audio();
   new_game();
   sfx_volume = 0.3f;
   auto rock = add_asteroid(200, 100, 1.0f);
@@ -40,7 +40,7 @@ TEST_F(SoundTest, FiringThrustingAndAHitInOneFramePlayThreeOverlappingEffects) {
 }
 
 TEST_F(SoundTest, WithTheSoundVolumeOffEffectsStillStartOnSilentChannels) {
-  auto& audio = use_recording_audio();
+  auto& audio = sim_audio();
   new_game();
   sfx_volume = 0.0f;
   tap(kFire);
@@ -52,16 +52,16 @@ TEST_F(SoundTest, WithTheSoundVolumeOffEffectsStillStartOnSilentChannels) {
 }
 
 TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnResume) {
-  auto& audio = use_recording_audio();
+  auto& audio = sim_audio();
   new_game();
   music_volume = 0.6f;
   music_level = 6;
-  auto music = recorded(music_channel);
+  auto music = simulated(music_channel);
   ufo_tmr = 1;
   step();
   ASSERT_EQ(ufo_on, 1);
   EXPECT_TRUE(sound_played("ufoloop.ogg"));
-  auto hum = recorded(ufo_channel);
+  auto hum = simulated(ufo_channel);
   ASSERT_TRUE(hum);
   EXPECT_EQ(hum->sound, snd_ufoloop.get());
   // The hum follows the music volume, not the sound volume.
@@ -82,7 +82,7 @@ TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnRe
   step();
   ASSERT_EQ(game_state, STATE_PLAY);
   EXPECT_TRUE(sound_played("ufoloop.ogg"));
-  auto second = recorded(ufo_channel);
+  auto second = simulated(ufo_channel);
   ASSERT_NE(second, hum);
   EXPECT_TRUE(second->Playing());
   EXPECT_NEAR(second->volume(), 0.7f, 1e-5f);
@@ -92,7 +92,7 @@ TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnRe
   step();
   click_item(0);
   ASSERT_EQ(game_state, STATE_PLAY);
-  auto third = recorded(ufo_channel);
+  auto third = simulated(ufo_channel);
   EXPECT_TRUE(second->stopped);
   ASSERT_NE(third, second);
   EXPECT_TRUE(third->Playing());
@@ -106,13 +106,13 @@ TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnRe
 }
 
 TEST_F(SoundTest, LosingTheFocusPausesTheMusicAndStopsTheHumUntilItComesBack) {
-  use_recording_audio();
+  sim_audio();
   new_game();
-  auto music = recorded(music_channel);
+  auto music = simulated(music_channel);
   ufo_tmr = 1;
   step();
   ASSERT_EQ(ufo_on, 1);
-  auto hum = recorded(ufo_channel);
+  auto hum = simulated(ufo_channel);
   const int resumes = music->resumes;
   next_frame(sim_event_kind::focus, 0);
   // While the focus is away the simulator hands out its later events one per input query
@@ -124,17 +124,17 @@ TEST_F(SoundTest, LosingTheFocusPausesTheMusicAndStopsTheHumUntilItComesBack) {
   EXPECT_TRUE(hum->stopped);
   EXPECT_EQ(music->resumes, resumes + 1);
   EXPECT_TRUE(music->Playing());
-  auto restarted = recorded(ufo_channel);
+  auto restarted = simulated(ufo_channel);
   ASSERT_NE(restarted, hum);
   EXPECT_TRUE(restarted->Playing());
 }
 
 TEST_F(SoundTest, LosingTheLastShipWithAUfoOnScreenSilencesTheHum) {
-  use_recording_audio();
+  sim_audio();
   new_game();
   ufo_tmr = 1;
   step();
-  auto hum = recorded(ufo_channel);
+  auto hum = simulated(ufo_channel);
   player->lives = 1;
   game_state = STATE_DESTROYED;
   state_ctr = 250;
@@ -154,8 +154,8 @@ TEST_F(SoundTest, TheShipReturningAfterALossPlaysTheStageSound) {
 }
 
 TEST_F(SoundTest, ExitStopsThePlayingMusic) {
-  use_recording_audio();
-  auto music = recorded(music_channel);
+  sim_audio();
+  auto music = simulated(music_channel);
   ASSERT_TRUE(music->Playing());
   click_item(5);
   sim_->finish();

@@ -25,6 +25,7 @@
 #include "render/headless/headless_driver.h"
 #include "render/render2d.h"
 #include "support/random.h"
+#include "tools/sim/sim_audio.h"
 
 namespace {
 
@@ -39,7 +40,9 @@ class sim_system_driver : public TNullSystemDriver {
   void Poll() override {
     if (current_simulator) current_simulator->deliver_events();
   }
-  void Wait() override { Poll(); }
+  void Wait() override {
+    if (current_simulator) current_simulator->wait_for_events();
+  }
   void MoveMouse(int32_t x, int32_t y) override {
     if (current_simulator) current_simulator->move_pointer(x, y);
   }
@@ -107,6 +110,8 @@ simulator::~simulator() {
   if (started_) {
     EndGraphics();
     reset_game_globals();
+    SetAudioDriver("Null");
+    sim_audio_driver::instance().clear();
   }
   if (current_simulator == this) {
     SetSystemDriver(nullptr);
@@ -170,11 +175,16 @@ bool simulator::start() {
   }
 
   SetSystemDriver(&drivers_->system);
-  SetAudioDriver("Null");
+  sim_audio_driver& audio = sim_audio_driver::instance();
+  audio.clear();
+  SetAudioDriver(audio.Name());
   SetGraphicsDriver(HeadlessGraphicsDriver());
   HeadlessGraphicsDriver()->SetRecording(config_.record_draw_calls);
 
-  sound_started_hook = [this](const std::string& file_name) { sounds_.push_back(file_name); };
+  sound_started_hook = [this, &audio](const std::string& file_name) {
+    sounds_.push_back(file_name);
+    audio.name_next_sound(file_name);
+  };
   frame_hook = [this] { on_frame_start(); };
 
   startup_options options;
@@ -207,7 +217,8 @@ void simulator::finish() {
   if (finished_ || !started_) return;
   finished_ = true;
   stop_after_ = -1;
-  game_exit();
+  // The exit's pause lets a real output play the music's last block; here nothing plays.
+  game_exit(0);
 }
 
 void simulator::add_event(const sim_event& event) {
@@ -224,6 +235,7 @@ bool simulator::quit() const {
 void simulator::on_frame_start() {
   if (frames_started_ > 0) finish_frame();
   if (stop_after_ >= 0 && frames_started_ >= stop_after_) throw sim_stop{};
+  if (frames_started_ > 0) sim_audio_driver::instance().advance_frame();
   if (config_.screenshot_every > 0 && frames_started_ > 0 &&
       frames_started_ % config_.screenshot_every == 0) {
     char name[64];
@@ -270,10 +282,12 @@ void simulator::finish_frame() {
   state.speed = player->speed;
   state.direction = player->direction;
   state.cloak_ctr = player->cloak_ctr;
+  state.playing = sim_audio_driver::instance().audible();
   state.sounds = std::move(sounds_);
   sounds_.clear();
   last_ = std::move(state);
   traced_any_ = true;
+  if (config_.frame_observer) config_.frame_observer(last_);
   if (trace_) {
     const std::string line = trace_line(last_);
     std::fwrite(line.data(), 1, line.size(), trace_);
@@ -297,33 +311,45 @@ std::string simulator::trace_line(const sim_frame_state& state) {
                 static_cast<double>(state.speed), static_cast<double>(state.direction),
                 state.cloak_ctr);
   std::string line = buffer;
-  for (size_t index = 0; index < state.sounds.size(); ++index) {
-    if (index > 0) line += ",";
-    line += "\"" + state.sounds[index] + "\"";
-  }
+  auto append_names = [&line](const std::vector<std::string>& names) {
+    for (size_t index = 0; index < names.size(); ++index) {
+      if (index > 0) line += ",";
+      line += "\"" + names[index] + "\"";
+    }
+  };
+  append_names(state.sounds);
+  line += "],\"playing\":[";
+  append_names(state.playing);
   line += "]}";
   return line;
 }
 
 void simulator::deliver_events() {
   const int64_t current = frames_started_ - 1;
-  bool delivered = false;
   while (next_event_ < pending_.size() && pending_[next_event_].frame <= current) {
     const sim_event event = pending_[next_event_++];
     emit(event);
-    delivered = true;
   }
-  // While the game waits for the focus no frame passes: the script moves on by itself,
-  // and when it has nothing more to say the focus comes back.
-  if (suspended_ && !delivered) {
-    if (next_event_ < pending_.size()) {
-      emit(pending_[next_event_++]);
-    } else {
-      sim_event focus;
-      focus.kind = sim_event_kind::focus;
-      focus.code = 1;
-      emit(focus);
-    }
+}
+
+void simulator::wait_for_events() {
+  if (!suspended_) {
+    deliver_events();
+    return;
+  }
+  // The game waits for the focus: time goes on a frame per wait, with the game's state
+  // frozen, until the script gives the focus back (or closes the window).
+  finish_frame();
+  if (stop_after_ >= 0 && frames_started_ >= stop_after_) throw sim_stop{};
+  ++frames_started_;
+  sim_audio_driver::instance().advance_frame();
+  deliver_events();
+  if (suspended_ && next_event_ >= pending_.size()) {
+    // A script that ends with the focus away would wait for ever: the player comes back.
+    sim_event focus;
+    focus.kind = sim_event_kind::focus;
+    focus.code = 1;
+    emit(focus);
   }
 }
 

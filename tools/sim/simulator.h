@@ -11,11 +11,25 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/sim/sim_script.h"
+
+// The state the trace reports after a frame.
+struct sim_frame_state {
+  int64_t frame = 0;
+  int32_t game_state = 0;
+  int32_t score = 0, best = 0, lives = 0, level = 0, astro_ctr = 0;
+  size_t flames = 0, shots = 0, asteroids = 0, explosions = 0, particles = 0;
+  int32_t ufo_on = 0, ufo_tmr = 0;
+  float x = 0, y = 0, rotation = 0, speed = 0, direction = 0;
+  int32_t cloak_ctr = 0;
+  std::vector<std::string> sounds;   // started during the frame
+  std::vector<std::string> playing;  // audible at its end: one per channel playing, unpaused
+};
 
 struct sim_config {
   int32_t seed = 1;
@@ -33,21 +47,11 @@ struct sim_config {
   std::string screenshot_dir;
   // Keep the headless driver's record of draw calls (off for speed).
   bool record_draw_calls = false;
+  // Called with the state after every frame, idle frames of a lost focus included.
+  std::function<void(const sim_frame_state&)> frame_observer;
   // Rasterise every frame into the back buffer (always on with screenshots). Off, the
   // drawing is clipped away after start-up, which makes a frame several times cheaper.
   bool draw_pixels = false;
-};
-
-// The state the trace reports after a frame.
-struct sim_frame_state {
-  int64_t frame = 0;
-  int32_t game_state = 0;
-  int32_t score = 0, best = 0, lives = 0, level = 0, astro_ctr = 0;
-  size_t flames = 0, shots = 0, asteroids = 0, explosions = 0, particles = 0;
-  int32_t ufo_on = 0, ufo_tmr = 0;
-  float x = 0, y = 0, rotation = 0, speed = 0, direction = 0;
-  int32_t cloak_ctr = 0;
-  std::vector<std::string> sounds;
 };
 
 class simulator {
@@ -86,6 +90,9 @@ class simulator {
   void on_frame_start();
   // Delivers what is due (called by the simulator's system driver on every pump).
   void deliver_events();
+  // The game blocks for input (only while it has lost the focus): a frame of script time
+  // passes with the game frozen, and that frame's events are delivered.
+  void wait_for_events();
   // The pointer moved by the game (MoveMouse).
   void move_pointer(int32_t x, int32_t y);
 
