@@ -99,10 +99,10 @@ void AddHook(int32_t id, THookFunction func, std::shared_ptr<TObject> context = 
              int32_t priority = 0);
 // Unlinks the first hook with the same function and context; nothing if none matches.
 void RemoveHook(int32_t id, THookFunction func, const std::shared_ptr<TObject>& context = nullptr);
-// Calls each hook in chain order, passing each result on; returns the final data. Hooks may
-// add and remove hooks (themselves included) and run chains again while it runs: a removed
-// hook is not called any more, and a hook added behind the successor of the running one is
-// reached by this run.
+// Calls each hook in chain order, passing each result on; returns the final data. A hook may
+// add or remove any hook, itself included, and run chains again: a removed hook is not
+// called any more; a hook added further down the chain than the running hook's successor
+// is reached by this run, one added before that waits for the next run.
 std::shared_ptr<TObject> RunHooks(int32_t id, std::shared_ptr<TObject> data);
 
 // The hook id through which every emitted TEvent travels. Polled input sits on it at
