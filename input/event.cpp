@@ -13,8 +13,14 @@ namespace {
 
 constexpr int32_t kHookIdCount = 256;
 
+struct HookChain {
+  THook* first = nullptr;
+  int32_t runs = 0;          // RunHooks calls of this chain in progress (nested ones too)
+  bool has_removed = false;  // some hook was removed during a run and is still linked
+};
+
 // Every chain starts empty; the counter starts at -1 so the first id handed out is 0.
-constinit THook* hook_chains[kHookIdCount] = {};
+constinit HookChain hook_chains[kHookIdCount] = {};
 constinit int32_t last_hook_id = -1;
 
 constinit int32_t last_user_id = INT32_MIN;
@@ -122,7 +128,7 @@ void AddHook(int32_t id, THookFunction func, std::shared_ptr<TObject> context, i
   hook->priority = priority;
   hook->func = func;
   hook->context = std::move(context);
-  THook** link = &hook_chains[id];
+  THook** link = &hook_chains[id].first;
   while (*link != nullptr && (*link)->priority >= priority) link = &(*link)->succ;
   hook->succ = *link;
   *link = hook;
@@ -130,21 +136,68 @@ void AddHook(int32_t id, THookFunction func, std::shared_ptr<TObject> context, i
 
 void RemoveHook(int32_t id, THookFunction func, const std::shared_ptr<TObject>& context) {
   if (id < 0 || id >= kHookIdCount) return;
-  for (THook** link = &hook_chains[id]; *link != nullptr; link = &(*link)->succ) {
+  HookChain& chain = hook_chains[id];
+  for (THook** link = &chain.first; *link != nullptr; link = &(*link)->succ) {
     THook* hook = *link;
-    if (hook->func == func && hook->context == context) {
+    if (hook->removed || hook->func != func || hook->context != context) continue;
+    if (chain.runs > 0) {
+      // A run may be calling this hook or hold it as its next one: keep it linked until
+      // the last run of the chain ends.
+      hook->removed = true;
+      chain.has_removed = true;
+    } else {
       *link = hook->succ;
       delete hook;
-      return;
     }
+    return;
   }
 }
 
+namespace {
+
+void FreeRemovedHooks(HookChain& chain) {
+  THook** link = &chain.first;
+  while (*link != nullptr) {
+    THook* hook = *link;
+    if (hook->removed) {
+      *link = hook->succ;
+      delete hook;
+    } else {
+      link = &hook->succ;
+    }
+  }
+  chain.has_removed = false;
+}
+
+// Counts a run of the chain for as long as it lasts, even when a hook throws.
+class ChainRun {
+ public:
+  explicit ChainRun(HookChain& chain) : chain_(chain) { ++chain_.runs; }
+  ~ChainRun() {
+    if (--chain_.runs == 0 && chain_.has_removed) FreeRemovedHooks(chain_);
+  }
+  ChainRun(const ChainRun&) = delete;
+  ChainRun& operator=(const ChainRun&) = delete;
+
+ private:
+  HookChain& chain_;
+};
+
+}  // namespace
+
 std::shared_ptr<TObject> RunHooks(int32_t id, std::shared_ptr<TObject> data) {
   if (id < 0 || id >= kHookIdCount) return data;
-  THook* hook = hook_chains[id];
+  HookChain& chain = hook_chains[id];
+  ChainRun run(chain);
+  THook* hook = chain.first;
   while (hook != nullptr) {
-    // Read the successor first: a hook may remove itself while it runs.
+    if (hook->removed) {
+      hook = hook->succ;
+      continue;
+    }
+    // The successor is taken before the call, so a hook added right behind the running one
+    // waits for the next run (a hook that removes and adds itself again runs once). Removed
+    // hooks stay linked until the run ends, so it stays valid whatever the hook removes.
     THook* next = hook->succ;
     data = hook->func(id, data, hook->context);
     hook = next;

@@ -87,6 +87,8 @@ struct THook {
   int32_t priority = 0;
   THookFunction func = nullptr;
   std::shared_ptr<TObject> context;
+  // Removed while its chain was running: skipped, and freed once no run of it is left.
+  bool removed = false;
 };
 
 // The next free hook id (0..255); throws std::runtime_error("Too many hook ids") past 255.
@@ -97,7 +99,10 @@ void AddHook(int32_t id, THookFunction func, std::shared_ptr<TObject> context = 
              int32_t priority = 0);
 // Unlinks the first hook with the same function and context; nothing if none matches.
 void RemoveHook(int32_t id, THookFunction func, const std::shared_ptr<TObject>& context = nullptr);
-// Calls each hook in chain order, passing each result on; returns the final data.
+// Calls each hook in chain order, passing each result on; returns the final data. A hook may
+// add or remove any hook, itself included, and run chains again: a removed hook is not
+// called any more; a hook added further down the chain than the running hook's successor
+// is reached by this run, one added before that waits for the next run.
 std::shared_ptr<TObject> RunHooks(int32_t id, std::shared_ptr<TObject> data);
 
 // The hook id through which every emitted TEvent travels. Polled input sits on it at

@@ -50,7 +50,8 @@ void ShowPointer();
 // ---- Joystick: ports 0..15; other port numbers read as nothing attached ----
 
 // Rebuilds the port table from the attached devices; the number of ports. The table is
-// also rebuilt whenever a device is plugged in or removed.
+// also rebuilt whenever a device is plugged in or removed. A port that gets another device
+// forgets the old one's presses and axes; buttons the new one already holds are no presses.
 int32_t JoystickCount();
 std::string JoystickName(int32_t port);    // "" when unknown
 int32_t JoystickButtonCaps(int32_t port);  // 2^buttons - 1; 0 when unknown

@@ -26,6 +26,12 @@ struct JoystickState {
   std::array<int32_t, kPortCount> buttons{};
   std::array<std::array<float, kAxisSlots>, kPortCount> axes{};
   std::array<std::array<int32_t, kPortCount>, kCountedButtons> hits{};  // [button][port]
+  // The device whose values each port holds (SDL instance ids are never reused); -1 none.
+  std::array<SDL_JoystickID, kPortCount> owners = [] {
+    std::array<SDL_JoystickID, kPortCount> none;
+    none.fill(-1);
+    return none;
+  }();
 };
 
 JoystickState& Joysticks() {
@@ -92,6 +98,26 @@ float AxisValue(Sint16 sdl_value) {
   return 2.0f * (position - kMinimum) / kMaximum - 1.0f;
 }
 
+// Bit b set while button b is down, as of SDL's latest update of the device.
+uint32_t ButtonMask(SDL_Joystick* device) {
+  int32_t button_count = SDL_JoystickNumButtons(device);
+  uint32_t mask = 0;
+  for (int32_t button = 0; button < button_count && button < 32; ++button) {
+    if (SDL_JoystickGetButton(device, button)) mask |= 1u << button;
+  }
+  return mask;
+}
+
+// Hands port to a device that was not on it: the old device's presses and axes go, and the
+// buttons the new one already holds are its starting point, not new presses (a held button
+// on a pad that moved here was counted on its old port).
+void GivePort(JoystickState& state, int32_t port, SDL_Joystick* device) {
+  state.owners[port] = SDL_JoystickInstanceID(device);
+  state.buttons[port] = static_cast<int32_t>(ButtonMask(device));
+  state.axes[port].fill(0.0f);
+  for (auto& button_hits : state.hits) button_hits[port] = 0;
+}
+
 // Refreshes the stored state of port from its device; nothing changes when the port has
 // no attached device.
 void ReadPort(int32_t port) {
@@ -101,11 +127,7 @@ void ReadPort(int32_t port) {
   if (!SDL_JoystickGetAttached(device)) return;
   JoystickState& state = Joysticks();
 
-  int32_t button_count = SDL_JoystickNumButtons(device);
-  uint32_t mask = 0;
-  for (int32_t button = 0; button < button_count && button < 32; ++button) {
-    if (SDL_JoystickGetButton(device, button)) mask |= 1u << button;
-  }
+  uint32_t mask = ButtonMask(device);
   int32_t axis_count = SDL_JoystickNumAxes(device);
   for (int32_t axis = 0; axis < axis_count && axis < kReadAxes; ++axis) {
     state.axes[port][axis] = AxisValue(SDL_JoystickGetAxis(device, axis));
@@ -143,6 +165,14 @@ void RebuildJoystickPorts() {
   }
   for (SDL_Joystick* device : state.ports) SDL_JoystickClose(device);
   state.ports = std::move(ports);
+  // Ports left without a device keep the last values; a port whose device stayed keeps its
+  // state.
+  int32_t filled = static_cast<int32_t>(state.ports.size());
+  for (int32_t port = 0; port < kPortCount && port < filled; ++port) {
+    if (SDL_JoystickInstanceID(state.ports[port]) != state.owners[port]) {
+      GivePort(state, port, state.ports[port]);
+    }
+  }
 }
 
 int32_t JoystickCount() {

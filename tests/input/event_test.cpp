@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "input/event.h"
@@ -85,6 +87,159 @@ TEST_F(HookTest, OutOfRangeIdsAreHarmless) {
   auto data = std::make_shared<TStringObject>("x");
   EXPECT_EQ(RunHooks(300, data), data);
   EXPECT_TRUE(trace->calls.empty());
+}
+
+// A hook whose context says what it does when it runs: it logs its name, then acts on the
+// chain (removes or adds hooks, runs the chain again).
+class TActor : public TObject {
+ public:
+  TActor(std::string name, std::vector<std::string>& log) : name(std::move(name)), log(log) {}
+  std::string name;
+  std::vector<std::string>& log;
+  std::function<void()> action;
+  int32_t finished = 0;
+};
+
+std::shared_ptr<TObject> Act(int32_t, const std::shared_ptr<TObject>& data,
+                             const std::shared_ptr<TObject>& context) {
+  static_cast<TActor&>(*context).log.push_back(static_cast<TActor&>(*context).name);
+  if (static_cast<TActor&>(*context).action) static_cast<TActor&>(*context).action();
+  // Reads the context again: it must outlive the call even when the hook removed itself.
+  ++static_cast<TActor&>(*context).finished;
+  return data;
+}
+
+// Hooks that change the chain while it runs: the chain must never call a removed hook
+// nor touch a freed one (run under AddressSanitizer).
+class ChangingChainTest : public ::testing::Test {
+ protected:
+  static int32_t ChainId() {
+    static const int32_t id = AllocHookId();
+    return id;
+  }
+  std::vector<std::string> log;
+  std::vector<std::shared_ptr<TActor>> actors;
+
+  std::shared_ptr<TActor> Actor(const std::string& name) {
+    actors.push_back(std::make_shared<TActor>(name, log));
+    return actors.back();
+  }
+  std::shared_ptr<TActor> Added(const std::string& name, int32_t priority) {
+    auto actor = Actor(name);
+    AddHook(ChainId(), Act, actor, priority);
+    return actor;
+  }
+  static void Remove(const std::shared_ptr<TActor>& actor) { RemoveHook(ChainId(), Act, actor); }
+  std::vector<std::string> Run() {
+    log.clear();
+    RunHooks(ChainId(), nullptr);
+    return log;
+  }
+  void TearDown() override {
+    for (const auto& actor : actors) {
+      actor->action = nullptr;
+      RemoveHook(ChainId(), Act, actor);
+    }
+    EXPECT_EQ(Run(), std::vector<std::string>{}) << "a hook was left on the chain";
+  }
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(ChangingChainTest, HookRemovesItself) {
+  auto a = Added("A", 0);
+  Added("B", 0);
+  Added("C", 0);
+  a->action = [&] { Remove(a); };
+  EXPECT_EQ(Run(), (Calls{"A", "B", "C"}));
+  EXPECT_EQ(Run(), (Calls{"B", "C"}));
+}
+
+TEST_F(ChangingChainTest, HookRemovesItsSuccessorWhichIsNotCalled) {
+  auto a = Added("A", 0);
+  auto b = Added("B", 0);
+  Added("C", 0);
+  a->action = [&] { Remove(b); };
+  EXPECT_EQ(Run(), (Calls{"A", "C"}));
+  EXPECT_EQ(Run(), (Calls{"A", "C"}));
+}
+
+TEST_F(ChangingChainTest, HookRemovesEveryOtherHookAndItself) {
+  auto a = Added("A", 0);
+  auto b = Added("B", 0);
+  auto c = Added("C", 0);
+  auto d = Added("D", 0);
+  b->action = [&] {
+    Remove(d);
+    Remove(a);
+    Remove(b);
+    Remove(c);
+  };
+  EXPECT_EQ(Run(), (Calls{"A", "B"}));
+  EXPECT_EQ(Run(), Calls{});
+}
+
+TEST_F(ChangingChainTest, HookRemovesItsPredecessor) {
+  auto a = Added("A", 0);
+  auto b = Added("B", 0);
+  Added("C", 0);
+  b->action = [&] { Remove(a); };
+  EXPECT_EQ(Run(), (Calls{"A", "B", "C"}));
+  EXPECT_EQ(Run(), (Calls{"B", "C"}));
+}
+
+TEST_F(ChangingChainTest, HooksAddedBehindTheRunningOneRunNowAndTheOthersNextTime) {
+  auto a = Added("A", 0);
+  Added("B", -1);
+  a->action = [&] {
+    a->action = nullptr;
+    Added("late", -2);  // lands after B: reached in this run
+    Added("early", 5);  // lands before A: first reached by the next run
+  };
+  EXPECT_EQ(Run(), (Calls{"A", "B", "late"}));
+  EXPECT_EQ(Run(), (Calls{"early", "A", "B", "late"}));
+}
+
+TEST_F(ChangingChainTest, HookThatAddsItselfAgainRunsOncePerRun) {
+  auto a = Added("A", 0);
+  Added("B", 1);
+  a->action = [&] {
+    Remove(a);
+    AddHook(ChainId(), Act, a, 0);
+  };
+  EXPECT_EQ(Run(), (Calls{"B", "A"}));
+  EXPECT_EQ(Run(), (Calls{"B", "A"}));
+}
+
+TEST_F(ChangingChainTest, NestedRunRemovesAHookTheOuterRunHasNotReached) {
+  auto a = Added("A", 0);
+  auto b = Added("B", 0);
+  auto c = Added("C", 0);
+  a->action = [&] {
+    a->action = nullptr;
+    RunHooks(ChainId(), nullptr);  // as a hook that emits an event of its own
+  };
+  c->action = [&] {
+    Remove(b);
+    Remove(a);
+  };
+  EXPECT_EQ(Run(), (Calls{"A", "A", "B", "C", "C"}));
+  EXPECT_EQ(Run(), (Calls{"C"}));
+}
+
+TEST_F(ChangingChainTest, HookRemovedFromAnotherChainWhileBothRun) {
+  static const int32_t other_id = AllocHookId();
+  auto a = Added("A", 0);
+  auto b = Added("B", 0);
+  auto inner = Actor("inner");
+  AddHook(other_id, Act, inner, 0);
+  a->action = [&] { RunHooks(other_id, nullptr); };
+  inner->action = [&] {
+    Remove(b);
+    RemoveHook(other_id, Act, inner);
+  };
+  EXPECT_EQ(Run(), (Calls{"A", "inner"}));
+  EXPECT_EQ(Run(), (Calls{"A"}));
 }
 
 TEST(HookIds, EventModuleTakesTheFirstIdAndThe257thAllocationFails) {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "input/input.h"
 #include "input/system.h"
@@ -15,7 +16,6 @@ constexpr const char* kPadName = "Test Pad";
 
 class JoystickTest : public ::testing::Test {
  protected:
-  int device_index = -1;
   SDL_Joystick* pad = nullptr;  // our own handle, to set the virtual values
   int32_t port = -1;
 
@@ -38,26 +38,43 @@ class JoystickTest : public ::testing::Test {
     desc.nbuttons = 20;
     desc.nhats = 1;
     desc.name = kPadName;
-    device_index = SDL_JoystickAttachVirtualEx(&desc);
-    ASSERT_GE(device_index, 0) << SDL_GetError();
-    pad = SDL_JoystickOpen(device_index);
-    ASSERT_NE(pad, nullptr) << SDL_GetError();
-    int32_t count = JoystickCount();
-    for (int32_t candidate = 0; candidate < count; ++candidate) {
-      if (JoystickName(candidate) == kPadName) port = candidate;
-    }
+    pad = PlugIn(desc);
+    ASSERT_NE(pad, nullptr);
+    port = PortNamed(kPadName);
     ASSERT_GE(port, 0);
   }
 
-  void Detach() {
-    if (pad == nullptr) return;
-    SDL_JoystickID id = SDL_JoystickInstanceID(pad);
-    SDL_JoystickClose(pad);
-    pad = nullptr;
+  void Detach() { Unplug(pad); }
+
+  // Attaches a virtual pad and opens our own handle on it; null on failure.
+  static SDL_Joystick* PlugIn(const SDL_VirtualJoystickDesc& desc) {
+    int index = SDL_JoystickAttachVirtualEx(&desc);
+    EXPECT_GE(index, 0) << SDL_GetError();
+    if (index < 0) return nullptr;
+    SDL_Joystick* handle = SDL_JoystickOpen(index);
+    EXPECT_NE(handle, nullptr) << SDL_GetError();
+    return handle;
+  }
+
+  // Detaches a virtual pad and lets the pump see it go.
+  static void Unplug(SDL_Joystick*& handle) {
+    if (handle == nullptr) return;
+    SDL_JoystickID id = SDL_JoystickInstanceID(handle);
+    SDL_JoystickClose(handle);
+    handle = nullptr;
     for (int index = 0; index < SDL_NumJoysticks(); ++index) {
       if (SDL_JoystickGetDeviceInstanceID(index) == id) SDL_JoystickDetachVirtual(index);
     }
     PumpEvents();
+  }
+
+  // The port of the named pad after rebuilding the table, or -1.
+  static int32_t PortNamed(const std::string& name) {
+    int32_t count = JoystickCount();
+    for (int32_t candidate = 0; candidate < count; ++candidate) {
+      if (JoystickName(candidate) == name) return candidate;
+    }
+    return -1;
   }
 
   void SetButton(int button, bool down) { SDL_JoystickSetVirtualButton(pad, button, down); }
@@ -153,6 +170,77 @@ TEST_F(JoystickTest, PadPluggedInLaterAppearsAfterAPump) {
     }
   }
   EXPECT_TRUE(found);
+}
+
+// Pads plugged in or pulled out shift the ports behind them. What a port remembers belongs
+// to the pad that was on it: the pad now there must not inherit its presses or held buttons.
+class ReplugTest : public JoystickTest {
+ protected:
+  SDL_Joystick* pad_b = nullptr;
+  SDL_Joystick* pad_c = nullptr;
+
+  static SDL_Joystick* PlugInSmallPad(const char* name) {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.naxes = 2;
+    desc.nbuttons = 4;
+    desc.name = name;
+    SDL_Joystick* handle = PlugIn(desc);
+    PumpEvents();
+    return handle;
+  }
+
+  void TearDown() override {
+    Unplug(pad_c);
+    Unplug(pad_b);
+    JoystickTest::TearDown();
+  }
+};
+
+TEST_F(ReplugTest, PadMovedToAnotherPortBringsNoFalseHitsAndLeavesNoneBehind) {
+  pad_b = PlugInSmallPad("Pad B");
+  int32_t port_b = PortNamed("Pad B");
+  ASSERT_EQ(port_b, port + 1);
+
+  SDL_JoystickSetVirtualButton(pad_b, 0, 1);
+  EXPECT_EQ(JoyButtonIsDown(0, port_b), 1);  // counted, not yet read
+  pad_c = PlugInSmallPad("Pad C");           // lands behind B: B's port is unchanged
+  EXPECT_EQ(JoyButtonHits(0, port_b), 1) << "a port whose pad stayed keeps its presses";
+
+  // The first pad leaves a press not yet read and a deflected axis on its port.
+  SetButton(3, true);
+  SDL_JoystickSetVirtualAxis(pad, 5, 32767);
+  EXPECT_EQ(JoyButtonIsDown(3, port), 1);
+  EXPECT_EQ(JoyAxisV(port), 1.0f);
+  Detach();
+  ASSERT_EQ(JoystickName(port), "Pad B");
+
+  EXPECT_EQ(JoyButtonIsDown(0, port), 1);
+  EXPECT_EQ(JoyButtonHits(0, port), 0) << "a held button is no new press on its new port";
+  EXPECT_EQ(JoyButtonHits(3, port), 0) << "the press belonged to the pad that left";
+  EXPECT_EQ(JoyAxisV(port), 0.0f) << "an axis the pad lacks reads centred";
+  SDL_JoystickSetVirtualButton(pad_b, 0, 0);
+  EXPECT_EQ(JoyButtonIsDown(0, port), 0);
+  SDL_JoystickSetVirtualButton(pad_b, 0, 1);
+  EXPECT_EQ(JoyButtonHits(0, port), 1);
+
+  // C moved onto B's old port, where B's button was down.
+  ASSERT_EQ(JoystickName(port_b), "Pad C");
+  SDL_JoystickSetVirtualButton(pad_c, 0, 1);
+  EXPECT_EQ(JoyButtonHits(0, port_b), 1) << "a press on the pad that moved in was missed";
+}
+
+TEST_F(ReplugTest, PadPluggedIntoAFreedPortCountsItsFirstPress) {
+  SetButton(1, true);
+  EXPECT_EQ(JoyButtonHits(1, port), 1);
+  int32_t freed_port = port;
+  Detach();
+  EXPECT_EQ(JoyButtonIsDown(1, freed_port), 1) << "an empty port keeps the last values";
+
+  pad_b = PlugInSmallPad("Pad B");
+  ASSERT_EQ(PortNamed("Pad B"), freed_port);
+  SDL_JoystickSetVirtualButton(pad_b, 1, 1);  // pressed before the new pad's port is read
+  EXPECT_EQ(JoyButtonHits(1, freed_port), 1);
 }
 
 }  // namespace
