@@ -225,6 +225,8 @@ bool mixer::mix_voice(sound& voice, int32_t frames) {
   const int32_t count = frames - first;
   const mixsample& sample = *voice.sample;
   if (sample.length <= 0) return false;
+  // A one-shot at its end stays there: the frame after the guard frame is not ours.
+  if (!sample.loop && voice.position >= static_cast<int64_t>(sample.length) << 16) return false;
 
   const int32_t rate_from = voice.rate_current.load(std::memory_order_relaxed);
   const int32_t rate_to = voice.rate_target.load(std::memory_order_relaxed);
@@ -309,8 +311,15 @@ void mixer::mix(int16_t* out, uint32_t now_millis) {
         if (*link == voice) link = &voice->next;
         continue;
       }
-      // Stays linked, reporting finished, until its channel is stopped or reused.
-      voice->status.compare_exchange_strong(status, 1, std::memory_order_relaxed);
+      // Stays linked, reporting finished, until its channel is stopped or reused. The
+      // game thread may have paused or resumed it meanwhile: the end still holds (with
+      // its pause bit kept), or a later resume would play on past the sample.
+      while ((status & ~16) > 1) {
+        if (voice->status.compare_exchange_weak(status, 1 | (status & 16),
+                                                std::memory_order_relaxed)) {
+          break;
+        }
+      }
     }
     link = &voice->next;
   }

@@ -176,7 +176,6 @@ constexpr int32_t kRingBlocks = 32;
 constexpr int32_t kRingStartLatency = 6;  // blocks kept queued ahead of the play position
 constexpr int32_t kRingMaxLatency = 11;
 constexpr int32_t kRingRestartPasses = 250;  // 1.25 s of service passes after an underrun
-constexpr int64_t kRingPositionLimit = 268435456;
 constexpr int32_t kRingServiceMillis = 5;
 // The service thread's name, as the system lists it.
 constexpr char kRingServiceThreadName[] = "velmix-ring";
@@ -195,7 +194,8 @@ class ringhardware {
   virtual void submit() = 0;
   // Stops play; once it returns the ring is not read until the next submit.
   virtual void reset() = 0;
-  // Bytes played since the last submit, or -1 when it cannot be told.
+  // Bytes played since the last submit, or -1 when it cannot be told. A 64-bit count
+  // that never wraps: the device keeps playing on it for as long as it runs.
   virtual int64_t play_position() = 0;
   // Bytes of the ring written since the last submit (monotonic, not wrapped).
   virtual void publish(int64_t written_bytes) = 0;

@@ -81,8 +81,9 @@ void ringdevice::service() {
     hardware_->submit();
   }
 
+  // The position is a 64-bit byte count: it never wraps, so long play needs no restart.
   const int64_t position = hardware_->play_position();
-  if (position < 0 || position > kRingPositionLimit) {
+  if (position < 0) {
     hardware_->reset();
     clear_ring();
     write_ = 0;

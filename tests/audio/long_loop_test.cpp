@@ -97,4 +97,33 @@ TEST_F(LongLoop, CuedSixtySecondStereoLoopPlaysEveryFrameAcrossTheWrap) {
   EXPECT_EQ(values[2 * (kFrames - 1)], track_left(frame + kFrames - 1));
 }
 
+// The play position passes 2^28 bytes (25.4 minutes) with no restart: the music goes
+// on frame after frame, with no block dropped and no silence.
+TEST_F(LongLoop, LoopPlaysOnUnbrokenPastTwentyFiveMinutes) {
+  auto music = PlaySound(LoadSound(stereo_track(), kSoundLoop));
+  ASSERT_NE(music, nullptr);
+  const int32_t resets = hardware_->resets;
+  const int32_t submits = hardware_->submits;
+  constexpr int64_t kBlockBytes = kRingBlockValues * 2;
+  constexpr int64_t kMark = (int64_t{1} << 28) / kBlockBytes;  // blocks played by then
+  const int64_t blocks = kMark + 64;
+  for (int64_t block = 0; block < blocks; ++block) {
+    const int16_t* values = next_block();
+    ASSERT_EQ(hardware_->resets, resets) << "block " << block;
+    ASSERT_EQ(hardware_->submits, submits) << "block " << block;
+    // Every frame around the mark, the first and last of each block elsewhere.
+    const bool near_mark = block >= kMark - 40;
+    const int32_t step = near_mark ? 1 : kFrames - 1;
+    for (int32_t i = 0; i < kFrames; i += step) {
+      const int64_t frame = (block * kFrames + i) % kTrackFrames;
+      ASSERT_EQ(values[2 * i], track_left(frame)) << "block " << block << " frame " << i;
+      ASSERT_EQ(values[2 * i + 1], -track_left(frame)) << "block " << block << " frame " << i;
+    }
+  }
+  EXPECT_GT(hardware_->position.load(), int64_t{1} << 28);
+  EXPECT_EQ(hardware_->published.load(), (blocks + kRingStartLatency) * kBlockBytes);
+  EXPECT_EQ(IsChannelPlaying(music), 1);
+  EXPECT_EQ(static_cast<TVelmixChannel*>(music.get())->Position(), blocks * kFrames);
+}
+
 }  // namespace

@@ -464,7 +464,7 @@ TEST_F(VelmixMixer, LatencyGrowsByTwoWhileNineOrLess) {
   EXPECT_EQ(device_->latency_blocks(), 10);
 }
 
-TEST_F(VelmixMixer, FailedOrRunawayPositionRestartsTheRing) {
+TEST_F(VelmixMixer, FailedPositionQueryRestartsTheRing) {
   PlaySound(constant_sound(1000, 44100 * 10));
   next_block();
   const int32_t submits = hardware_->submits;
@@ -476,11 +476,6 @@ TEST_F(VelmixMixer, FailedOrRunawayPositionRestartsTheRing) {
   device_->service();
   EXPECT_EQ(device_->write_position(), kRingStartLatency * kRingBlockValues);
   EXPECT_EQ(device_->latency_blocks(), kRingStartLatency);
-
-  hardware_->position = kRingPositionLimit + 2;
-  device_->service();
-  EXPECT_EQ(hardware_->submits, submits + 2);
-  EXPECT_EQ(device_->write_position(), 0);
 }
 
 }  // namespace
