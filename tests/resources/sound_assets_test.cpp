@@ -1,5 +1,6 @@
 // The generated sounds decode with the game's own Ogg loader to the expected rate,
-// channels and length, start and stop without clicks, and loop without a seam.
+// channels and length, start and stop without clicks, loop without a seam, and leave
+// the mix headroom.
 
 #include <gtest/gtest.h>
 
@@ -83,16 +84,59 @@ TEST(SoundFiles, EffectsStartAndEndQuietly) {
   }
 }
 
-TEST(SoundFiles, EffectsAreAudible) {
-  for (const Expected& e : kEffects) {
-    Decoded d = Decode(e.file);
-    float peak = 0;
-    for (const auto& v : d.channel) {
-      for (float s : v) peak = std::max(peak, std::fabs(s));
-    }
-    EXPECT_GT(peak, 0.4f) << e.file;
-    EXPECT_LT(peak, 1.0f) << e.file << " may clip";
+float Peak(const Decoded& d) {
+  float peak = 0;
+  for (const auto& v : d.channel) {
+    for (float s : v) peak = std::max(peak, std::fabs(s));
   }
+  return peak;
+}
+
+double Rms(const Decoded& d) {
+  double sum = 0;
+  size_t count = 0;
+  for (const auto& v : d.channel) {
+    for (float s : v) sum += static_cast<double>(s) * s;
+    count += v.size();
+  }
+  return count > 0 ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
+}
+
+double Dbfs(double level) {
+  return 20 * std::log10(level);
+}
+
+// The mixer adds every playing sound at its own level (at the default volumes, 1) and
+// clamps the sum, so the files themselves carry the headroom: music at a moderate
+// loudness, effects clearly above it, and the sounds that meet in play summing below
+// full scale even at their peaks.
+TEST(SoundLevels, MusicPlaysAtAModerateLoudnessAndEffectsStandOut) {
+  double loudest_music = -1000;
+  for (const char* file : {"p_track.ogg", "t_track.ogg"}) {
+    const double rms = Dbfs(Rms(Decode(file)));
+    EXPECT_GT(rms, -22.0) << file;
+    EXPECT_LT(rms, -18.0) << file;
+    loudest_music = std::max(loudest_music, rms);
+  }
+  for (const Expected& e : kEffects) {
+    const double peak = Dbfs(Peak(Decode(e.file)));
+    EXPECT_GT(peak, loudest_music + 4.0) << e.file << " is lost under the music";
+  }
+}
+
+TEST(SoundLevels, SoundsThatMeetInPlaySumBelowFullScale) {
+  const float music = std::max(Peak(Decode("p_track.ogg")), Peak(Decode("t_track.ogg")));
+  const float hum = Peak(Decode("ufoloop.ogg"));
+  std::vector<float> effects;
+  for (const Expected& e : kEffects) {
+    if (std::string(e.file) != "ufoloop.ogg") effects.push_back(Peak(Decode(e.file)));
+  }
+  std::sort(effects.rbegin(), effects.rend());
+  // A UFO on screen over the music while the two loudest effects play.
+  EXPECT_LT(music + hum + effects[0] + effects[1], 1.0f);
+  // One shot can break several asteroids in a frame: three hits start together and add
+  // up exactly, over the music and the next shot.
+  EXPECT_LT(music + 3 * Peak(Decode("astrohit.ogg")) + Peak(Decode("shoot.ogg")), 1.0f);
 }
 
 // A repeating sound joins its end to its start: the step across the join must look

@@ -57,7 +57,7 @@ AudioClip MakeShoot() {
     float envelope = std::min(1.0f, t / 0.002f) * std::exp(-t / 0.06f);
     clip.samples[i] = filter.Low(tone * envelope + click * 0.6f);
   }
-  Normalize(clip, 0.8f);
+  MasterEffect(clip, level::kShootPeak, 3.0f);  // the click's spike is limited
   FadeEnds(clip, 0.001f, 0.02f);
   return clip;
 }
@@ -78,7 +78,7 @@ AudioClip MakeAstroHit() {
     low.Set(5000.0f, 0.0f);
     clip.samples[i] = low.Low(std::tanh((crunch + thud * 0.9f) * 1.5f));
   }
-  Normalize(clip, 0.85f);
+  MasterEffect(clip, level::kAstroHitPeak, 6.0f);  // the crunch limited hard: dense, not peaky
   FadeEnds(clip, 0.001f, 0.05f);
   return clip;
 }
@@ -112,7 +112,7 @@ AudioClip MakeStage() {
       clip.samples[(first + i) * 2 + 1] += v * pan;
     }
   }
-  Normalize(clip, 0.8f);
+  MasterEffect(clip, level::kStagePeak, 0.0f);
   FadeEnds(clip, 0.001f, 0.1f);
   return clip;
 }
@@ -133,7 +133,7 @@ AudioClip MakeBonus() {
       clip.samples[i * 2 + 1] += v * pan;
     }
   }
-  Normalize(clip, 0.75f);
+  MasterEffect(clip, level::kBonusPeak, 0.0f);
   FadeEnds(clip, 0.001f, 0.15f);
   return clip;
 }
@@ -172,7 +172,7 @@ AudioClip MakeCloak() {
       clip.samples[i * 2 + channel] = dry[i] + delayed * 0.9f;
     }
   }
-  Normalize(clip, 0.7f);
+  MasterEffect(clip, level::kCloakPeak, 0.0f);
   FadeEnds(clip, 0.005f, 0.05f);
   return clip;
 }
@@ -193,7 +193,7 @@ AudioClip MakeThrust() {
     float envelope = std::min(1.0f, t / 0.06f) * std::min(1.0f, (0.9f - t) / 0.45f);
     clip.samples[i] = std::tanh(rumble * 3.0f) * wobble * envelope;
   }
-  Normalize(clip, 0.75f);
+  MasterEffect(clip, level::kThrustPeak, 0.0f);
   FadeEnds(clip, 0.002f, 0.05f);
   return clip;
 }
@@ -221,7 +221,7 @@ AudioClip MakeExplode() {
     clip.samples[i * 2] = std::tanh(left * 1.8f);
     clip.samples[i * 2 + 1] = std::tanh(right * 1.8f);
   }
-  Normalize(clip, 0.7f);
+  MasterEffect(clip, level::kExplodePeak, 2.0f);
   FadeEnds(clip, 0.006f, 0.3f);
   return clip;
 }
@@ -252,6 +252,6 @@ AudioClip MakeUfoLoop() {
     if (score < best_score) best = i, best_score = score;
   }
   std::rotate(clip.samples.begin(), clip.samples.begin() + best, clip.samples.end());
-  Normalize(clip, 0.6f);
+  MasterLoop(clip, level::kHumRms, level::kHumPeak);
   return clip;
 }

@@ -308,7 +308,7 @@ AudioClip Finish(LoopBuffer& dry, const LoopBuffer& send, const Song& song, size
   clip.channels = 2;
   clip.samples.resize(dry.frames() * 2);
   for (size_t i = 0; i < clip.samples.size(); ++i) clip.samples[i] = std::tanh(mix[i] * 1.1f);
-  Normalize(clip, 0.89f);
+  MasterLoop(clip, level::kMusicRms, level::kMusicPeak);
   return clip;
 }
 

@@ -27,8 +27,25 @@ struct SoundAsset {
 // The ten files in the order of resources/resources.h.
 const std::vector<SoundAsset>& AllSounds();
 
-// Encodes a clip as Ogg Vorbis with a fixed stream serial. Returns false on failure.
+// Encodes a clip as Ogg Vorbis with a fixed stream serial; the file decodes no louder
+// than the clip's own peak. Returns false on failure.
 bool WriteOggVorbis(const AudioClip& clip, const std::string& path, float quality);
+
+// Levels in dBFS. The mixer sums every playing sound and clamps the sum: at full
+// volume the music, the UFO hum and a few overlapping effects must still fit.
+// The music sits at -20 dBFS RMS; effects peak 6 to 10 dB above that, so they
+// stand out of it, and the hum sits a little under the music.
+namespace level {
+inline constexpr float kMusicRms = -19.5f, kMusicPeak = -11.5f;
+inline constexpr float kHumRms = -24.0f, kHumPeak = -16.0f;
+inline constexpr float kShootPeak = -14.0f;
+inline constexpr float kAstroHitPeak = -16.0f;  // one shot can break several at once
+inline constexpr float kStagePeak = -12.0f;
+inline constexpr float kBonusPeak = -12.0f;
+inline constexpr float kCloakPeak = -13.0f;
+inline constexpr float kThrustPeak = -16.0f;
+inline constexpr float kExplodePeak = -10.0f;
+}  // namespace level
 
 // Effects and music, each a finished clip.
 AudioClip MakeShoot();
@@ -44,6 +61,19 @@ AudioClip MakeTrackB();  // t_track.ogg
 
 // Scales a clip so that its largest sample has the given magnitude.
 void Normalize(AudioClip& clip, float peak);
+
+// Mastering (levels in dB relative to full scale, 0 dBFS = 1.0).
+float DbToGain(float db);
+float PeakOf(const AudioClip& clip);
+float RmsOf(const AudioClip& clip);
+// Takes out any DC offset; a loop stays seamless.
+void RemoveDc(AudioClip& clip, bool loop);
+// Turns the clip down smoothly around every sample that would pass `ceiling`.
+void LimitPeaks(AudioClip& clip, float ceiling, bool loop);
+// An effect: peak `drive_db` above the ceiling, then limited to it.
+void MasterEffect(AudioClip& clip, float ceiling_dbfs, float drive_db);
+// A loop (music, hum): at the given RMS level, peaks limited to the ceiling.
+void MasterLoop(AudioClip& clip, float rms_dbfs, float ceiling_dbfs);
 
 inline float MidiToHz(float note) {
   return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f);
