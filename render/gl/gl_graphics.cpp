@@ -38,11 +38,35 @@ struct Platform {
   // The pointer mapping last handed to the input layer.
   SDL_Window* mapped_window = nullptr;
   int32_t mapped_w = -1, mapped_h = -1;
+  // Textures released while no context of the share group was current, deleted the next
+  // time one is.
+  std::vector<GLuint> pending_textures;
 };
 
+// Never destroyed: image frames held by globals release their textures during static
+// destruction, after a function-local static would already be gone.
 Platform& State() {
-  static Platform platform;
+  static Platform& platform = *new Platform;
   return platform;
+}
+
+// Whether the current OpenGL context belongs to the share group every texture lives in.
+bool ShareGroupCurrent() {
+  const Platform& p = State();
+  const SDL_GLContext current = SDL_GL_GetCurrentContext();
+  if (!current) return false;
+  if (current == p.shared_context) return true;
+  return p.current && p.current->_context && current == p.current->_context->gl_context;
+}
+
+// Deletes the textures that were released while no context of the share group was current.
+// Needs one current.
+void DeletePendingTextures() {
+  Platform& p = State();
+  if (p.pending_textures.empty()) return;
+  glDeleteTextures(static_cast<GLsizei>(p.pending_textures.size()), p.pending_textures.data());
+  for (GLuint name : p.pending_textures) TGLRender2DDriver::ForgetTexture(name);
+  p.pending_textures.clear();
 }
 
 template <typename Function>
@@ -230,15 +254,36 @@ void Present(TGLContext& context) {
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
+// The off-screen back buffer's objects, deleted in its own context, which must be current:
+// the framebuffer belongs to that context alone, the renderbuffers to the whole share group,
+// so deleting the context would leave them behind.
+void DeleteBackBuffer(TGLContext& context) {
+  FramebufferFunctions& fb = State().fb;
+  if (context.framebuffer) {
+    fb.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    fb.DeleteFramebuffers(1, &context.framebuffer);
+  }
+  if (context.colour_buffer) fb.DeleteRenderbuffers(1, &context.colour_buffer);
+  if (context.stencil_buffer) fb.DeleteRenderbuffers(1, &context.stencil_buffer);
+  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+}
+
 void CloseContext(TGLContext& context) {
   Platform& p = State();
   TGLRender2DDriver::Flush();
   if (p.current && p.current->_context.get() == &context) {
     p.current = nullptr;
-    SDL_GL_MakeCurrent(nullptr, nullptr);
     UpdatePointerMapping(nullptr);
   }
-  if (context.gl_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context.gl_context));
+  if (context.gl_context) {
+    const auto gl_context = static_cast<SDL_GLContext>(context.gl_context);
+    if (SDL_GL_MakeCurrent(context.window, gl_context) == 0) {
+      DeleteBackBuffer(context);
+      DeletePendingTextures();
+    }
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+    SDL_GL_DeleteContext(gl_context);
+  }
   if (context.window) {
     if (p.mapped_window == context.window) UpdatePointerMapping(nullptr);
     SDL_DestroyWindow(context.window);
@@ -395,6 +440,7 @@ void TGLGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
   TGLRender2DDriver::Flush();
   p.current = gl;
   MakeContextCurrent(gl);
+  if (gl) DeletePendingTextures();
   if (gl && gl->_context->framebuffer) {
     p.fb.BindFramebuffer(GL_FRAMEBUFFER, gl->_context->framebuffer);
   }
@@ -420,9 +466,26 @@ void TGLGraphicsDriver::SwapSharedContext() {
   if (SDL_GL_GetCurrentContext() != p.shared_context) {
     TGLRender2DDriver::Flush();
     SDL_GL_MakeCurrent(p.shared_window, p.shared_context);
+    DeletePendingTextures();
   } else {
     MakeContextCurrent(p.current);
   }
+}
+
+void TGLGraphicsDriver::DeleteTexture(uint32_t name) {
+  if (name == 0 || SDL_WasInit(SDL_INIT_VIDEO) == 0) return;  // no context, so no texture
+  Platform& p = State();
+  if (!ShareGroupCurrent()) {
+    p.pending_textures.push_back(name);
+    return;
+  }
+  TGLRender2DDriver::Flush();  // queued drawing may still use it
+  const GLuint texture = name;
+  // Deleting it in the context that has it bound also unbinds it there, so the texture
+  // really goes now instead of when that context binds another one.
+  glDeleteTextures(1, &texture);
+  TGLRender2DDriver::ForgetTexture(name);
+  DeletePendingTextures();
 }
 
 std::shared_ptr<TGLGraphics> TGLGraphicsDriver::CurrentGLGraphics() {

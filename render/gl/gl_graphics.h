@@ -48,6 +48,9 @@ class TGLGraphicsDriver : public TGraphicsDriver {
   // Switches between the shared texture context and the current graphics' context; texture
   // creation and deletion run between two calls.
   void SwapSharedContext();
+  // Deletes a texture of the shared context's share group once: at once if a context of the
+  // group is current, else the next time one is made current. Safe during static destruction.
+  static void DeleteTexture(uint32_t name);
   // The graphics whose context is current, or none.
   std::shared_ptr<TGLGraphics> CurrentGLGraphics();
 };

@@ -1,7 +1,6 @@
 #include "render/gl/gl_image_frame.h"
 
 #include <GL/gl.h>
-#include <SDL.h>
 
 #include <stdexcept>
 
@@ -139,20 +138,10 @@ TGLImageFrame::~TGLImageFrame() {
 
 void TGLImageFrame::Release() {
   if (seq == 0) return;
-  const GLuint texture = static_cast<GLuint>(name);
-  const bool current_graphics = seq == GraphicsSeq();
   seq = 0;
-  // Without any context (after the last graphics closed) the textures went with it.
-  if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || SDL_GL_GetCurrentContext() == nullptr) return;
-  {
-    SharedContextScope scope;
-    glDeleteTextures(1, &texture);
-  }
-  if (current_graphics) {
-    // Also unbinds it in the drawing context, so a reused name is never mistaken for it.
-    glDeleteTextures(1, &texture);
-    TGLRender2DDriver::ForgetTexture(texture);
-  }
+  // The texture belongs to the shared context, which outlives every graphics, so it is
+  // deleted even when the graphics it was made under has gone.
+  TGLGraphicsDriver::DeleteTexture(static_cast<uint32_t>(name));
 }
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty) {

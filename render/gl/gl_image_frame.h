@@ -33,6 +33,7 @@ class TGLImageFrame : public TImageFrame {
   static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                          int32_t flags);
 
-  // Releases the texture now (as the destructor does); seq becomes 0.
+  // Releases the texture (as the destructor does), deleted at once if a context of the share
+  // group is current, else as soon as one is; seq becomes 0.
   void Release();
 };

@@ -9,6 +9,7 @@
 
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
+#include "render/graphics.h"
 #include "render/pixmap.h"
 
 namespace {
@@ -31,6 +32,7 @@ struct GLCache {
   float colour_float[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   float ix = 1.0f, iy = 0.0f, jx = 0.0f, jy = 1.0f;
   int32_t width = 0, height = 0;  // of the graphics last reset
+  bool alpha_buffer = false;      // it was opened with GFX_ALPHA_BUFFER
   // Primitives of one kind drawn under the current OpenGL state and not yet sent.
   GLenum batch_mode = GL_QUADS;
   std::vector<BatchVertex> batch;
@@ -346,6 +348,11 @@ std::shared_ptr<TPixmap> TGLRender2DDriver::GrabPixmap(int32_t x, int32_t y, int
     uint8_t* target =
         pixmap->PixelPtr(static_cast<int32_t>(left - x), static_cast<int32_t>(top - y) + row);
     std::memcpy(target, source, static_cast<size_t>(read_w) * 4);
+    // The off-screen buffer stores the alpha drawing wrote; without an alpha buffer the
+    // pixels read back opaque.
+    if (!c.alpha_buffer) {
+      for (int32_t column = 0; column < read_w; ++column) target[column * 4 + 3] = 255;
+    }
   }
   SetBlend(blend);
   return pixmap;
@@ -359,6 +366,7 @@ void TGLRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   c.arrays_context = nullptr;
   c.width = width;
   c.height = height;
+  c.alpha_buffer = (flags & GFX_ALPHA_BUFFER) != 0;
   c.blend = 0;
   c.bound_texture = 0;
   c.textures_enabled = false;

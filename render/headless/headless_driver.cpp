@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/graphics.h"
 #include "render/headless/headless_raster.h"
 #include "render/image_frame.h"
 #include "render/pixmap.h"
@@ -317,10 +318,16 @@ std::shared_ptr<TPixmap> THeadlessDriver::GrabPixmap(int32_t x, int32_t y, int32
   const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
   const int64_t right = std::min<int64_t>(static_cast<int64_t>(x) + width, buffer_w);
   const int64_t bottom = std::min<int64_t>(static_cast<int64_t>(y) + height, buffer_h);
+  const bool alpha_buffer = (s.current->flags & GFX_ALPHA_BUFFER) != 0;
   for (int64_t row = top; row < bottom && left < right; ++row) {
     const uint8_t* source = s.current->buffer.data() + (row * buffer_w + left) * 4;
-    std::memcpy(pixmap->PixelPtr(static_cast<int32_t>(left - x), static_cast<int32_t>(row - y)),
-                source, static_cast<size_t>(right - left) * 4);
+    uint8_t* target =
+        pixmap->PixelPtr(static_cast<int32_t>(left - x), static_cast<int32_t>(row - y));
+    std::memcpy(target, source, static_cast<size_t>(right - left) * 4);
+    // The buffer keeps the alpha drawing wrote; without an alpha buffer it reads back opaque.
+    if (!alpha_buffer) {
+      for (int64_t column = 0; column < right - left; ++column) target[column * 4 + 3] = 255;
+    }
   }
   return pixmap;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/graphics.h"
+#include "render/image.h"
 #include "render/image_frame.h"
 #include "render/pixmap.h"
 
@@ -99,6 +100,47 @@ TEST_P(DriverContract, GrabOutsideTheBufferGivesTransparentBlack) {
   EXPECT_EQ(grabbed->ReadPixel(2, 1), 0u);           // right of the buffer
   EXPECT_FALSE(GrabPixmap(0, 0, 0, 5));
   EXPECT_FALSE(GrabPixmap(0, 0, -3, 5));
+}
+
+namespace {
+
+// Drawing writes alpha: a transparent pixmap, and a solid rectangle at a quarter alpha.
+void DrawTranslucentPixels() {
+  SetClsColor(0, 0, 0);
+  Cls();
+  DrawPixmap(SolidPixmap(2, 2, 200, 100, 50, 0), 10, 10);
+  SetBlend(BLEND_SOLID);
+  SetColor(0, 255, 0);
+  SetAlpha(0.25f);  // alpha byte 63
+  DrawRect(20, 20, 4, 4);
+  SetColor(255, 255, 255);
+  SetAlpha(1.0f);
+}
+
+}  // namespace
+
+TEST_P(DriverContract, ReadBackIsOpaqueUnlessThereIsAnAlphaBuffer) {
+  DrawTranslucentPixels();
+  Rgba pixmap = PixelAt(11, 11), rect = PixelAt(21, 21);
+  EXPECT_THAT(pixmap, IsColour(200, 100, 50));
+  EXPECT_EQ(pixmap.a, 255);
+  EXPECT_THAT(rect, IsColour(0, 255, 0));
+  EXPECT_EQ(rect.a, 255);
+  // An unmasked image grabbed from there draws whole in the mask mode.
+  std::shared_ptr<TImage> grabbed = CreateImage(16, 16, 1, 0);
+  GrabImage(grabbed, 10, 10);
+  SetClsColor(0, 0, 255);
+  Cls();
+  SetBlend(BLEND_MASK);
+  DrawImage(grabbed, 100, 100);
+  EXPECT_THAT(PixelAt(101, 101), IsColour(200, 100, 50));
+  EXPECT_THAT(PixelAt(111, 111), IsColour(0, 255, 0));
+
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, GFX_ALPHA_BUFFER));
+  DrawTranslucentPixels();
+  EXPECT_EQ(PixelAt(11, 11).a, 0);
+  EXPECT_NEAR(PixelAt(21, 21).a, 63, 1);
+  EXPECT_EQ(PixelAt(30, 30).a, 255) << "Cls clears to opaque";
 }
 
 TEST_P(DriverContract, MaskBlendKeepsTexelsFromHalfAlphaAndModulatesColour) {

@@ -2,8 +2,12 @@
 // rotation and scale, textures re-made after a new graphics and deleted with their frames.
 
 #include <GL/gl.h>
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
@@ -181,6 +185,49 @@ TEST_F(GLImages, ASecondOpenGraphicsRecreatesTextures) {
   EXPECT_NE(second->seq, first_seq);
   EXPECT_EQ(second->seq, GraphicsSeq());
   EXPECT_EQ(ScreenPixel(12, 12), 0x0000FFu);
+}
+
+// Each cycle draws an image kept for the whole run and one dropped once the graphics has
+// ended. Seen from the shared context after the cycle, the dropped image's texture, the kept
+// image's texture of the cycle before and the back buffer's renderbuffers must all be gone.
+TEST_F(GLImages, EndAndOpenCyclesLeaveNoTexturesOrBuffersBehind) {
+  using IsRenderbuffer = GLboolean (*)(GLuint);
+  auto is_renderbuffer =
+      reinterpret_cast<IsRenderbuffer>(SDL_GL_GetProcAddress("glIsRenderbuffer"));
+  ASSERT_TRUE(is_renderbuffer);
+  auto kept = SolidImage(4, 4, 0xFF0000FF);
+  GLuint previous_kept = 0;
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    if (cycle > 0) {
+      // The second cycle asks for a depth buffer, so its renderbuffer is covered too.
+      graphics_ = OpenGraphics(640, 480, 0, 60, cycle == 1 ? GFX_DEPTH_BUFFER : 0);
+      ASSERT_TRUE(graphics_);
+      SetBlend(BLEND_SOLID);
+    }
+    auto dropped = SolidImage(130, 130, 0xFFFF0000);
+    DrawImage(dropped, 20, 20);
+    DrawImage(kept, 10, 10);
+    EXPECT_EQ(ScreenPixel(11, 11), 0x0000FFu);
+    EXPECT_EQ(ScreenPixel(40, 40), 0xFF0000u);
+    const GLuint dropped_name = static_cast<GLuint>(GLFrame(dropped)->name);
+    const GLuint kept_name = static_cast<GLuint>(GLFrame(kept)->name);
+    const TGLContext& context = *GLGraphicsDriver()->CurrentGLGraphics()->_context;
+    std::vector<GLuint> buffers = {context.colour_buffer};
+    if (cycle == 1) buffers.push_back(context.stencil_buffer);
+    for (GLuint buffer : buffers) ASSERT_NE(buffer, 0u);
+
+    EndGraphics();
+    dropped.reset();
+    GLGraphicsDriver()->SwapSharedContext();  // nothing is current: the shared context
+    EXPECT_FALSE(glIsTexture(dropped_name)) << "cycle " << cycle;
+    if (previous_kept != 0) {
+      EXPECT_FALSE(glIsTexture(previous_kept)) << "cycle " << cycle;
+    }
+    EXPECT_TRUE(glIsTexture(kept_name)) << "kept until the image is drawn again";
+    for (GLuint buffer : buffers) EXPECT_FALSE(is_renderbuffer(buffer)) << "cycle " << cycle;
+    GLGraphicsDriver()->SwapSharedContext();
+    previous_kept = kept_name;
+  }
 }
 
 TEST_F(GLImages, ChangingPixelsRemakesTheTextureAndDropsTheOldOne) {
