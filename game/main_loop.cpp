@@ -279,6 +279,8 @@ void handle_global_keys() {
 }
 
 bool wait_while_suspended() {
+  // A game already on its way out does not wait for the focus.
+  if (quit_requested != 0) return true;
   // Each query pumps the system events; nothing is drawn meanwhile.
   while (IsSuspended()) {
     if (CloseRequested()) {
@@ -291,7 +293,7 @@ bool wait_while_suspended() {
 }
 
 void handle_suspend() {
-  if (!IsSuspended()) return;
+  if (quit_requested != 0 || !IsSuspended()) return;
   const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
   if (music_was_playing) PauseChannel(music_channel);
   StopChannel(ufo_channel);

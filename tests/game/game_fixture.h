@@ -36,6 +36,8 @@ class GameTest : public ::testing::Test {
     config.events.push_back(event_at(1, sim_event_kind::key_up, 27));
     // Tests count every channel the game started, finished or not.
     sim_audio_driver::instance().keep_history = true;
+    frames_.clear();
+    config.frame_observer = [this](const sim_frame_state& state) { frames_.push_back(state); };
     sim_ = std::make_unique<simulator>(config);
     ASSERT_TRUE(sim_->start());
     ASSERT_EQ(game_state, STATE_TITLE);
@@ -50,6 +52,16 @@ class GameTest : public ::testing::Test {
     event.x = x;
     event.y = y;
     return event;
+  }
+
+  // Schedules an event frames ahead of the next frame to run.
+  void later(int64_t frames, sim_event_kind kind, int32_t code = 0) {
+    sim_->add_event(event_at(sim_->frames_run() + frames, kind, code));
+  }
+  // Takes the focus away for the next frame and gives it back frames later.
+  void focus_away_for(int64_t frames) {
+    later(0, sim_event_kind::focus, 0);
+    later(frames, sim_event_kind::focus, 1);
   }
 
   // Schedules an event for the next frame to run.
@@ -111,5 +123,13 @@ class GameTest : public ::testing::Test {
     return std::find(sounds().begin(), sounds().end(), name) != sounds().end();
   }
 
+  // What was audible at the end of the last frame, one file name per playing channel.
+  const std::vector<std::string>& playing() const { return sim_->last_frame().playing; }
+  static size_t hums(const std::vector<std::string>& playing) {
+    return static_cast<size_t>(std::count(playing.begin(), playing.end(), "ufoloop.ogg"));
+  }
+
   std::unique_ptr<simulator> sim_;
+  // The state after every frame, idle frames of a lost focus included.
+  std::vector<sim_frame_state> frames_;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "game_fixture.h"
 #include "input/event.h"
 #include "support/random.h"
@@ -243,20 +245,69 @@ TEST_F(RulesTest, EscapeDoesNothingWhileTheShipIsDestroyed) {
   EXPECT_EQ(game_state, STATE_DESTROYED);
 }
 
-TEST_F(RulesTest, TheWindowCloseEndsTheGameFromAnyState) {
-  new_game();
-  next_frame(sim_event_kind::close);
-  step();
-  EXPECT_TRUE(sim_->quit());
+TEST_F(RulesTest, AWindowCloseEndsTheGameFromEveryStateAtOnceEvenWithTheFocusAway) {
+  for (const int32_t state :
+       {STATE_TITLE, STATE_PLAY, STATE_PAUSE, STATE_DESTROYED, STATE_GAME_OVER}) {
+    for (const bool focus_away : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "state " << state << ", focus away " << focus_away);
+      start(1234);
+      if (state != STATE_TITLE) new_game();
+      game_state = state;
+      state_ctr = 0;
+      const int64_t before = sim_->frames_run();
+      if (focus_away) {
+        focus_away_for(600);
+        later(5, sim_event_kind::close);
+      } else {
+        next_frame(sim_event_kind::close);
+      }
+      step();
+      EXPECT_TRUE(sim_->quit());
+      EXPECT_LE(sim_->frames_run(), before + 6);
+      sim_->finish();
+      EXPECT_TRUE(std::filesystem::exists(sim_->data_dir() + "/hiscore.dat"));
+    }
+  }
+}
+
+TEST(SplashTest, AWindowCloseWhileTheSplashHasLostTheFocusEndsItAtOnce) {
+  sim_config config;
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  sim_event event;
+  event.frame = 1;
+  event.kind = sim_event_kind::focus;
+  event.code = 0;
+  config.events.push_back(event);
+  event.frame = 4;
+  event.kind = sim_event_kind::close;
+  config.events.push_back(event);
+  event.frame = 500;
+  event.kind = sim_event_kind::focus;
+  event.code = 1;
+  config.events.push_back(event);
+  simulator sim(config);
+  ASSERT_TRUE(sim.run(1000));
+  EXPECT_TRUE(sim.quit());
+  // The splash's frame, the close, then one main-loop frame before the exit.
+  EXPECT_LE(sim.frames_run(), 7);
+  EXPECT_TRUE(std::filesystem::exists(sim.data_dir() + "/anaglyph3d.dat"));
 }
 
 TEST_F(RulesTest, LosingTheFocusFreezesTheGameUntilItComesBack) {
   new_game();
-  next_frame(sim_event_kind::focus, 0);
+  const int64_t before = sim_->frames_run();
+  focus_away_for(30);
   step();
-  // The script gives the focus back by itself when it runs out; play goes on.
+  // Thirty frames of time passed within that one frame of the game, and nothing ran.
+  EXPECT_EQ(sim_->frames_run(), before + 31);
+  EXPECT_EQ(ufo_tmr, 1000000 - 1);
+  for (const auto& frame : frames_)
+    if (frame.frame > before && frame.frame < before + 30) {
+      EXPECT_EQ(frame.ufo_tmr, ufo_tmr);
+    }
   step();
   EXPECT_EQ(game_state, STATE_PLAY);
+  EXPECT_EQ(ufo_tmr, 1000000 - 2);
 }
 
 TEST_F(RulesTest, JoystickButtonTwoPausesAndResumes) {

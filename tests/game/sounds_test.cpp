@@ -105,28 +105,68 @@ TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnRe
   EXPECT_TRUE(music->Playing());
 }
 
-TEST_F(SoundTest, LosingTheFocusPausesTheMusicAndStopsTheHumUntilItComesBack) {
-  sim_audio();
+TEST_F(SoundTest, LosingTheFocusSilencesMusicAndHumUntilItComesBack) {
   new_game();
-  auto music = simulated(music_channel);
   ufo_tmr = 1;
   step();
   ASSERT_EQ(ufo_on, 1);
-  auto hum = simulated(ufo_channel);
-  const int resumes = music->resumes;
-  next_frame(sim_event_kind::focus, 0);
-  // While the focus is away the simulator hands out its later events one per input query
-  // and gives the focus back when they run out: these keep it away past the frame's own
-  // queries, into the wait.
-  for (int event = 0; event < 500; ++event)
-    sim_->add_event(event_at(sim_->frames_run() + 1000, sim_event_kind::mouse_move, 0, 320, 245));
+  const auto music_and_one_hum = [this] {
+    return std::count(playing().begin(), playing().end(), "p_track.ogg") == 1 &&
+           hums(playing()) == 1;
+  };
+  ASSERT_TRUE(music_and_one_hum());
+  const int64_t away = sim_->frames_run();
+  focus_away_for(20);
   step();
-  EXPECT_TRUE(hum->stopped);
-  EXPECT_EQ(music->resumes, resumes + 1);
-  EXPECT_TRUE(music->Playing());
-  auto restarted = simulated(ufo_channel);
-  ASSERT_NE(restarted, hum);
-  EXPECT_TRUE(restarted->Playing());
+  for (const auto& frame : frames_)
+    if (frame.frame >= away && frame.frame < away + 20) {
+      // Effects already started play out; the music and the hum wait.
+      EXPECT_EQ(std::count(frame.playing.begin(), frame.playing.end(), "p_track.ogg"), 0);
+      EXPECT_EQ(hums(frame.playing), 0u) << "frame " << frame.frame;
+    }
+  // The music goes on where it paused; the hum starts again, once.
+  EXPECT_TRUE(music_and_one_hum());
+  EXPECT_EQ(sim_audio().channels_of(snd_ufoloop.get()).size(), 2u);
+}
+
+TEST_F(SoundTest, TheHumNeverPlaysOnThePauseMenuAndStaysSingleWhateverTheFocusDoes) {
+  new_game();
+  ufo_tmr = 1;
+  step();
+  ASSERT_EQ(ufo_on, 1);
+  tap(kEscape);
+  step();
+  ASSERT_EQ(game_state, STATE_PAUSE);
+  focus_away_for(10);
+  step();
+  EXPECT_EQ(hums(playing()), 0u);
+  tap(kSpace);
+  step();
+  ASSERT_EQ(game_state, STATE_PLAY);
+  EXPECT_EQ(hums(playing()), 1u);
+  // Off the right edge: the UFO leaves, and with it every hum.
+  ufo->x = 700;
+  step();
+  ASSERT_EQ(ufo_on, 0);
+  EXPECT_EQ(hums(playing()), 0u);
+}
+
+TEST_F(SoundTest, LeavingForTheTitleWithAUfoUpSilencesTheHumForGood) {
+  new_game();
+  ufo_tmr = 1;
+  step();
+  ASSERT_EQ(ufo_on, 1);
+  tap(kEscape);
+  step();
+  click_item(5);
+  ASSERT_EQ(game_state, STATE_TITLE);
+  focus_away_for(10);
+  step();
+  EXPECT_EQ(hums(playing()), 0u);
+  click_item(0);
+  ASSERT_EQ(game_state, STATE_PLAY);
+  EXPECT_EQ(ufo_on, 0);
+  EXPECT_EQ(hums(playing()), 0u);
 }
 
 TEST_F(SoundTest, LosingTheLastShipWithAUfoOnScreenSilencesTheHum) {

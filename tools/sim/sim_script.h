@@ -8,7 +8,9 @@
 //   FRAME joybutton B 0|1
 //   FRAME focus 0|1 | FRAME close
 // Blank lines and lines starting with '#' are ignored. Events of frame F are delivered
-// before that frame's first input query.
+// before that frame's first input query. While the focus is away the game stands still
+// but the script's time goes on, one frame per wait of the game, until a "focus 1" or a
+// "close"; a script that ends with the focus away gives it back.
 
 #include <cstdint>
 #include <istream>

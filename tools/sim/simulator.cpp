@@ -108,6 +108,8 @@ simulator::~simulator() {
   frame_hook = nullptr;
   sound_started_hook = nullptr;
   if (started_) {
+    // The input state outlives this simulator: a focus still away would freeze the next.
+    if (suspended_) EmitEvent(CreateEvent(EVENT_APPRESUME));
     EndGraphics();
     reset_game_globals();
     SetAudioDriver("Null");
