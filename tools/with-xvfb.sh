@@ -8,11 +8,18 @@ if [ "${1:-}" = "--screen" ]; then
   shift 2
 fi
 fd_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 "$screen" +extension GLX -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+# -noreset: the server would otherwise reset itself (GLX included) whenever its last client
+# leaves, e.g. a short-lived xdotool just before the game connects, and the game would race
+# the reset.
+Xvfb -displayfd 3 -screen 0 "$screen" +extension GLX -nolisten tcp -noreset 3>"$fd_file" \
+  >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$fd_file"' EXIT
-for _ in $(seq 1 100); do
+# The server writes its display number once it accepts clients; on a loaded machine that
+# can take a while.
+for _ in $(seq 1 600); do
   [ -s "$fd_file" ] && break
+  kill -0 $xvfb_pid 2>/dev/null || break
   sleep 0.05
 done
 if [ ! -s "$fd_file" ]; then

@@ -299,6 +299,22 @@ class Game:
     def running(self):
         return self.process is not None and self.process.poll() is None
 
+    def wait_window(self, timeout=60.0, interval=0.1):
+        """Waits until the game's window is mapped on the display (a loaded machine may take
+        many seconds to get there); fails at once if the game ends first."""
+        deadline = time.monotonic() + timeout
+        while True:
+            check(self.running(), "the game ended before opening its window (status %s):\n%s"
+                  % (self.process.poll(), self.stderr_text()[-2000:]))
+            found = subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name", "^Vextral$"],
+                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.split()
+            if found:
+                return found[0]
+            check(time.monotonic() < deadline,
+                  "no game window after %.0f s" % (time.monotonic() - self.started_at))
+            time.sleep(interval)
+
     def wait_exit(self, timeout=15.0):
         try:
             status = self.process.wait(timeout)
@@ -354,16 +370,24 @@ class Player:
         self.last = shot
         return shot
 
-    def wait_for(self, label, predicate, timeout=20.0, interval=0.25):
-        """Screenshots until predicate(shot) holds; fails with the last one kept."""
+    def poll(self, label, predicate, timeout=30.0, interval=0.1):
+        """Screenshots until predicate(shot) holds: that shot, or None at the deadline. The
+        deadlines are generous: a loaded machine may draw only a few frames a second."""
         deadline = time.monotonic() + timeout
         while True:
             shot = self.shoot(label)
             if predicate(shot):
                 return shot
             if time.monotonic() > deadline:
-                raise E2EFailure("timed out waiting for: %s (see %s.png)" % (label, shot.name))
+                return None
             time.sleep(interval)
+
+    def wait_for(self, label, predicate, timeout=30.0, interval=0.1):
+        """Screenshots until predicate(shot) holds; fails with the last one kept."""
+        shot = self.poll(label, predicate, timeout, interval)
+        if shot is None:
+            raise E2EFailure("timed out waiting for: %s (see %s.png)" % (label, self.last.name))
+        return shot
 
     @staticmethod
     def xdotool(*arguments):

@@ -4,8 +4,10 @@
 #include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "input/event.h"
 #include "render/gl/gl_graphics.h"
@@ -51,13 +53,21 @@ TEST_F(GLGraphicsTest, FullScreenOpensTheGameDisplayAndPacesTo60Hz) {
 
   Flip(-1);  // settle: the first paced flip starts from the time of opening
   const int32_t start = ClockMillis();
+  std::vector<int32_t> periods;
+  int32_t last = start;
   for (int i = 0; i < 60; ++i) {
     Cls();
     Flip(-1);
+    const int32_t now = ClockMillis();
+    periods.push_back(now - last);
+    last = now;
   }
-  const int32_t elapsed = ClockMillis() - start;
-  EXPECT_GE(elapsed, 950);
-  EXPECT_LE(elapsed, 1250);
+  // Never faster than 60 Hz; and a typical frame lasts one period, not two. The median
+  // rather than the total: on a busy machine a few frames come late, and are not caught up.
+  EXPECT_GE(last - start, 950);
+  std::nth_element(periods.begin(), periods.begin() + 30, periods.end());
+  EXPECT_GE(periods[30], 15);
+  EXPECT_LE(periods[30], 20);
 }
 
 TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {
