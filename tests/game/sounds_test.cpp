@@ -11,9 +11,25 @@
 
 namespace {
 
-using SoundTest = ScreensTest;
-
 constexpr int32_t kEscape = 27, kSpace = 32, kUp = 38, kFire = 162;
+
+class SoundTest : public ScreensTest {
+ protected:
+  // A new game with the UFO warped in (and its hum started) on the first frame.
+  void new_game_with_ufo() {
+    new_game();
+    ufo_tmr = 1;
+    step();
+    ASSERT_EQ(ufo_on, 1);
+  }
+  // The same, paused.
+  void paused_game_with_ufo() {
+    ASSERT_NO_FATAL_FAILURE(new_game_with_ufo());
+    tap(kEscape);
+    step();
+    ASSERT_EQ(game_state, STATE_PAUSE);
+  }
+};
 
 TEST_F(SoundTest, FiringThrustingAndAHitInOneFramePlayThreeOverlappingEffects) {
   auto& audio = sim_audio();
@@ -106,10 +122,7 @@ TEST_F(SoundTest, TheUfoHumStartsOnWarpInStopsOnPauseAndRestartsFromItsStartOnRe
 }
 
 TEST_F(SoundTest, LosingTheFocusSilencesMusicAndHumUntilItComesBack) {
-  new_game();
-  ufo_tmr = 1;
-  step();
-  ASSERT_EQ(ufo_on, 1);
+  ASSERT_NO_FATAL_FAILURE(new_game_with_ufo());
   const auto music_and_one_hum = [this] {
     return std::count(playing().begin(), playing().end(), "p_track.ogg") == 1 &&
            hums(playing()) == 1;
@@ -130,13 +143,7 @@ TEST_F(SoundTest, LosingTheFocusSilencesMusicAndHumUntilItComesBack) {
 }
 
 TEST_F(SoundTest, TheHumNeverPlaysOnThePauseMenuAndStaysSingleWhateverTheFocusDoes) {
-  new_game();
-  ufo_tmr = 1;
-  step();
-  ASSERT_EQ(ufo_on, 1);
-  tap(kEscape);
-  step();
-  ASSERT_EQ(game_state, STATE_PAUSE);
+  ASSERT_NO_FATAL_FAILURE(paused_game_with_ufo());
   focus_away_for(10);
   step();
   EXPECT_EQ(hums(playing()), 0u);
@@ -152,12 +159,7 @@ TEST_F(SoundTest, TheHumNeverPlaysOnThePauseMenuAndStaysSingleWhateverTheFocusDo
 }
 
 TEST_F(SoundTest, LeavingForTheTitleWithAUfoUpSilencesTheHumForGood) {
-  new_game();
-  ufo_tmr = 1;
-  step();
-  ASSERT_EQ(ufo_on, 1);
-  tap(kEscape);
-  step();
+  ASSERT_NO_FATAL_FAILURE(paused_game_with_ufo());
   click_item(5);
   ASSERT_EQ(game_state, STATE_TITLE);
   focus_away_for(10);
