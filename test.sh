@@ -8,7 +8,7 @@
 # 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two cores).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh --test
 
 stages=${VEXTRAL_TEST_STAGES:-plain asan tsan}
 jobs=$(nproc)
@@ -26,12 +26,13 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/
 
 configure_sanitizer_build() {  # folder sanitizers
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXTRAL_WERROR=ON \
-    -DVEXTRAL_SANITIZE="$2" -DVEXTRAL_BUILD_BENCH=OFF >/dev/null
+    -DVEXTRAL_SANITIZE="$2" -DVEXTRAL_BUILD_TESTS=ON -DVEXTRAL_BUILD_BENCH=OFF >/dev/null
 }
 
 if wants plain; then
   echo "== build/: the whole suite"
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXTRAL_WERROR=ON >/dev/null
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXTRAL_WERROR=ON \
+    -DVEXTRAL_BUILD_TESTS=ON -DVEXTRAL_BUILD_BENCH=ON >/dev/null
   cmake --build build -j "$jobs"
   (cd build && ctest --output-on-failure -j "$jobs" "$@") || status=1
 fi

@@ -10,7 +10,7 @@ quick=""
 [ "${1:-}" = "--quick" ] && quick="--quick"
 
 # The game's own dependencies, then the peers used only here.
-if [ -x tools/install-deps.sh ]; then tools/install-deps.sh >/dev/null; fi
+if [ -x tools/install-deps.sh ]; then tools/install-deps.sh --test >/dev/null; fi
 peers="libopenal-dev libsdl2-mixer-dev"
 missing=""
 for package in $peers; do

@@ -26,6 +26,9 @@ function(vextral_test)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main
                                             GTest::gmock)
+  # The game keeps its files in the player's home when its data folder is read-only: a
+  # player folder that can never be made keeps the tests away from the real home.
+  list(PREPEND ARG_ENVIRONMENT XDG_DATA_HOME=/dev/null/vextral-tests)
   if(ARG_DISPLAY)
     add_test(NAME ${ARG_NAME}
              COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)

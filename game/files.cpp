@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <system_error>
 
 #include "game/globals.h"
 #include "game/player.h"
@@ -66,7 +68,73 @@ void sync_folder(const std::string& folder) {
   ::close(descriptor);
 }
 
+// True when folder is a directory this process may create files in, or does not exist yet
+// and could be made (its nearest existing ancestor is such a directory).
+bool can_hold_files(const std::string& folder) {
+  std::filesystem::path path = folder.empty() ? "." : folder;
+  while (true) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status)) {
+      return std::filesystem::is_directory(status) &&
+             ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    }
+    if (error && error != std::errc::no_such_file_or_directory &&
+        error != std::errc::not_a_directory)
+      return false;
+    const auto parent = path.parent_path();
+    if (parent == path) return false;
+    path = parent.empty() ? "." : parent;
+  }
+}
+
+std::string join(const std::string& folder, const char* file_name) {
+  if (folder.empty() || folder.back() == '/') return folder + file_name;
+  return folder + "/" + file_name;
+}
+
+// Both files fail to save for the same reason: say it once per run.
+bool nowhere_reported = false;
+
+settings_places current_places() {
+  return find_settings_places(data_folder, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
 }  // namespace
+
+settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
+                                     const char* home) {
+  settings_places places;
+  places.beside = beside;
+  places.beside_writable = can_hold_files(beside);
+  // A relative XDG_DATA_HOME is to be ignored, as if unset.
+  if (xdg_data_home != nullptr && xdg_data_home[0] == '/') {
+    places.home = join(xdg_data_home, "vextral");
+  } else if (home != nullptr && home[0] == '/') {
+    places.home = join(home, ".local/share/vextral");
+  }
+  if (!places.home.empty() && !can_hold_files(places.home)) places.home_writable = false;
+  return places;
+}
+
+std::string settings_read_path(const settings_places& places, const char* file_name) {
+  if (!places.home.empty()) {
+    const std::string in_home = join(places.home, file_name);
+    if (PathType(in_home) == kRegularFile) return in_home;
+  }
+  return join(places.beside, file_name);
+}
+
+std::string settings_save_path(const settings_places& places, const char* file_name) {
+  const bool have_home = !places.home.empty() && places.home_writable;
+  if (have_home) {
+    const std::string in_home = join(places.home, file_name);
+    // Once a file lives in the home folder it is read from there, so it is saved there.
+    if (!places.beside_writable || PathType(in_home) == kRegularFile) return in_home;
+  }
+  if (places.beside_writable) return join(places.beside, file_name);
+  return {};
+}
 
 bool read_setting_file(const std::string& path, int32_t& value) {
   if (PathType(path) != kRegularFile) return false;
@@ -132,26 +200,47 @@ bool write_setting_file(const std::string& path, int32_t value) {
   return true;
 }
 
+namespace {
+
+void save_setting(const char* file_name, int32_t value) {
+  const settings_places places = current_places();
+  const std::string path = settings_save_path(places, file_name);
+  if (!path.empty()) {
+    write_setting_file(path, value);
+    return;
+  }
+  if (nowhere_reported) return;
+  nowhere_reported = true;
+  const std::string home = places.home.empty() ? "there is no home folder (HOME is not set)"
+                                               : "neither is " + places.home;
+  std::fprintf(stderr,
+               "game: the best score and stereo setting cannot be saved: %s is read-only and %s\n",
+               places.beside.c_str(), home.c_str());
+}
+
+}  // namespace
+
 void hiscore_file(int32_t mode) {
-  const std::string path = data_path(kHiscoreFile);
   if (mode == 0) {
+    nowhere_reported = false;
     int32_t best = 0;
-    if (!read_setting_file(path, best) || best < 0) best = 0;
+    if (!read_setting_file(settings_read_path(current_places(), kHiscoreFile), best) || best < 0)
+      best = 0;
     player->best_sc = best;
   } else {
-    write_setting_file(path, player->best_sc);
+    save_setting(kHiscoreFile, player->best_sc);
   }
 }
 
 void stereo_settings(int32_t mode) {
-  const std::string path = data_path(kStereoFile);
   if (mode == 1) {
+    nowhere_reported = false;
     int32_t stored = 0;
     // A stored value past the scheme list would switch stereo on with no tints.
-    if (read_setting_file(path, stored))
+    if (read_setting_file(settings_read_path(current_places(), kStereoFile), stored))
       stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
   } else if (mode == 2) {
-    write_setting_file(path, stereo_mode);
+    save_setting(kStereoFile, stereo_mode);
   }
   if (stereo_mode >= 1 && stereo_mode < kStereoModes) {
     const eye_tints& tints = kSchemes[stereo_mode - 1];

@@ -1,8 +1,14 @@
 #pragma once
 // The two settings kept between runs, each one little-endian 32-bit integer with no
-// header, in data_folder: the best score ("hiscore.dat") and the stereo scheme
-// ("anaglyph3d.dat"). Read at start-up, written at exit. Game thread only, outside the
-// frame loop.
+// header: the best score ("hiscore.dat") and the stereo scheme ("anaglyph3d.dat"). Read
+// at start-up, written at exit. Game thread only, outside the frame loop.
+//
+// They live in data_folder beside the program while the player may write there. An
+// installed game's folder is read-only, so they then live in the player's own folder,
+// $XDG_DATA_HOME/vextral (by default ~/.local/share/vextral), made on the first save. A
+// file found in the player's folder wins over one beside the program, and is saved back
+// there. When neither place can be written the game plays on, says so once on stderr at
+// exit and leaves the old files alone.
 //
 // Saving never damages a good file: the value goes to a temporary file in the same
 // folder, is flushed to disk and renamed over the old one (then the folder is flushed).
@@ -19,6 +25,22 @@ void hiscore_file(int32_t mode);
 // loads as 0), 2 saves it, anything else does no file work; then modes 1 to 4 apply
 // their eye tints to draw3d (mode 0 leaves the tints as they are).
 void stereo_settings(int32_t mode);
+
+// Where the two files are read and saved.
+struct settings_places {
+  std::string beside;  // the data folder beside the program
+  bool beside_writable = false;
+  std::string home;  // the player's folder; empty without HOME or XDG_DATA_HOME
+  bool home_writable = true;
+};
+// The places for the data folder beside and the given XDG_DATA_HOME and HOME (either may
+// be null; relative values are ignored).
+settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
+                                     const char* home);
+// The player's file when there is one, else the one beside the program.
+std::string settings_read_path(const settings_places& places, const char* file_name);
+// Where a save goes; empty when neither place can be written.
+std::string settings_save_path(const settings_places& places, const char* file_name);
 
 // The one integer of a settings file; false (value untouched) when there is no regular
 // file there or it cannot be opened. A file shorter than 4 bytes reads its missing high

@@ -12,7 +12,7 @@ if [ ! -x "$game" ]; then
 fi
 for tool in Xvfb xdotool import python3; do
   if ! command -v "$tool" >/dev/null; then
-    echo "demo: $tool is missing (tools/install-deps.sh installs it)" >&2
+    echo "demo: $tool is missing (tools/install-deps.sh --demo installs it)" >&2
     exit 1
   fi
 done

@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Installs what building, testing and playing need on Debian 12.
-# Quiet and quick when everything is already present.
+# Installs what is missing on Debian 12 (or Ubuntu). Quiet and quick when everything is
+# already present.
+#
+#   tools/install-deps.sh          building and playing: compiler, CMake, the libraries,
+#                                  the display font (what ./play.sh needs)
+#   tools/install-deps.sh --test   also the test, benchmark, fuzzing and packaging tools
+#                                  (what ./test.sh needs)
+#   tools/install-deps.sh --demo   also what the scripted demonstration on a virtual
+#                                  display needs (tools/demo.sh)
 set -euo pipefail
 
-packages=(
-  g++ cmake make pkg-config git
+play_packages=(
+  g++ cmake make pkg-config
   libsdl2-dev libpng-dev zlib1g-dev libfreetype-dev libvorbis-dev libogg-dev
   libgl-dev libgl1-mesa-dri
-  libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xdotool imagemagick x11-utils python3
-  clang-14 libclang-rt-14-dev
 )
+demo_packages=(xvfb xdotool imagemagick x11-utils python3)
+test_packages=(
+  git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  "${demo_packages[@]}"
+  clang-14 libclang-rt-14-dev
+  # Building and checking the Debian package.
+  dpkg-dev lintian desktop-file-utils appstream man-db
+)
+
+packages=("${play_packages[@]}")
+case "${1:-}" in
+  "") ;;
+  --test) packages+=("${test_packages[@]}") ;;
+  --demo) packages+=("${demo_packages[@]}") ;;
+  *)
+    echo "usage: $0 [--test | --demo]" >&2
+    exit 2
+    ;;
+esac
+
+if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
+  echo "install-deps: apt-get is not available here; install these packages (Debian and" \
+    "Ubuntu names) with your system's package manager, then run this again:" >&2
+  echo "  ${packages[*]}" >&2
+  exit 1
+fi
 
 missing=()
 for package in "${packages[@]}"; do

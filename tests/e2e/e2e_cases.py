@@ -9,11 +9,15 @@ passes unless E2E_KEEP is set.
 """
 
 import argparse
+import glob
 import os
 import shutil
 import signal
+import stat
+import struct
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -580,8 +584,140 @@ def case_installed(args, folder):
         game.kill()
 
 
+def run_tool(command, what):
+    """Runs a checker; fails with its output unless it exits 0 and says nothing on stderr."""
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    check(result.returncode == 0, "%s failed (status %d):\n%s%s"
+          % (what, result.returncode, result.stdout, result.stderr))
+    return result
+
+
+def check_package(deb, root):
+    """The validators a Debian package of a game has to pass."""
+    # Lintian warns that root should not run it, and nothing else may be said but notes.
+    lintian = subprocess.run(["lintian", "--tag-display-limit", "0", deb],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    faults = [line for line in lintian.stdout.splitlines() if line[:2] in ("E:", "W:")]
+    check(lintian.returncode == 0 and not faults,
+          "lintian finds errors or warnings (status %d):\n%s" % (lintian.returncode, lintian.stdout))
+    run_tool(["desktop-file-validate", os.path.join(root, "usr/share/applications/vextral.desktop")],
+             "desktop-file-validate")
+    metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
+    check(len(metainfo) == 1, "the package should hold one AppStream metainfo file")
+    run_tool(["appstreamcli", "validate", "--no-net", metainfo[0]], "appstreamcli validate")
+    manual = os.path.join(root, "usr/share/man/man6/vextral.6.gz")
+    result = run_tool(["man", "--warnings", "-l", manual], "man")
+    check(result.stderr == "" and "hiscore.dat" in result.stdout,
+          "the manual page should render without warnings:\n%s" % result.stderr)
+    for size in (48, 64, 128, 256):
+        icon = os.path.join(root, "usr/share/icons/hicolor/%dx%d/apps/vextral.png" % (size, size))
+        check(read_png(icon)[:2] == (size, size), "no %d x %d icon" % (size, size))
+    run_tool(["apt-get", "install", "--simulate", deb], "apt-get install --simulate")
+
+
+def tree_contents(folder):
+    """Every file below folder with its bytes, following the folder itself if a link."""
+    contents = {}
+    for parent, _, names in os.walk(os.path.realpath(folder)):
+        for name in names:
+            path = os.path.join(parent, name)
+            with open(path, "rb") as f:
+                contents[os.path.relpath(path, folder)] = f.read()
+    return contents
+
+
+def case_package(args, folder):
+    """The Debian package: it passes the validators, and its game, unpacked into a root the
+    player cannot write, keeps its files in the player's ~/.local/share/vextral/, preferring
+    them to any beside the program, and writes nothing beside the program."""
+    check(args.build_dir, "the package case needs --build-dir")
+    output = os.path.join(folder, "package")
+    result = subprocess.run([args.cpack, "--config", os.path.join(args.build_dir, "CPackConfig.cmake"),
+                             "-B", output], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    check(result.returncode == 0, "cpack failed:\n" + result.stdout)
+    debs = glob.glob(os.path.join(output, "vextral_*.deb"))
+    check(len(debs) == 1, "cpack should make one vextral_*.deb, made %r" % debs)
+
+    # Unpacked where every user may read but, run as below, the player may not write.
+    root = tempfile.mkdtemp(prefix="vextral-package-")
+    as_root = os.geteuid() == 0
+    try:
+        os.chmod(root, 0o755)
+        subprocess.run(["dpkg-deb", "-x", debs[0], root], check=True)
+        check_package(debs[0], root)
+        game_link = os.path.join(root, "usr/games/vextral")
+        check(os.path.islink(game_link), "/usr/games/vextral should link to the executable")
+        # An old best score beside the program (as a game from before saving in homes left it).
+        shared = os.path.join(root, "usr/share/games/vextral")
+        with open(os.path.join(shared, "hiscore.dat"), "wb") as f:
+            f.write(struct.pack("<i", 50000))
+        before = tree_contents(shared)
+        check(len([name for name in before if name.endswith(".ogg")]) == 10,
+              "the package lacks sounds")
+
+        backdrop = Backdrop(args.backdrop)
+        game = Game(game_link, os.path.join(folder, "run"), in_place=True)
+        saved = os.path.join(game.home, ".local", "share", "vextral")
+        game.audio_file = os.path.join(game.home, "audio.raw")
+        if as_root:
+            # Permission bits do not stop root: the game runs as nobody, in a home it owns.
+            os.chmod(game.folder, 0o755)
+            os.chown(game.home, 65534, 65534)
+            game.command_prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        else:
+            for parent, _, _ in os.walk(os.path.join(root, "usr")):
+                os.chmod(parent, 0o555)
+        player = Player(os.path.join(folder, "shots"))
+
+        # Play a little, choose R\C, quit.
+        game.start()
+        try:
+            _, title = skip_splash(game, player, backdrop)
+            play_briefly(player, backdrop, "package")
+            player.tap("Escape")
+            player.wait_for("package-paused", shows_plain_pause_menu)
+            player.tap("Escape")
+            shot = player.wait_for("package-title", shows_plain_title_menu)
+            player.move(600, 120)
+            for mode in (1, 2, 3):
+                shot = click_and_see_change(player, GRAPHICS_3D, shot, label="package-mode-%d" % mode)
+            player.tap("Escape")
+            expect_exit(game, "Escape on the title")
+        finally:
+            game.kill()
+        check("game:" not in game.stderr_text(), "the game reported:\n" + game.stderr_text())
+        check(tree_contents(shared) == before, "the game wrote beside the program")
+        check(sorted(os.listdir(saved)) == ["anaglyph3d.dat", "hiscore.dat"],
+              "~/.local/share/vextral should hold the two files, holds %r" % os.listdir(saved))
+        with open(os.path.join(saved, "anaglyph3d.dat"), "rb") as f:
+            check(f.read() == b"\x03\x00\x00\x00", "the saved stereo mode should be R\\C")
+        with open(os.path.join(saved, "hiscore.dat"), "rb") as f:
+            check(f.read() == struct.pack("<i", 50000),
+                  "the best score read beside the program should be saved in the home")
+
+        # The player's files win over those beside the program.
+        with open(os.path.join(saved, "hiscore.dat"), "wb") as f:
+            f.write(struct.pack("<i", 12345))
+        game.start()
+        try:
+            _, again = skip_splash(game, player, backdrop)
+            check_stereo_screen(again, 3)
+            player.tap("Escape")
+            expect_exit(game, "Escape on the title")
+        finally:
+            game.kill()
+        with open(os.path.join(saved, "hiscore.dat"), "rb") as f:
+            check(f.read() == struct.pack("<i", 12345),
+                  "the best score should come from the home's file and go back there")
+        check(tree_contents(shared) == before, "the game wrote beside the program")
+    finally:
+        for parent, _, _ in os.walk(root):
+            os.chmod(parent, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
+        shutil.rmtree(root, ignore_errors=True)
+
+
 CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
-         "installed": case_installed}
+         "installed": case_installed, "package": case_package}
 
 
 def main():
@@ -591,6 +727,7 @@ def main():
     parser.add_argument("--output", required=True)
     parser.add_argument("--build-dir", help="the build folder, for the installed case")
     parser.add_argument("--cmake", default="cmake")
+    parser.add_argument("--cpack", default="cpack")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     folder = os.path.join(os.path.abspath(args.output), args.case)

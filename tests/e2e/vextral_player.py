@@ -249,10 +249,16 @@ class Game:
         self.audio_file = os.path.join(self.folder, "audio.raw")
         self.log_path = os.path.join(self.folder, "stderr.log")
         self.audio_driver = audio_driver
+        # The player's home folder (the game may keep its files there), a private one so
+        # that the real home's files never leak in; and a command prefix such as setpriv
+        # to run the game as another user.
+        self.home = os.path.join(self.folder, "home")
+        self.command_prefix = []
         self.process = None
         self.shots = 0
         os.makedirs(self.data, exist_ok=True)
         os.makedirs(self.cwd, exist_ok=True)
+        os.makedirs(self.home, exist_ok=True)
         if in_place:
             self.executable = os.path.abspath(executable)
             return
@@ -288,11 +294,13 @@ class Game:
         environment = dict(os.environ)
         environment["SDL_AUDIODRIVER"] = self.audio_driver
         environment["SDL_DISKAUDIOFILE"] = self.audio_file
+        environment["HOME"] = self.home
+        environment.pop("XDG_DATA_HOME", None)
         if os.path.exists(self.audio_file):
             os.remove(self.audio_file)
         self.log = open(self.log_path, "ab")
         self.process = subprocess.Popen(
-            [self.executable], cwd=self.cwd, env=environment,
+            self.command_prefix + [self.executable], cwd=self.cwd, env=environment,
             stdout=self.log, stderr=self.log, stdin=subprocess.DEVNULL)
         self.started_at = time.monotonic()
 

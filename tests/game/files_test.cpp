@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -30,9 +31,24 @@ class SettingsFileTest : public ::testing::Test {
     fs::create_directories(root_);
     folder_ = root_ + "/data";
     fs::create_directories(folder_);
+    // The player's own folder is a private one, never the real home's.
+    for (const char* name : {"HOME", "XDG_DATA_HOME"}) {
+      const char* value = std::getenv(name);
+      saved_environment_.emplace_back(name,
+                                      value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    home_ = root_ + "/home";
+    ::setenv("HOME", home_.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
   }
   void TearDown() override {
     sim_.reset();
+    for (const auto& [name, value] : saved_environment_) {
+      if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+      else
+        ::unsetenv(name.c_str());
+    }
     std::error_code error;
     fs::remove_all(root_, error);
   }
@@ -82,8 +98,17 @@ class SettingsFileTest : public ::testing::Test {
     sim_->step();
   }
 
+  // A data folder nobody can create, whoever runs the test: its parent is a regular file.
+  std::string blocked_folder() {
+    write_bytes(root_ + "/blocked", {1});
+    return root_ + "/blocked/data";
+  }
+  std::string player_folder() const { return home_ + "/.local/share/vextral"; }
+
   std::string root_;
   std::string folder_;
+  std::string home_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_environment_;
   std::unique_ptr<simulator> sim_;
 };
 
@@ -184,16 +209,95 @@ TEST_F(SettingsFileTest, AMissingDataFolderIsCreatedAtExitAndTheGameRunsSilently
 }
 
 TEST_F(SettingsFileTest, AnUnwritableFolderLosesTheSaveButNotTheExit) {
-  // A regular file where the folder's parent should be: nothing can be created there.
-  write_bytes(root_ + "/blocked", {1});
-  const std::string folder = root_ + "/blocked/data";
+  const std::string folder = blocked_folder();
+  ::unsetenv("HOME");
   start_game(folder);
   player->best_sc = 99;
   ::testing::internal::CaptureStderr();
   exit_game();
   const std::string errors = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(errors.find("game: could not save"), std::string::npos) << errors;
+  // Both files fail for the one reason, said once.
+  const auto said = errors.find("game: the best score and stereo setting cannot be saved");
+  ASSERT_NE(said, std::string::npos) << errors;
+  EXPECT_EQ(errors.find("game:", said + 1), std::string::npos) << errors;
   EXPECT_TRUE(fs::is_regular_file(root_ + "/blocked"));
+  EXPECT_FALSE(fs::exists(home_));
+}
+
+TEST_F(SettingsFileTest, TheSaveFolderIsBesideTheProgramWhileWritableElseThePlayers) {
+  const std::string blocked = blocked_folder();
+  const std::string xdg = root_ + "/xdg";
+  // Beside the program while it can be written, and a missing folder that can be made.
+  for (const std::string& beside : {folder_, root_ + "/new/data"}) {
+    const settings_places places = find_settings_places(beside, nullptr, home_.c_str());
+    EXPECT_EQ(settings_save_path(places, "hiscore.dat"), beside + "/hiscore.dat");
+    EXPECT_EQ(settings_read_path(places, "hiscore.dat"), beside + "/hiscore.dat");
+  }
+  // Read-only (a chmod binds everyone but root): the player's folder.
+  if (::geteuid() != 0) {
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    const settings_places places = find_settings_places(folder_, nullptr, home_.c_str());
+    fs::permissions(folder_, fs::perms::owner_all);
+    EXPECT_EQ(settings_save_path(places, "hiscore.dat"), player_folder() + "/hiscore.dat");
+  }
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, nullptr, home_.c_str()), "a.dat"),
+            player_folder() + "/a.dat");
+  // XDG_DATA_HOME wins over HOME; a relative one counts as unset.
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, xdg.c_str(), home_.c_str()), "a.dat"),
+            xdg + "/vextral/a.dat");
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, "xdg", home_.c_str()), "a.dat"),
+            player_folder() + "/a.dat");
+  // No HOME and no XDG_DATA_HOME: nowhere.
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, nullptr, nullptr), "a.dat"), "");
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, "", ""), "a.dat"), "");
+  // A player's folder that cannot be made either: nowhere.
+  write_bytes(home_, {1});
+  EXPECT_EQ(settings_save_path(find_settings_places(blocked, nullptr, home_.c_str()), "a.dat"), "");
+  fs::remove(home_);
+
+  // A file in the player's folder wins, and is saved back there even beside a writable folder.
+  fs::create_directories(player_folder());
+  write_bytes(player_folder() + "/hiscore.dat", {1, 0, 0, 0});
+  write_bytes(best_file(), {2, 0, 0, 0});
+  const settings_places places = find_settings_places(folder_, nullptr, home_.c_str());
+  EXPECT_EQ(settings_read_path(places, "hiscore.dat"), player_folder() + "/hiscore.dat");
+  EXPECT_EQ(settings_save_path(places, "hiscore.dat"), player_folder() + "/hiscore.dat");
+  EXPECT_EQ(settings_read_path(places, "anaglyph3d.dat"), stereo_file());
+  EXPECT_EQ(settings_save_path(places, "anaglyph3d.dat"), stereo_file());
+}
+
+TEST_F(SettingsFileTest, AReadOnlyInstallSavesInThePlayersFolderAndReadsItBackFirst) {
+  const std::string blocked = blocked_folder();
+  start_game(blocked);
+  for (int click = 0; click < 3; ++click) click_item(1);
+  player->best_sc = 12345;
+  ::testing::internal::CaptureStderr();
+  exit_game();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(read_bytes(player_folder() + "/hiscore.dat"), (bytes{0x39, 0x30, 0x00, 0x00}));
+  EXPECT_EQ(read_bytes(player_folder() + "/anaglyph3d.dat"), (bytes{0x03, 0x00, 0x00, 0x00}));
+
+  start_game(blocked);
+  EXPECT_EQ(player->best_sc, 12345);
+  EXPECT_EQ(stereo_mode, 3);
+  exit_game();
+
+  // With XDG_DATA_HOME set the files go there instead; the player's file wins over the one
+  // beside the program.
+  const std::string xdg = root_ + "/xdg";
+  ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+  fs::create_directories(xdg + "/vextral");
+  write_bytes(xdg + "/vextral/hiscore.dat", {0x10, 0x27, 0, 0});
+  write_bytes(best_file(), {0x01, 0, 0, 0});
+  start_game();
+  EXPECT_EQ(player->best_sc, 10000);
+  player->best_sc = 20000;
+  exit_game();
+  EXPECT_EQ(read_bytes(xdg + "/vextral/hiscore.dat"), (bytes{0x20, 0x4e, 0, 0}));
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0x01, 0, 0, 0}));
+  // The stereo file had no copy in the player's folder: it stays beside the program.
+  EXPECT_EQ(read_bytes(stereo_file()), (bytes{0, 0, 0, 0}));
+  EXPECT_FALSE(fs::exists(xdg + "/vextral/anaglyph3d.dat"));
 }
 
 TEST_F(SettingsFileTest, AFailedWriteKeepsTheOldFile) {
