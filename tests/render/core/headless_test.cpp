@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,10 @@ struct SimulatedCase {
   bool software;  // paces in software to the 60 Hz schedule
   int32_t swap_interval;
 };
+
+void PrintTo(const SimulatedCase& c, std::ostream* out) {
+  *out << c.refresh_hz << " Hz";
+}
 
 class PacingOnSimulatedDisplays : public HeadlessRenderState,
                                   public testing::WithParamInterface<SimulatedCase> {
