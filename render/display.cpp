@@ -1,5 +1,6 @@
 #include "render/display.h"
 
+#include <sched.h>
 #include <time.h>
 
 #include <cerrno>
@@ -11,10 +12,13 @@
 namespace {
 
 constexpr int64_t kNanosPerSecond = 1000000000;
-// Bounds of the early wake-up: below the floor the scheduler's own jitter dominates; above
-// the ceiling a badly loaded machine would turn pacing back into spinning.
-constexpr int64_t kMinMargin = 50000;
-constexpr int64_t kMaxMargin = 2000000;
+// Bounds of the early wake-up: a ceiling so that a badly loaded machine does not turn pacing
+// back into spinning (spinning there only gets the thread preempted).
+constexpr int64_t kMaxMargin = 1000000;
+// The margin tracks the 90th percentile of the wake-up lateness: up nine steps when a wake
+// comes later than it, down one step otherwise. Rare long delays then barely move it, and
+// spinning is paid only for the lateness most wakes show.
+constexpr int64_t kMarginStep = 2000;
 
 class RealDisplay : public TDisplay {
  public:
@@ -60,14 +64,11 @@ void TPreciseSleeper::SleepUntil(int64_t deadline) {
     // Interrupted by a signal: sleep on to the same instant.
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
-    // Follow the lateness at once when it grows, and let it shrink slowly, so one quiet
-    // moment does not leave the next busy one overshooting.
     const int64_t late = Now() - wake;
-    const int64_t wanted = late + late / 4;
-    margin_ = wanted > margin_ ? wanted : margin_ - (margin_ - wanted) / 16;
-    margin_ = std::clamp(margin_, kMinMargin, kMaxMargin);
+    margin_ += late > margin_ ? 9 * kMarginStep : -kMarginStep;
+    margin_ = std::clamp(margin_, int64_t{0}, kMaxMargin);
   }
-  while (Now() < deadline) {
-    // The last stretch, shorter than the machine's wake-up lateness.
-  }
+  // The last stretch, about as long as a wake-up is late. Yielding lets the threads a flip
+  // depends on (the GL driver's, the display server) finish their work first.
+  while (Now() < deadline) sched_yield();
 }

@@ -33,7 +33,7 @@ void SetDisplay(std::shared_ptr<TDisplay> display);
 TDisplay& CurrentDisplay();
 
 // Sleeps to an absolute deadline on CLOCK_MONOTONIC, waking early by the wake-up lateness
-// this machine has shown lately and spinning only that last stretch.
+// most recent sleeps have shown and spinning only that last stretch.
 class TPreciseSleeper {
  public:
   static int64_t Now();
@@ -42,5 +42,5 @@ class TPreciseSleeper {
   int64_t Margin() const { return margin_; }
 
  private:
-  int64_t margin_ = 200000;
+  int64_t margin_ = 100000;
 };
