@@ -27,8 +27,8 @@ class TDisplay {
   virtual bool Unpaced(TGraphicsDriver& driver) = 0;
 };
 
-// Installs the display paced flips are timed against; nullptr restores the real one. Takes
-// effect at the next OpenGraphics.
+// Installs the display flips are timed against and presented on; nullptr restores the real
+// one. Install it before OpenGraphics, which chooses how to pace by probing it.
 void SetDisplay(std::shared_ptr<TDisplay> display);
 TDisplay& CurrentDisplay();
 

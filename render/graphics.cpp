@@ -34,6 +34,11 @@ struct PacingState {
   // deadline, so none tears) and 0 on one that does not.
   int32_t swap_interval = 1;
   bool adaptive = false;  // a late frame flips with -1 instead of waiting a whole refresh
+  // The first frames at a swap interval above 1 are watched: a driver that cannot set it
+  // flips too fast, and software pacing takes over.
+  int32_t checks_left = 0;
+  int32_t fast_flips = 0;
+  int64_t last_flip = 0;
 };
 
 struct GraphicsModule {
@@ -145,6 +150,9 @@ void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, Pac
         std::fabs(blocked_hz - reported) <= 0.1 * reported) {
       pacing.enabled = false;
       pacing.swap_interval = static_cast<int32_t>(multiple);
+      pacing.checks_left = 30;
+      pacing.fast_flips = 0;
+      pacing.last_flip = 0;
       return;
     }
   }
@@ -152,6 +160,26 @@ void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, Pac
     pacing.swap_interval = 1;
     pacing.adaptive = display.AdaptiveSync(driver);
   }
+}
+
+// Called after each of the first flips at a swap interval above 1: three flips in a row that
+// came well inside the period mean the interval did not take.
+void CheckSwapInterval(TDisplay& display, TGraphicsDriver& driver, PacingState& pacing) {
+  const int64_t now = display.Now();
+  if (pacing.last_flip != 0) {
+    pacing.fast_flips =
+        now - pacing.last_flip < pacing.period_ns * 3 / 4 ? pacing.fast_flips + 1 : 0;
+    if (pacing.fast_flips == 3) {
+      pacing.enabled = true;
+      pacing.swap_interval = 1;
+      pacing.adaptive = display.AdaptiveSync(driver);
+      pacing.deadline = now;
+      pacing.checks_left = 0;
+      return;
+    }
+  }
+  pacing.last_flip = now;
+  --pacing.checks_left;
 }
 
 void EndGraphicsAtExit() {
@@ -301,6 +329,7 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   pacing.enabled = hertz != 0;
   pacing.swap_interval = 0;
   pacing.adaptive = false;
+  pacing.checks_left = 0;
   std::shared_ptr<TGraphicsDriver> driver = g->Driver();
   if (pacing.enabled && driver && display.Unpaced(*driver)) pacing.enabled = false;
   if (pacing.enabled && depth != 0 && driver) ChoosePacing(display, *driver, hertz, pacing);
@@ -360,6 +389,7 @@ void Flip(int32_t sync) {
     display.Flip(*m.driver, m.depth != 0 ? 1 : 0);
   } else if (!m.pacing.enabled) {
     display.Flip(*m.driver, m.pacing.swap_interval);
+    if (m.pacing.checks_left > 0) CheckSwapInterval(display, *m.driver, m.pacing);
   } else {
     PacingState& pacing = m.pacing;
     pacing.target = ClockAdd(pacing.target, pacing.period);

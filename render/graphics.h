@@ -109,8 +109,11 @@ int32_t GraphicsDepth();
 int32_t GraphicsHertz();
 int32_t GraphicsFlags();
 
-// Runs the flip hook, then presents. sync -1 paces to the opened rate in software (sleeping,
-// never catching up after a late frame); other values go to the driver's Flip as they are.
+// Runs the flip hook, then presents. sync -1 keeps the opened rate: on a full-screen display
+// that flips at that rate, or at a whole multiple of it, by the swap interval alone;
+// otherwise by sleeping to a fixed schedule (never catching up after a late frame), each
+// frame then shown at the first vertical blank after its deadline where the display
+// synchronises. Other values go to the driver's Flip as they are.
 void Flip(int32_t sync = -1);
 
 // Advanced by every OpenGraphics and EndGraphics; never 0. Driver frames made under another

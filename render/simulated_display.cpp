@@ -4,8 +4,10 @@
 
 #include "render/graphics.h"
 
-TSimulatedDisplay::TSimulatedDisplay(double refresh_hz, bool adaptive)
-    : refresh_hz_(refresh_hz > 0.0 ? refresh_hz : 0.0), adaptive_(adaptive && refresh_hz > 0.0) {}
+TSimulatedDisplay::TSimulatedDisplay(double refresh_hz, bool adaptive, int32_t max_interval)
+    : refresh_hz_(refresh_hz > 0.0 ? refresh_hz : 0.0),
+      adaptive_(adaptive && refresh_hz > 0.0),
+      max_interval_(max_interval > 1 ? max_interval : 1) {}
 
 int64_t TSimulatedDisplay::Blank(int64_t index) const {
   return static_cast<int64_t>(std::ceil(static_cast<double>(index) * 1e9 / refresh_hz_));
@@ -41,7 +43,7 @@ void TSimulatedDisplay::Flip(TGraphicsDriver& driver, int32_t sync) {
     PresentAt(now_, Blank(first) != now_);
     return;
   }
-  const int64_t interval = sync > 0 ? sync : 1;
+  const int64_t interval = sync > max_interval_ ? max_interval_ : (sync > 0 ? sync : 1);
   int64_t blank = first;
   if (last_blank_ >= 0 && blank < last_blank_ + interval) blank = last_blank_ + interval;
   if (sync < 0 && adaptive_ && last_blank_ >= 0 && first > last_blank_ + 1 &&

@@ -16,8 +16,9 @@
 class TSimulatedDisplay : public TDisplay {
  public:
   // refresh_hz 0: a screen that does not synchronise (flips present at once, never tear).
-  // adaptive: whether Flip(-1) is offered.
-  explicit TSimulatedDisplay(double refresh_hz, bool adaptive = false);
+  // adaptive: whether Flip(-1) is offered. max_interval: the largest swap interval the
+  // display honours (larger ones act as this).
+  explicit TSimulatedDisplay(double refresh_hz, bool adaptive = false, int32_t max_interval = 1000);
 
   int64_t Now() override { return now_; }
   void SleepUntil(int64_t deadline) override;
@@ -43,6 +44,7 @@ class TSimulatedDisplay : public TDisplay {
 
   double refresh_hz_;
   bool adaptive_;
+  int32_t max_interval_;
   int64_t now_ = 1000000000;  // not 0, so no caller mistakes it for "never"
   int64_t last_blank_ = -1;   // index of the blank of the last synchronised present
   int64_t last_present_ = 0;

@@ -288,14 +288,16 @@ void PrintTo(const SimulatedCase& c, std::ostream* out) {
   *out << c.refresh_hz << " Hz";
 }
 
-class PacingOnSimulatedDisplays : public HeadlessRenderState,
-                                  public testing::WithParamInterface<SimulatedCase> {
+class OnASimulatedDisplay : public HeadlessRenderState {
  protected:
   void TearDown() override {
     HeadlessRenderState::TearDown();
     SetDisplay(nullptr);
   }
 };
+
+class PacingOnSimulatedDisplays : public OnASimulatedDisplay,
+                                  public testing::WithParamInterface<SimulatedCase> {};
 
 // Every display shows 60 frames a second, none of them torn, whatever its refresh rate; a
 // late frame goes out at once where adaptive swapping is offered. Time is the display's own
@@ -329,6 +331,21 @@ TEST_P(PacingOnSimulatedDisplays, SixtyUntornUpdatesASecond) {
   if (pacing.adaptive) {
     EXPECT_EQ(display->LastPresent(), late) << "no wait for the next blank";
   }
+}
+
+// A driver that cannot set a swap interval above 1 would show 120 frames a second.
+TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhereTheSwapIntervalDoesNotTake) {
+  auto display = std::make_shared<TSimulatedDisplay>(120.0, false, 1);
+  SetDisplay(display);
+  Open();
+  EXPECT_EQ(FramePacing().swap_interval, 2);
+  Flip(-1);
+  const int64_t start = display->LastPresent();
+  const int64_t presented = display->Presents();
+  while (display->Now() < start + 1000000000) Flip(-1);
+  EXPECT_TRUE(FramePacing().software);
+  EXPECT_EQ(FramePacing().swap_interval, 1);
+  EXPECT_LE(display->Presents() - presented, 60 + 4) << "at most a few frames came too fast";
 }
 
 INSTANTIATE_TEST_SUITE_P(RefreshRates, PacingOnSimulatedDisplays,
