@@ -24,7 +24,7 @@ fi
 
 build="$root/build-bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target vextral vextral-sim mixer_compare render_compare pacing_compare \
+cmake --build "$build" -j2 --target vextral vextral-sim mixer_compare render_compare pacing_compare display_compare \
   loaders_compare collision_compare heavy_frame_compare startup_compare first_frame_probe \
   peer_openal_mix peer_sdl_mixer_mix peer_sdl_render peer_gl_array peer_pacing peer_first_frame >/dev/null
 compare="$build/bench/compare"
@@ -48,6 +48,8 @@ pixels=$(awk '$1 == "heavy_pixels" { print $2 }' "$raw")
 "$xvfb" "$peer/peer_gl_array" $quick --fill "$(awk -v p="$pixels" 'BEGIN { printf "%d", p / 1024 }')" >>"$raw"
 step "frame pacing (both loops at once, $([ -n "$quick" ] && echo 10 || echo 60) s)"
 "$xvfb" bash -c "'$compare/pacing_compare' $quick & '$peer/peer_pacing' $quick; wait" >>"$raw"
+step "simulated displays"
+"$compare/display_compare" >>"$raw"
 step "loaders"
 "$compare/loaders_compare" $quick >>"$raw"
 step "collision"
@@ -86,10 +88,34 @@ render: 500 linear vs one vertex array|render_linear_500_ms|gl_array_linear_500_
 render: 2000 linear vs one vertex array|render_linear_2000_ms|gl_array_linear_2000_ms|ms|ratio <= 1.1|r <= 1.1
 heavy frame: p99 work vs same pixels as one array|heavy_p99_ms|gl_fill_ms|ms|ours < 8 ms|o < 8
 heavy frame: median work|heavy_median_ms|gl_fill_ms|ms|report|1
-pacing: median abs(interval - 16.667)|pacing_median_ms|bare_pacing_median_ms|ms|ours <= 0.1|o <= 0.1
-pacing: p99 abs(interval - 16.667)|pacing_p99_ms|bare_pacing_p99_ms|ms|ours <= 0.5, ratio <= 1.2|o <= 0.5 && r <= 1.2
-pacing: p99.9 abs(interval - 16.667)|pacing_p999_ms|bare_pacing_p999_ms|ms|ours <= 2|o <= 2
-pacing: drift per minute|pacing_drift_ms_per_min|bare_pacing_drift_ms_per_min|ms|ours < 1|o < 1
+display: pacing, median abs(interval - 16.667)|pacing_median_ms|bare_pacing_median_ms|ms|ours <= 0.1|o <= 0.1
+display: pacing, p99 abs(interval - 16.667)|pacing_p99_ms|bare_pacing_p99_ms|ms|ours <= 0.5, ratio <= 1.2|o <= 0.5 && r <= 1.2
+display: pacing, p99.9 abs(interval - 16.667)|pacing_p999_ms|bare_pacing_p999_ms|ms|ours <= 2, ratio <= 1.2|o <= 2 && r <= 1.2
+display: pacing, drift per minute|pacing_drift_ms_per_min|bare_pacing_drift_ms_per_min|ms|ours < 1|o < 1
+display: pacing alone, median abs(interval - 16.667)|pacing_only_median_ms|bare_pacing_only_median_ms|ms|ours <= 0.1|o <= 0.1
+display: pacing alone, p99.9 abs(interval - 16.667)|pacing_only_p999_ms|bare_pacing_only_p999_ms|ms|ratio <= 1.2|r <= 1.2
+display: pacing, CPU per second of pacing|pacing_cpu_percent|bare_pacing_cpu_percent|%|ours <= 1.5 %|o <= 1.5
+display: 60 Hz, updates per second|display_ups_60|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 60 Hz, torn flips in 10 s|display_torn_60|=0|flips|0|o == 0
+display: 60 Hz, p99 presented interval|display_p99_interval_60_ms|=0|ms|report|1
+display: 75 Hz, updates per second|display_ups_75|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 75 Hz, torn flips in 10 s|display_torn_75|=0|flips|0|o == 0
+display: 75 Hz, p99 presented interval|display_p99_interval_75_ms|=0|ms|report|1
+display: 120 Hz, updates per second|display_ups_120|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 120 Hz, torn flips in 10 s|display_torn_120|=0|flips|0|o == 0
+display: 120 Hz, p99 presented interval|display_p99_interval_120_ms|=0|ms|report|1
+display: 144 Hz, updates per second|display_ups_144|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 144 Hz, torn flips in 10 s|display_torn_144|=0|flips|0|o == 0
+display: 144 Hz, p99 presented interval|display_p99_interval_144_ms|=0|ms|report|1
+display: 165 Hz, updates per second|display_ups_165|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 165 Hz, torn flips in 10 s|display_torn_165|=0|flips|0|o == 0
+display: 165 Hz, p99 presented interval|display_p99_interval_165_ms|=0|ms|report|1
+display: 240 Hz, updates per second|display_ups_240|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: 240 Hz, torn flips in 10 s|display_torn_240|=0|flips|0|o == 0
+display: 240 Hz, p99 presented interval|display_p99_interval_240_ms|=0|ms|report|1
+display: no sync, updates per second|display_ups_none|=60|ups|60.0 within 0.1 %|o >= 59.94 && o <= 60.06
+display: no sync, torn flips in 10 s|display_torn_none|=0|flips|report|1
+display: no sync, p99 presented interval|display_p99_interval_none_ms|=0|ms|report|1
 loader: sprite sheet PNG|load_sprites_png_ms|bare_sprites_png_ms|ms|ratio <= 1.1|r <= 1.1
 loader: backdrop PNG|load_backdrop_png_ms|bare_backdrop_png_ms|ms|ratio <= 1.1|r <= 1.1
 loader: title music Ogg|load_t_track_ogg_ms|bare_t_track_ogg_ms|ms|ratio <= 1.1|r <= 1.1

@@ -56,8 +56,14 @@ class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
                                                     int32_t hertz, int32_t flags) = 0;
   // Makes g current (none: nothing current).
   virtual void SetGraphics(std::shared_ptr<TGraphics> g) = 0;
-  // Presents the back buffer; sync non-zero waits for the vertical blank where possible.
+  // Presents the back buffer. sync 0: at once; n > 0: swap interval n (the n-th vertical
+  // blank after the previous present, where the display allows); -1: adaptive, like 1 but at
+  // once when that blank has already passed (1 where adaptive swapping is not offered).
   virtual void Flip(int32_t sync) = 0;
+  // The refresh rate the current graphics' display reports in hertz; 0 when unknown.
+  virtual double RefreshRate() { return 0.0; }
+  // Whether Flip(-1) swaps adaptively on the current graphics.
+  virtual bool AdaptiveSync() { return false; }
   // True for drivers with no display (the headless one): OpenGraphics skips the hardware
   // probe and Flip never sleeps.
   virtual bool Unpaced() const { return false; }
@@ -103,8 +109,11 @@ int32_t GraphicsDepth();
 int32_t GraphicsHertz();
 int32_t GraphicsFlags();
 
-// Runs the flip hook, then presents. sync -1 paces to the opened rate in software (sleeping,
-// never catching up after a late frame); other values go to the driver's Flip as they are.
+// Runs the flip hook, then presents. sync -1 keeps the opened rate: on a full-screen display
+// that flips at that rate, or at a whole multiple of it, by the swap interval alone;
+// otherwise by sleeping to a fixed schedule (never catching up after a late frame), each
+// frame then shown at the first vertical blank after its deadline where the display
+// synchronises. Other values go to the driver's Flip as they are.
 void Flip(int32_t sync = -1);
 
 // Advanced by every OpenGraphics and EndGraphics; never 0. Driver frames made under another
@@ -114,3 +123,11 @@ int32_t GraphicsSeq();
 int32_t FlipHookId();
 // Whether Flip(-1) currently paces in software (false when the hardware already does).
 bool SoftwarePacingEnabled();
+
+// How Flip(-1) presents on the graphics made by OpenGraphics, chosen when it opened.
+struct TFramePacing {
+  bool software = false;      // sleeps to a fixed schedule at the opened rate
+  int32_t swap_interval = 0;  // the sync each frame flips with
+  bool adaptive = false;      // a late frame flips with sync -1 instead
+};
+TFramePacing FramePacing();

@@ -4,6 +4,7 @@
 #include <SDL2/SDL_opengl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -28,12 +29,15 @@ struct FramebufferFunctions {
   PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
 };
 
+constexpr int32_t kUnknownSync = INT32_MIN;
+
 struct Platform {
   SDL_Window* shared_window = nullptr;
   SDL_GLContext shared_context = nullptr;
   bool shared_failed = false;
   std::shared_ptr<TGLGraphics> current;
-  int32_t remembered_sync = -1;  // -1: unknown, so the first flip sets the swap interval
+  // The swap interval last set by Flip; unknown at first, so the first flip sets it.
+  int32_t remembered_sync = kUnknownSync;
   FramebufferFunctions fb;
   // The pointer mapping last handed to the input layer.
   SDL_Window* mapped_window = nullptr;
@@ -451,13 +455,30 @@ void TGLGraphicsDriver::Flip(int32_t sync) {
   Platform& p = State();
   if (!p.current || !p.current->_context || !SDL_GL_GetCurrentContext()) return;
   TGLRender2DDriver::Flush();
-  const int32_t wanted = sync != 0 ? 1 : 0;
+  const int32_t wanted = sync < 0 ? -1 : sync;
   if (wanted != p.remembered_sync) {
     p.remembered_sync = wanted;
-    SDL_GL_SetSwapInterval(wanted);
+    if (SDL_GL_SetSwapInterval(wanted) != 0 && wanted < 0) SDL_GL_SetSwapInterval(1);
   }
   Present(*p.current->_context);
   UpdatePointerMapping(p.current->_context.get());
+}
+
+double TGLGraphicsDriver::RefreshRate() {
+  Platform& p = State();
+  if (!p.current || !p.current->_context || !p.current->_context->window) return 0.0;
+  const int index = SDL_GetWindowDisplayIndex(p.current->_context->window);
+  SDL_DisplayMode mode;
+  if (index < 0 || SDL_GetCurrentDisplayMode(index, &mode) != 0) return 0.0;
+  return mode.refresh_rate > 0 ? mode.refresh_rate : 0.0;
+}
+
+bool TGLGraphicsDriver::AdaptiveSync() {
+  Platform& p = State();
+  if (!p.current || !SDL_GL_GetCurrentContext()) return false;
+  const bool offered = SDL_GL_SetSwapInterval(-1) == 0;
+  p.remembered_sync = kUnknownSync;  // the next flip sets its own interval again
+  return offered;
 }
 
 void TGLGraphicsDriver::SwapSharedContext() {

@@ -45,6 +45,8 @@ class TGLGraphicsDriver : public TGraphicsDriver {
                                             int32_t hertz, int32_t flags) override;
   void SetGraphics(std::shared_ptr<TGraphics> g) override;
   void Flip(int32_t sync) override;
+  double RefreshRate() override;
+  bool AdaptiveSync() override;
   // Switches between the shared texture context and the current graphics' context; texture
   // creation and deletion run between two calls.
   void SwapSharedContext();

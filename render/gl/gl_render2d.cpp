@@ -148,6 +148,14 @@ void TGLRender2DDriver::Flip(int32_t sync) {
   GLGraphicsDriver()->Flip(sync);
 }
 
+double TGLRender2DDriver::RefreshRate() {
+  return GLGraphicsDriver()->RefreshRate();
+}
+
+bool TGLRender2DDriver::AdaptiveSync() {
+  return GLGraphicsDriver()->AdaptiveSync();
+}
+
 std::shared_ptr<TImageFrame> TGLRender2DDriver::CreateFrameFromPixmap(
     std::shared_ptr<TPixmap> pixmap, int32_t flags) {
   return TGLImageFrame::CreateFromPixmap(pixmap, flags);

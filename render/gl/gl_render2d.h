@@ -19,6 +19,8 @@ class TGLRender2DDriver : public TRender2DDriver {
                                             int32_t hertz, int32_t flags) override;
   void SetGraphics(std::shared_ptr<TGraphics> g) override;
   void Flip(int32_t sync) override;
+  double RefreshRate() override;
+  bool AdaptiveSync() override;
 
   std::shared_ptr<TImageFrame> CreateFrameFromPixmap(std::shared_ptr<TPixmap> pixmap,
                                                      int32_t flags) override;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,13 @@
 #include "input/input.h"
 #include "input/system.h"
 #include "render/collision.h"
+#include "render/display.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
 #include "render/image_frame.h"
 #include "render/pixmap.h"
 #include "render/render2d.h"
+#include "render/simulated_display.h"
 #include "tests/render/core/driver_contract.h"
 
 INSTANTIATE_TEST_SUITE_P(
@@ -272,6 +275,87 @@ TEST_F(HeadlessRenderState, EveryFlipRunsTheFlipHookFirst) {
   EXPECT_EQ(flip_hook_runs, 2);
   RemoveHook(FlipHookId(), CountFlip);
 }
+
+// A display of a given refresh rate (0: one that does not synchronise), and how the paced
+// flip should drive it.
+struct SimulatedCase {
+  double refresh_hz;
+  bool software;  // paces in software to the 60 Hz schedule
+  int32_t swap_interval;
+};
+
+void PrintTo(const SimulatedCase& c, std::ostream* out) {
+  *out << c.refresh_hz << " Hz";
+}
+
+class OnASimulatedDisplay : public HeadlessRenderState {
+ protected:
+  void TearDown() override {
+    HeadlessRenderState::TearDown();
+    SetDisplay(nullptr);
+  }
+};
+
+class PacingOnSimulatedDisplays : public OnASimulatedDisplay,
+                                  public testing::WithParamInterface<SimulatedCase> {};
+
+// Every display shows 60 frames a second, none of them torn, whatever its refresh rate; a
+// late frame goes out at once where adaptive swapping is offered. Time is the display's own
+// simulated clock, so the counts are exact.
+TEST_P(PacingOnSimulatedDisplays, SixtyUntornUpdatesASecond) {
+  const SimulatedCase& c = GetParam();
+  auto display = std::make_shared<TSimulatedDisplay>(c.refresh_hz, true);
+  SetDisplay(display);
+  Open();
+  const TFramePacing pacing = FramePacing();
+  EXPECT_EQ(pacing.software, c.software);
+  EXPECT_EQ(pacing.swap_interval, c.swap_interval);
+  EXPECT_EQ(pacing.adaptive, c.software && c.refresh_hz > 0);
+
+  Flip(-1);
+  const int64_t start = display->LastPresent();
+  const int64_t torn = display->TornFlips();
+  constexpr int64_t kSecond = 1000000000;
+  int32_t updates = 0;
+  while (display->Now() < start + 10 * kSecond) {
+    display->Advance(4000000);  // a frame's work
+    Flip(-1);
+    if (display->LastPresent() <= start + 10 * kSecond) ++updates;
+  }
+  EXPECT_EQ(updates, 600);
+  EXPECT_EQ(display->TornFlips(), torn);
+
+  display->Advance(kSecond / 20);  // three frames late
+  const int64_t late = display->Now();
+  Flip(-1);
+  if (pacing.adaptive) {
+    EXPECT_EQ(display->LastPresent(), late) << "no wait for the next blank";
+  }
+}
+
+// A driver that cannot set a swap interval above 1 would show 120 frames a second.
+TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhereTheSwapIntervalDoesNotTake) {
+  auto display = std::make_shared<TSimulatedDisplay>(120.0, false, 1);
+  SetDisplay(display);
+  Open();
+  EXPECT_EQ(FramePacing().swap_interval, 2);
+  Flip(-1);
+  const int64_t start = display->LastPresent();
+  const int64_t presented = display->Presents();
+  while (display->Now() < start + 1000000000) Flip(-1);
+  EXPECT_TRUE(FramePacing().software);
+  EXPECT_EQ(FramePacing().swap_interval, 1);
+  EXPECT_LE(display->Presents() - presented, 60 + 4) << "at most a few frames came too fast";
+}
+
+INSTANTIATE_TEST_SUITE_P(RefreshRates, PacingOnSimulatedDisplays,
+                         testing::Values(SimulatedCase{60, false, 1}, SimulatedCase{75, true, 1},
+                                         SimulatedCase{120, false, 2}, SimulatedCase{144, true, 1},
+                                         SimulatedCase{165, true, 1}, SimulatedCase{180, false, 3},
+                                         SimulatedCase{240, false, 4}, SimulatedCase{0, true, 0}),
+                         [](const auto& info) {
+                           return std::to_string(static_cast<int>(info.param.refresh_hz)) + "Hz";
+                         });
 
 TEST_F(HeadlessRenderState, ModesAreListedAndMatchedOnNonZeroFields) {
   EXPECT_EQ(CountGraphicsModes(), 1);
