@@ -36,12 +36,15 @@ function(vextral_test)
                                                 ENVIRONMENT "${ARG_ENVIRONMENT}")
   else()
     # Lists are escaped so several labels or variables stay one property value.
-    string(REPLACE ";" "\\;" labels "unit;${ARG_LABELS}")
-    set(properties LABELS "${labels}")
+    # The environment comes first: gtest_discover_tests loses the escaping of the labels,
+    # and a property after them would be read as one of them.
+    set(properties)
     if(ARG_ENVIRONMENT)
       string(REPLACE ";" "\\;" environment "${ARG_ENVIRONMENT}")
       list(APPEND properties ENVIRONMENT "${environment}")
     endif()
+    string(REPLACE ";" "\\;" labels "unit;${ARG_LABELS}")
+    list(APPEND properties LABELS "${labels}")
     gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
   endif()
 endfunction()

@@ -21,6 +21,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+# A game that cannot save beside itself saves in the player's home: a private one here.
+export HOME=$work/home
+unset XDG_DATA_HOME
 
 fail() {
   echo "FAIL [$case]: $*" >&2
