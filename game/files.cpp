@@ -113,7 +113,7 @@ settings_places find_settings_places(const std::string& beside, const char* xdg_
   } else if (home != nullptr && home[0] == '/') {
     places.home = join(home, ".local/share/vextral");
   }
-  if (!places.home.empty() && !can_hold_files(places.home)) places.home_writable = false;
+  places.home_writable = !places.home.empty() && can_hold_files(places.home);
   return places;
 }
 
@@ -126,8 +126,7 @@ std::string settings_read_path(const settings_places& places, const char* file_n
 }
 
 std::string settings_save_path(const settings_places& places, const char* file_name) {
-  const bool have_home = !places.home.empty() && places.home_writable;
-  if (have_home) {
+  if (places.home_writable) {
     const std::string in_home = join(places.home, file_name);
     // Once a file lives in the home folder it is read from there, so it is saved there.
     if (!places.beside_writable || PathType(in_home) == kRegularFile) return in_home;

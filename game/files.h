@@ -31,7 +31,7 @@ struct settings_places {
   std::string beside;  // the data folder beside the program
   bool beside_writable = false;
   std::string home;  // the player's folder; empty without HOME or XDG_DATA_HOME
-  bool home_writable = true;
+  bool home_writable = false;
 };
 // The places for the data folder beside and the given XDG_DATA_HOME and HOME (either may
 // be null; relative values are ignored).

@@ -46,7 +46,6 @@ struct grab_spot {
 };
 
 void back_to_title() {
-  StopChannel(ufo_channel);
   game_state = STATE_TITLE;
   MoveMouse(320, 245);
   ClearKeys();
@@ -279,8 +278,6 @@ void handle_global_keys() {
 }
 
 bool wait_while_suspended() {
-  // A game already on its way out does not wait for the focus.
-  if (quit_requested != 0) return true;
   // Each query pumps the system events; nothing is drawn meanwhile.
   while (IsSuspended()) {
     if (CloseRequested()) {
@@ -293,6 +290,7 @@ bool wait_while_suspended() {
 }
 
 void handle_suspend() {
+  // A game already on its way out does not wait for the focus.
   if (quit_requested != 0 || !IsSuspended()) return;
   const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
   if (music_was_playing) PauseChannel(music_channel);

@@ -36,8 +36,7 @@ void game_over_frame();
 void handle_global_keys();
 void handle_suspend();
 // Waits while the window has lost the focus, pumping the system events. A close request
-// (window close, SIGTERM) during the wait sets quit_requested and ends it; true when the
-// game is quitting (then nothing is waited for).
+// (window close, SIGTERM) during the wait sets quit_requested and ends it: true then.
 bool wait_while_suspended();
 // Enters the pause menu: snapshot of the back buffer, pointer centred, input cleared,
 // UFO hum stopped.

@@ -97,7 +97,6 @@ void perform(int32_t item) {
       break;
     case 5:
       if (paused) {
-        StopChannel(ufo_channel);
         game_state = STATE_TITLE;
         MoveMouse(320, 245);
       } else {

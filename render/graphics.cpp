@@ -17,13 +17,8 @@ namespace {
 struct PacingState {
   bool enabled = false;
   int32_t hertz = 0;
-  int32_t period = 0;     // whole milliseconds per frame
-  int32_t remainder = 0;  // milliseconds left over per second
-  int32_t accumulator = 0;
-  int32_t target = 0;  // clock value the current frame should end at
-  // The same schedule in nanoseconds of the display's clock: whole milliseconds would make
-  // frames alternate between 16 and 17 ms at 60 Hz, so the wait itself follows this finer
-  // deadline.
+  // When the current frame should end, in nanoseconds of the display's clock: whole
+  // milliseconds would make frames alternate between 16 and 17 ms at 60 Hz.
   int64_t deadline = 0;
   int64_t period_ns = 0;
   int64_t remainder_ns = 0;  // nanoseconds left over per second
@@ -73,10 +68,6 @@ void AdvanceSeq() {
 }
 
 // Clock arithmetic that stays defined when the millisecond counter wraps.
-int32_t ClockAdd(int32_t time, int32_t millis) {
-  return static_cast<int32_t>(static_cast<uint32_t>(time) + static_cast<uint32_t>(millis));
-}
-
 constexpr int64_t kNanosPerSecond = 1000000000;
 constexpr int64_t kNanosPerMilli = 1000000;
 
@@ -335,10 +326,6 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   if (pacing.enabled && depth != 0 && driver) ChoosePacing(display, *driver, hertz, pacing);
   if (!pacing.enabled && depth != 0 && pacing.swap_interval == 0) pacing.swap_interval = 1;
   pacing.hertz = hertz;
-  pacing.period = hertz > 0 ? 1000 / hertz : 0;
-  pacing.remainder = 1000 - pacing.period * hertz;
-  pacing.accumulator = 0;
-  pacing.target = ClockMillis();
   pacing.period_ns = hertz > 0 ? 1000000000 / hertz : 0;
   pacing.remainder_ns = 1000000000 - pacing.period_ns * hertz;
   pacing.accumulator_ns = 0;
@@ -392,12 +379,6 @@ void Flip(int32_t sync) {
     if (m.pacing.checks_left > 0) CheckSwapInterval(display, *m.driver, m.pacing);
   } else {
     PacingState& pacing = m.pacing;
-    pacing.target = ClockAdd(pacing.target, pacing.period);
-    pacing.accumulator += pacing.remainder;
-    if (pacing.accumulator >= pacing.hertz) {
-      pacing.accumulator -= pacing.hertz;
-      pacing.target = ClockAdd(pacing.target, 1);
-    }
     pacing.deadline += pacing.period_ns;
     pacing.accumulator_ns += pacing.remainder_ns;
     if (pacing.accumulator_ns >= pacing.hertz) {
@@ -411,7 +392,6 @@ void Flip(int32_t sync) {
     } else {
       // A late frame gets a full period next, not a burst of catch-up.
       pacing.deadline = now;
-      pacing.target = ClockMillis();
       display.Flip(*m.driver, pacing.adaptive ? -1 : pacing.swap_interval);
     }
   }
@@ -431,7 +411,7 @@ int32_t FlipHookId() {
 
 bool SoftwarePacingEnabled() {
   GraphicsModule& m = Module();
-  return m.opened && m.current == m.opened && m.pacing.enabled;
+  return m.current == m.opened && FramePacing().software;
 }
 
 TFramePacing FramePacing() {

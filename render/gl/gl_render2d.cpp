@@ -14,8 +14,6 @@
 
 namespace {
 
-// What OpenGL already has, shared by every instance of the driver. Kept apart from the
-// render-state record so redundant state changes can be filtered here.
 // One queued vertex. The colour is kept as the floats OpenGL makes of the colour bytes
 // (byte / 255), so queued drawing blends exactly as drawing with glColor4ub did.
 struct BatchVertex {
@@ -24,6 +22,8 @@ struct BatchVertex {
   float red, green, blue, alpha;
 };
 
+// What OpenGL already has, shared by every instance of the driver. Kept apart from the
+// render-state record so redundant state changes can be filtered here.
 struct GLCache {
   int32_t blend = 0;           // 0: unknown
   uint32_t bound_texture = 0;  // 0: none

@@ -234,22 +234,26 @@ bool simulator::quit() const {
   return quit_requested != 0;
 }
 
-void simulator::on_frame_start() {
+void simulator::begin_frame() {
   if (frames_started_ > 0) finish_frame();
   if (stop_after_ >= 0 && frames_started_ >= stop_after_) throw sim_stop{};
   if (frames_started_ > 0) sim_audio_driver::instance().advance_frame();
-  if (config_.screenshot_every > 0 && frames_started_ > 0 &&
-      frames_started_ % config_.screenshot_every == 0) {
+  ++frames_started_;
+}
+
+void simulator::on_frame_start() {
+  begin_frame();
+  const int64_t completed = frames_started_ - 1;
+  if (config_.screenshot_every > 0 && completed > 0 && completed % config_.screenshot_every == 0) {
     char name[64];
-    std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", frames_started_ - 1);
+    std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", completed - 1);
     HeadlessGraphicsDriver()->SaveBufferPNG(config_.screenshot_dir + name);
   }
-  if (frames_started_ == 0 && !config_.draw_pixels && config_.screenshot_every <= 0) {
+  if (completed == 0 && !config_.draw_pixels && config_.screenshot_every <= 0) {
     // The sprite sheet has been grabbed by now; nothing later needs real pixels, so an
     // empty clip rectangle spares the software rasteriser (draw calls still happen).
     SetViewport(0, 0, 0, 0);
   }
-  ++frames_started_;
   if (random_) random_player();
   deliver_events();
 }
@@ -341,10 +345,7 @@ void simulator::wait_for_events() {
   }
   // The game waits for the focus: time goes on a frame per wait, with the game's state
   // frozen, until the script gives the focus back (or closes the window).
-  finish_frame();
-  if (stop_after_ >= 0 && frames_started_ >= stop_after_) throw sim_stop{};
-  ++frames_started_;
-  sim_audio_driver::instance().advance_frame();
+  begin_frame();
   deliver_events();
   if (suspended_ && next_event_ >= pending_.size()) {
     // A script that ends with the focus away would wait for ever: the player comes back.

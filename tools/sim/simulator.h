@@ -98,6 +98,9 @@ class simulator {
 
  private:
   void finish_frame();
+  // Ends the frame in progress (traced, its sounds one frame on) and counts the next frame
+  // of script time; throws to stop the game once the frames asked for have run.
+  void begin_frame();
   void emit(const sim_event& event);
   void random_player();
   void set_joystick(const sim_event& event);
