@@ -80,6 +80,12 @@ def fmt_range(summary):
     return f"{fmt(median)} ({fmt(low)}-{fmt(high)})"
 
 
+def spread(name, summary):
+    """The median, min and max of one side of a row as JSON fields (null when missing)."""
+    median, low, high = summary if summary else (None, None, None)
+    return {name: median, f"{name}_min": low, f"{name}_max": high}
+
+
 def table(rows_file, raw_dir, json_file, quick):
     rounds = read_rounds(raw_dir)
     figures = summarise(rounds)
@@ -96,14 +102,8 @@ def table(rows_file, raw_dir, json_file, quick):
         print(f"| {row['case']} | {fmt_range(ours) + ' ' + unit if ours else 'n/a'} | "
               f"{'-' if constant else (fmt_range(peer) + ' ' + unit if peer else 'n/a')} | "
               f"{'-' if ratio is None else f'{ratio:.2f}'} | {row['goal']} | {met} |")
-        cases.append({
-            "case": row["case"], "unit": unit,
-            "ours": ours[0] if ours else None, "ours_min": ours[1] if ours else None,
-            "ours_max": ours[2] if ours else None,
-            "peer": peer[0] if peer else None, "peer_min": peer[1] if peer else None,
-            "peer_max": peer[2] if peer else None,
-            "ratio": None if ratio is None else round(ratio, 4), "goal": row["goal"], "met": met,
-        })
+        cases.append({"case": row["case"], "unit": unit, **spread("ours", ours), **spread("peer", peer),
+                      "ratio": None if ratio is None else round(ratio, 4), "goal": row["goal"], "met": met})
     result = {"quick": quick, "rounds": len(rounds), "cases": cases,
               "raw": {key: {"median": m, "min": lo, "max": hi} for key, (m, lo, hi) in sorted(figures.items())}}
     pathlib.Path(json_file).write_text(json.dumps(result, indent=2) + "\n")

@@ -67,7 +67,6 @@ void AdvanceSeq() {
   if (m.seq == 0) m.seq = 1;
 }
 
-// Clock arithmetic that stays defined when the millisecond counter wraps.
 constexpr int64_t kNanosPerSecond = 1000000000;
 constexpr int64_t kNanosPerMilli = 1000000;
 
@@ -326,8 +325,8 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   if (pacing.enabled && depth != 0 && driver) ChoosePacing(display, *driver, hertz, pacing);
   if (!pacing.enabled && depth != 0 && pacing.swap_interval == 0) pacing.swap_interval = 1;
   pacing.hertz = hertz;
-  pacing.period_ns = hertz > 0 ? 1000000000 / hertz : 0;
-  pacing.remainder_ns = 1000000000 - pacing.period_ns * hertz;
+  pacing.period_ns = hertz > 0 ? kNanosPerSecond / hertz : 0;
+  pacing.remainder_ns = kNanosPerSecond - pacing.period_ns * hertz;
   pacing.accumulator_ns = 0;
   pacing.deadline = display.Now();
 
