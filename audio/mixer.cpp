@@ -4,8 +4,10 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
+#include "audio/mix_run.h"
 
 void ReleaseMixSample(mixsample* sample) {
   if (sample == nullptr) return;
@@ -178,13 +180,53 @@ void mix_ramp(const mixsample& sample, voice_block& block, int64_t* out, int32_t
   }
 }
 
+// Steady mixing in runs of the 32-bit loop: the same sums as mix_steady, for a step and
+// gains that mixrun::fits_run accepts.
+template <int32_t Channels, bool EightBit>
+void mix_steady_runs(const mixsample& sample, voice_block& block, int32_t* out, int32_t frames,
+                     int64_t step, gains gain) {
+  const auto* bytes = static_cast<const uint8_t*>(sample.data);
+  const int32_t value_bytes = EightBit ? 1 : 2;
+  while (frames > 0) {
+    // Frames mixed before the position reaches the end: ceil((end - position) / step).
+    int32_t run = std::min(frames, mixrun::kMaxFrames);
+    if (step > 0) {
+      const int64_t to_end = (block.end - block.position + step - 1) / step;
+      if (to_end < run) run = static_cast<int32_t>(to_end);
+    }
+    const uint8_t* first = bytes + (block.position >> 16) * Channels * value_bytes;
+    const auto fraction = static_cast<int32_t>(block.position & 0xFFFF);
+    if constexpr (EightBit) {
+      mixrun::mix_run<Channels, true>(first, fraction, static_cast<int32_t>(step), run, out,
+                                      gain.left, gain.right);
+    } else {
+      mixrun::mix_run16<Channels>(reinterpret_cast<const int16_t*>(first), fraction,
+                                  static_cast<int32_t>(step), run, out, gain.left, gain.right);
+    }
+    out += 2 * run;
+    frames -= run;
+    block.position += step * run;
+    block.advanced += step * run;
+    if (block.position >= block.end) {
+      if (!block.loop) {
+        block.finished = true;
+        return;
+      }
+      block.position %= block.end;
+    }
+  }
+}
+
 using steady_fn = void (*)(const mixsample&, voice_block&, int64_t*, int32_t, int64_t, gains);
+using runs_fn = void (*)(const mixsample&, voice_block&, int32_t*, int32_t, int64_t, gains);
 using ramp_fn = void (*)(const mixsample&, voice_block&, int64_t*, int32_t, int64_t, int64_t,
                          int32_t, int32_t, int32_t, int32_t);
 
 // Indexed by (channels - 1) * 2 + (bits == 8).
 constexpr steady_fn kSteady[] = {mix_steady<1, false>, mix_steady<1, true>, mix_steady<2, false>,
                                  mix_steady<2, true>};
+constexpr runs_fn kRuns[] = {mix_steady_runs<1, false>, mix_steady_runs<1, true>,
+                             mix_steady_runs<2, false>, mix_steady_runs<2, true>};
 constexpr ramp_fn kRamp[] = {mix_ramp<1, false>, mix_ramp<1, true>, mix_ramp<2, false>,
                              mix_ramp<2, true>};
 
@@ -248,7 +290,13 @@ bool mixer::mix_voice(sound& voice, int32_t frames) {
   } else if (volume_to == 0) {
     skip_silent(block, count, step_from);
   } else {
-    kSteady[layout](sample, block, out, count, step_from, gains_for(volume_to, pan, depth));
+    const gains gain = gains_for(volume_to, pan, depth);
+    if (path_ == mix_path::vector && mixrun::fits_run(step_from, gain.left, gain.right)) {
+      kRuns[layout](sample, block, narrow_accumulator_.get() + 2 * first, count, step_from, gain);
+      if (++narrow_voices_ == kNarrowVoices) flush_narrow();
+    } else {
+      kSteady[layout](sample, block, out, count, step_from, gain);
+    }
   }
   voice.position = block.position;
   voice.played.store(voice.played.load(std::memory_order_relaxed) + block.advanced,
@@ -260,7 +308,19 @@ bool mixer::mix_voice(sound& voice, int32_t frames) {
 // The mixer
 
 mixer::mixer(int32_t block_values)
-    : block_values_(block_values), accumulator_(new int64_t[block_values]()) {}
+    : block_values_(block_values),
+      accumulator_(new int64_t[block_values]()),
+      narrow_accumulator_(new int32_t[block_values]()) {}
+
+void mixer::flush_narrow() {
+  int64_t* wide = accumulator_.get();
+  int32_t* narrow = narrow_accumulator_.get();
+  for (int32_t i = 0; i < block_values_; ++i) {
+    wide[i] += narrow[i];
+    narrow[i] = 0;
+  }
+  narrow_voices_ = 0;
+}
 
 mixer::~mixer() {
   collect();
@@ -324,6 +384,7 @@ void mixer::mix(int16_t* out, uint32_t now_millis) {
     link = &voice->next;
   }
 
+  if (narrow_voices_ > 0) flush_narrow();
   int64_t* accumulator = accumulator_.get();
   for (int32_t i = 0; i < block_values_; ++i) {
     int64_t value = accumulator[i];

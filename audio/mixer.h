@@ -115,6 +115,10 @@ class spsc_ring {
   alignas(64) std::atomic<int32_t> read_{0};
 };
 
+// How steady voices are summed: the 32-bit run loop (the default), or the 64-bit
+// per-frame loop it must match value for value.
+enum class mix_path { vector, scalar };
+
 class mixer {
  public:
   // block_values: stereo values per block (twice the frames).
@@ -124,6 +128,8 @@ class mixer {
   mixer& operator=(const mixer&) = delete;
 
   int32_t block_values() const { return block_values_; }
+  // Before mixing starts (tests compare the two paths).
+  void set_path(mix_path path) { path_ = path; }
 
   // Mixing thread. Mixes one block of every active voice into out (block_values
   // values); now_millis is the clock that voices' start times were taken from.
@@ -144,10 +150,18 @@ class mixer {
  private:
   bool mix_voice(sound& voice, int32_t frames);
   void recycle_or_keep(sound** link);
+  // Adds the 32-bit sums into the 64-bit accumulator and clears them.
+  void flush_narrow();
+
+  // Voices summed in 32 bits before a flush: each adds less than 2^23 per value.
+  static constexpr int32_t kNarrowVoices = 128;
 
   int32_t block_values_;
-  std::unique_ptr<int64_t[]> accumulator_;  // mixing thread
-  sound* active_ = nullptr;                 // mixing thread
+  mix_path path_ = mix_path::vector;
+  std::unique_ptr<int64_t[]> accumulator_;         // mixing thread
+  std::unique_ptr<int32_t[]> narrow_accumulator_;  // mixing thread: steady voices
+  int32_t narrow_voices_ = 0;
+  sound* active_ = nullptr;  // mixing thread
   spsc_ring<sound*, kMixRingEntries> incoming_;
   spsc_ring<sound*, kMixRingEntries> recycle_;
   std::vector<std::unique_ptr<sound>> voices_;  // game thread: every voice made
