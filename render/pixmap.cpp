@@ -179,8 +179,18 @@ std::shared_ptr<TPixmap> TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_
 std::shared_ptr<TPixmap> TPixmap::Copy() const {
   auto copy = Create(width, height, format, 4);
   if (!copy) return nullptr;
-  size_t row = static_cast<size_t>(width) * BytesPerPixel(format);
-  for (int32_t y = 0; y < height; ++y) std::memcpy(copy->PixelPtr(0, y), PixelPtr(0, y), row);
+  const int64_t bytes = static_cast<int64_t>(pitch) * height;
+  if (pitch == copy->pitch && capacity >= bytes) {
+    // Rows laid out alike in storage this pixmap owns: one block.
+    std::memcpy(copy->pixels, pixels, static_cast<size_t>(bytes));
+    return copy;
+  }
+  const size_t row = static_cast<size_t>(width) * BytesPerPixel(format);
+  const uint8_t* source = pixels;
+  uint8_t* target = copy->pixels;
+  for (int32_t y = 0; y < height; ++y, source += pitch, target += copy->pitch) {
+    std::memcpy(target, source, row);
+  }
   return copy;
 }
 
