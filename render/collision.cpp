@@ -184,8 +184,9 @@ class MaskRow {
   }
   // along: the pixel's centre, in columns from the start of the cover.
   bool SolidAt(double along) const {
-    const double u = std::clamp(lu_ + along * du_, 0.0, 1.0);
-    const double v = std::clamp(lv_ + along * dv_, 0.0, 1.0);
+    // Clamped to [0, 1] (as min and max, which compile without branches).
+    const double u = std::min(std::max(lu_ + along * du_, 0.0), 1.0);
+    const double v = std::min(std::max(lv_ + along * dv_, 0.0), 1.0);
     const int32_t column = std::min(static_cast<int32_t>(u * width_), last_column_);
     const int32_t row = std::min(static_cast<int32_t>(v * height_), last_row_);
     return alpha_[static_cast<ptrdiff_t>(row) * pitch_ + static_cast<ptrdiff_t>(column) * step_] >=
