@@ -59,6 +59,7 @@ void ReturnQuad(TQuad* quad) {
 // precision, so nothing drifts from one scanline to the next.
 struct rpoly {
   const TPixmap* texture = nullptr;  // mask; nullptr = solid
+  bool blank = false;                // an empty mask: solid nowhere
   float data[16] = {};
   int32_t channels = 4;
   int32_t count = 4;
@@ -89,6 +90,9 @@ struct Cover {
 
 void LoadPolygon(rpoly& poly, const TQuad& quad) {
   poly.texture = quad.mask.get();
+  // A mask without an alpha channel hides nothing; an empty one shows nothing.
+  if (poly.texture && AlphaBits(poly.texture->format) != 8) poly.texture = nullptr;
+  poly.blank = poly.texture && (poly.texture->width <= 0 || poly.texture->height <= 0);
   if (poly.texture) {
     const int32_t bytes = BytesPerPixel(poly.texture->format);
     poly.alpha = poly.texture->pixels + (poly.texture->format == PF_A8 ? 0 : 3);
@@ -232,6 +236,7 @@ bool RasteriseTouch(const TQuad& a, const TQuad& b) {
   rpoly polys[2];
   LoadPolygon(polys[0], a);
   LoadPolygon(polys[1], b);
+  if (polys[0].blank || polys[1].blank) return false;
   int32_t first_line = std::min(polys[0].top, polys[1].top);
   int32_t last_line = INT32_MIN;
   for (const rpoly& poly : polys) {

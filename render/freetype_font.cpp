@@ -4,7 +4,6 @@
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -78,7 +77,9 @@ bool OpenMemoryFace(FT_Library library, const std::string& url, TFreeTypeFont& f
   const uint8_t* bytes = EmbeddedBytes(url, *stream);
   bool ok = true;
   if (bytes) {
-    font._buf_size = static_cast<int32_t>(std::min<int64_t>(stream->Size(), INT32_MAX));
+    const int64_t size = stream->Size();
+    ok = size <= std::numeric_limits<int32_t>::max();
+    font._buf_size = ok ? static_cast<int32_t>(size) : 0;
   } else {
     ok = ReadWholeStream(*stream, font._buf, font._buf_size);
     bytes = font._buf.get();

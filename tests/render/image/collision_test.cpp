@@ -245,6 +245,17 @@ TEST_F(Collision, DegenerateQuadsAndBadFramesAreSafe) {
   GetCollisionTransform(ix, iy, jx, jy);
   EXPECT_EQ(ix, 1);
   EXPECT_EQ(ImagesOverlap(nullptr, 0, 0, 0, 0, 1, 1, solid, 0, 0, 0, 0, 1, 1), 0);
+  // Quads made by hand: an empty mask has no pixel to read and covers nothing; a mask
+  // without alpha hides nothing.
+  TQuad masked, box;
+  masked.SetCoords(0, 0, 10, 0, 10, 10, 0, 10);
+  box.SetCoords(0, 0, 10, 0, 10, 10, 0, 10);
+  masked.mask = CreatePixmap(0, 0, PF_RGBA8888);
+  EXPECT_FALSE(QuadsTouch(masked, box));
+  EXPECT_FALSE(QuadsTouch(box, masked));
+  masked.mask = CreatePixmap(10, 10, PF_RGB888);
+  masked.mask->ClearPixels(0);
+  EXPECT_TRUE(QuadsTouch(masked, box));
 }
 
 }  // namespace
