@@ -4,6 +4,7 @@
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -170,6 +171,7 @@ int32_t TFreeTypeFont::CharToGlyph(int32_t code) {
 
 std::shared_ptr<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
   if (index < 0 || index >= CountGlyphs()) return nullptr;
+  if (static_cast<size_t>(index) >= _glyphs.size()) _glyphs.resize(static_cast<size_t>(index) + 1);
   std::shared_ptr<TFreeTypeGlyph>& slot = _glyphs[static_cast<size_t>(index)];
   if (slot) return slot;
   slot = std::make_shared<TFreeTypeGlyph>();
@@ -227,7 +229,8 @@ std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const std::string& source, in
   font->_descend = static_cast<int32_t>(metrics.descender >> 6);
   font->_style = style;
   if (font->_ft_face->num_glyphs > 0) {
-    font->_glyphs.resize(static_cast<size_t>(font->_ft_face->num_glyphs));
+    font->_count = static_cast<int32_t>(
+        std::min<FT_Long>(font->_ft_face->num_glyphs, std::numeric_limits<int32_t>::max()));
   }
   return font;
 }

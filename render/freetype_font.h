@@ -35,7 +35,7 @@ class TFreeTypeFont : public TFont {
 
   int32_t Style() override { return _style; }
   int32_t Height() override { return _height; }
-  int32_t CountGlyphs() override { return static_cast<int32_t>(_glyphs.size()); }
+  int32_t CountGlyphs() override { return _count; }
   // The face's glyph for a character code, minus one: -1 when the face lacks it.
   int32_t CharToGlyph(int32_t code) override;
   // Renders glyph index + 1 of the face on first request. A glyph FreeType cannot load is
@@ -53,6 +53,9 @@ class TFreeTypeFont : public TFont {
   int32_t _height = 0;   // line height, whole pixels
   int32_t _ascend = 0;   // whole pixels above the baseline
   int32_t _descend = 0;  // whole pixels, negative below the baseline
+  int32_t _count = 0;    // glyphs of the face
+  // Glyphs rendered so far, by index; grows only as far as the highest index asked for, as a
+  // text face has thousands of glyphs of which a game shows a hundred.
   std::vector<std::shared_ptr<TFreeTypeGlyph>> _glyphs;
   // The bytes of a face opened from a stream: a copy the font owns, or none when the face
   // reads an embedded resource in place (those live for the whole run).
