@@ -26,7 +26,6 @@ struct CollisionState {
   TQuad* layers[kLayerCount] = {};
   TQuad* free_list = nullptr;
   float ix = 1.0f, iy = 0.0f, jx = 0.0f, jy = 1.0f;
-  std::vector<int32_t> span;                    // marks of the current scanline; only grows
   std::vector<std::unique_ptr<TQuad>> storage;  // owns every quad ever made
 };
 
@@ -55,28 +54,51 @@ void ReturnQuad(TQuad* quad) {
   State().free_list = quad;
 }
 
-// The rasteriser's working state for one polygon (a quad: 4 vertices of x, y, u, v).
+// The rasteriser's working state for one polygon (a quad: 4 vertices of x, y, u, v). Edge
+// values are worked out afresh on every scanline from the edge's upper vertex, in double
+// precision, so nothing drifts from one scanline to the next.
 struct rpoly {
   const TPixmap* texture = nullptr;  // mask; nullptr = solid
+  bool blank = false;                // an empty mask: solid nowhere
   float data[16] = {};
   int32_t channels = 4;
   int32_t count = 4;
   int32_t size = 16;
-  float ldat[4] = {}, ladd[4] = {};
-  float rdat[4] = {}, radd[4] = {};
-  int32_t Left = 0;   // vertex where the current left edge ends
-  int32_t Right = 0;  // vertex where the current right edge ends
-  int32_t top = 0;    // scanline of the top vertex
+  double ldat[4] = {}, ladd[4] = {};  // left edge: values at its upper vertex, per-scanline step
+  double rdat[4] = {}, radd[4] = {};  // right edge
+  int32_t lsince = 0, rsince = 0;     // scanline each edge was taken on
+  int32_t Left = 0;                   // vertex where the current left edge ends
+  int32_t Right = 0;                  // vertex where the current right edge ends
+  int32_t top = 0;                    // scanline of the top vertex
   int32_t top_vertex = 0;
-  int32_t state = 0;  // 0 not started, 1 active, 2 finished
+  int32_t state = 0;     // 0 not yet started, 1 active, 2 finished
+  int32_t rows[4] = {};  // each vertex's truncated y
+  // The mask's alpha bytes: the fourth byte of a four-byte pixel, the only byte of PF_A8.
+  const uint8_t* alpha = nullptr;
+  int32_t alpha_pitch = 0, alpha_step = 0;
 
   float X(int32_t vertex) const { return data[vertex * channels]; }
   float Y(int32_t vertex) const { return data[vertex * channels + 1]; }
-  int32_t ScanY(int32_t vertex) const { return TruncateToInt(Y(vertex)); }
+  int32_t ScanY(int32_t vertex) const { return rows[vertex]; }
+};
+
+// What a polygon covers on one scanline: columns first..last-1, and u, v at both edges.
+struct Cover {
+  int32_t first = 0, last = 0;
+  double lu = 0, lv = 0, ru = 0, rv = 0;
 };
 
 void LoadPolygon(rpoly& poly, const TQuad& quad) {
   poly.texture = quad.mask.get();
+  // A mask without an alpha channel hides nothing; an empty one shows nothing.
+  if (poly.texture && AlphaBits(poly.texture->format) != 8) poly.texture = nullptr;
+  poly.blank = poly.texture && (poly.texture->width <= 0 || poly.texture->height <= 0);
+  if (poly.texture) {
+    const int32_t bytes = BytesPerPixel(poly.texture->format);
+    poly.alpha = poly.texture->pixels + (poly.texture->format == PF_A8 ? 0 : 3);
+    poly.alpha_pitch = poly.texture->pitch;
+    poly.alpha_step = bytes;
+  }
   std::copy(std::begin(quad.xyuv), std::end(quad.xyuv), poly.data);
   // The edge walk expects the vertices in one winding: reverse them when every turn has
   // the other sign (a mirrored quad).
@@ -92,6 +114,7 @@ void LoadPolygon(rpoly& poly, const TQuad& quad) {
                        poly.data + b * poly.channels);
     }
   }
+  for (int32_t k = 0; k < poly.count; ++k) poly.rows[k] = TruncateToInt(poly.Y(k));
   poly.top_vertex = 0;
   for (int32_t k = 1; k < poly.count; ++k) {
     if (poly.ScanY(k) < poly.ScanY(poly.top_vertex)) poly.top_vertex = k;
@@ -103,8 +126,8 @@ void LoadPolygon(rpoly& poly, const TQuad& quad) {
 
 // Moves one edge on once scanline i reaches its lower vertex. step is -1 for the left edge
 // and +1 for the right. Returns false when the polygon has no edge left on this scanline.
-bool AdvanceEdge(rpoly& poly, int32_t scanline, int32_t step, int32_t& end_vertex, float* dat,
-                 float* add) {
+bool AdvanceEdge(rpoly& poly, int32_t scanline, int32_t step, int32_t& end_vertex, double* dat,
+                 double* add, int32_t& since) {
   if (scanline < poly.ScanY(end_vertex)) return true;
   const int32_t start = end_vertex;
   int32_t current = start;
@@ -116,66 +139,94 @@ bool AdvanceEdge(rpoly& poly, int32_t scanline, int32_t step, int32_t& end_verte
   }
   const int32_t ya = poly.ScanY(current), yb = poly.ScanY(next);
   if (yb - ya < 1) return false;
-  const float rows = static_cast<float>(yb - ya);
+  const double rows = static_cast<double>(yb - ya);
   for (int32_t c = 0; c < poly.channels; ++c) {
-    const float a = poly.data[current * poly.channels + c];
-    const float b = poly.data[next * poly.channels + c];
+    const double a = poly.data[current * poly.channels + c];
+    const double b = poly.data[next * poly.channels + c];
+    dat[c] = a;
     add[c] = (b - a) / rows;
-    dat[c] = a + 0.5f * add[c];  // sampled half a scanline below the upper vertex
   }
+  since = scanline;
   end_vertex = next;
   return true;
 }
 
-bool MaskSolid(const TPixmap& mask, float u, float v) {
-  u = std::clamp(u, 0.0f, 1.0f);
-  v = std::clamp(v, 0.0f, 1.0f);
-  int32_t column = TruncateToInt(u * static_cast<float>(mask.width));
-  int32_t row = TruncateToInt(v * static_cast<float>(mask.height));
-  if (column >= mask.width) column = mask.width - 1;
-  if (row >= mask.height) row = mask.height - 1;
-  if (column < 0 || row < 0) return false;
-  const uint8_t* pixel = mask.PixelPtr(column, row);
-  // The alpha byte: the fourth byte of a four-byte pixel, the only byte of an alpha pixel.
-  const uint8_t alpha = mask.format == PF_A8 ? pixel[0] : pixel[3];
-  return alpha >= 128;
+// The polygon's columns on a scanline: each edge sampled at the scanline's centre, that is
+// half a scanline further down than the scanline the edge was taken on.
+inline Cover CoverOf(const rpoly& poly, int32_t scanline) {
+  const double left = static_cast<double>(scanline - poly.lsince) + 0.5;
+  const double right = static_cast<double>(scanline - poly.rsince) + 0.5;
+  Cover cover;
+  cover.first = TruncateToInt(poly.ldat[0] + left * poly.ladd[0]);
+  cover.last = TruncateToInt(poly.rdat[0] + right * poly.radd[0]);
+  if (poly.texture) {
+    cover.lu = poly.ldat[2] + left * poly.ladd[2];
+    cover.lv = poly.ldat[3] + left * poly.ladd[3];
+    cover.ru = poly.rdat[2] + right * poly.radd[2];
+    cover.rv = poly.rdat[3] + right * poly.radd[3];
+  }
+  return cover;
 }
 
-// Contact test of the active polygons on one scanline.
-bool SpanTouches(rpoly* const* active, int32_t active_count) {
-  if (active_count < 2) return false;
-  const int32_t b = TruncateToInt(active[0]->ldat[0]), n = TruncateToInt(active[0]->rdat[0]);
-  const int32_t c = TruncateToInt(active[1]->ldat[0]), d = TruncateToInt(active[1]->rdat[0]);
-  if (c >= n || b >= d) return false;
-  const int32_t first = std::max(b, c);
-  const int64_t width = static_cast<int64_t>(std::min(n, d)) - first;
-  if (width <= 0) return false;
-  std::vector<int32_t>& span = State().span;
-  if (span.size() < static_cast<size_t>(width)) span.resize(static_cast<size_t>(width));
-  std::fill_n(span.begin(), width, 0);
+// A polygon's mask along one scanline: u and v run linearly across the covered columns and
+// are sampled at each pixel's centre; a sample on u = 1 or v = 1 reads the last column or row.
+class MaskRow {
+ public:
+  MaskRow(const rpoly& poly, const Cover& cover)
+      : alpha_(poly.alpha),
+        pitch_(poly.alpha_pitch),
+        step_(poly.alpha_step),
+        last_column_(poly.texture->width - 1),
+        last_row_(poly.texture->height - 1),
+        width_(poly.texture->width),
+        height_(poly.texture->height),
+        lu_(cover.lu),
+        lv_(cover.lv) {
+    const double columns = static_cast<double>(cover.last - cover.first);
+    du_ = (cover.ru - cover.lu) / columns;
+    dv_ = (cover.rv - cover.lv) / columns;
+  }
+  // along: the pixel's centre, in columns from the start of the cover.
+  bool SolidAt(double along) const {
+    // Clamped to [0, 1] (as min and max, which compile without branches).
+    const double u = std::min(std::max(lu_ + along * du_, 0.0), 1.0);
+    const double v = std::min(std::max(lv_ + along * dv_, 0.0), 1.0);
+    const int32_t column = std::min(static_cast<int32_t>(u * width_), last_column_);
+    const int32_t row = std::min(static_cast<int32_t>(v * height_), last_row_);
+    return alpha_[static_cast<ptrdiff_t>(row) * pitch_ + static_cast<ptrdiff_t>(column) * step_] >=
+           128;
+  }
 
-  for (int32_t p = 0; p < active_count; ++p) {
-    const rpoly& poly = *active[p];
-    if (poly.texture == nullptr) {
-      for (int64_t k = 0; k < width; ++k) {
-        if (span[k] != 0) return true;
-      }
-      std::fill_n(span.begin(), width, 1);
-      continue;
+ private:
+  const uint8_t* alpha_;
+  int32_t pitch_, step_, last_column_, last_row_;
+  double width_, height_;
+  double lu_, lv_, du_ = 0, dv_ = 0;
+};
+
+// Contact of the two active polygons on one scanline: a column both cover where both are
+// solid.
+bool SpanTouches(const rpoly& a, const rpoly& b, int32_t scanline) {
+  const Cover ca = CoverOf(a, scanline), cb = CoverOf(b, scanline);
+  const int32_t first = std::max(ca.first, cb.first), last = std::min(ca.last, cb.last);
+  if (first >= last) return false;
+  if (!a.texture || !b.texture) {
+    if (!a.texture && !b.texture) return true;
+    const bool masked_a = a.texture != nullptr;
+    const MaskRow mask(masked_a ? a : b, masked_a ? ca : cb);
+    // Pixel centres, counted in columns from the start of the masked polygon's cover; whole
+    // numbers plus a half, so stepping by one stays exact.
+    double along = static_cast<double>(first - (masked_a ? ca : cb).first) + 0.5;
+    for (int32_t x = first; x < last; ++x, along += 1.0) {
+      if (mask.SolidAt(along)) return true;
     }
-    const int32_t e = TruncateToInt(poly.ldat[0]), f = TruncateToInt(poly.rdat[0]);
-    if (f - e < 1) continue;
-    const float columns = static_cast<float>(f - e);
-    const float du = (poly.rdat[2] - poly.ldat[2]) / columns;
-    const float dv = (poly.rdat[3] - poly.ldat[3]) / columns;
-    const float offset = static_cast<float>(first - e) + 0.5f;  // pixel centres
-    float u = poly.ldat[2] + offset * du;
-    float v = poly.ldat[3] + offset * dv;
-    for (int64_t k = 0; k < width; ++k, u += du, v += dv) {
-      if (!MaskSolid(*poly.texture, u, v)) continue;
-      if (span[k] != 0) return true;
-      span[k] = 1;
-    }
+    return false;
+  }
+  const MaskRow ma(a, ca), mb(b, cb);
+  double along_a = static_cast<double>(first - ca.first) + 0.5;
+  double along_b = static_cast<double>(first - cb.first) + 0.5;
+  for (int32_t x = first; x < last; ++x, along_a += 1.0, along_b += 1.0) {
+    if (ma.SolidAt(along_a) && mb.SolidAt(along_b)) return true;
   }
   return false;
 }
@@ -185,39 +236,33 @@ bool RasteriseTouch(const TQuad& a, const TQuad& b) {
   rpoly polys[2];
   LoadPolygon(polys[0], a);
   LoadPolygon(polys[1], b);
+  if (polys[0].blank || polys[1].blank) return false;
   int32_t first_line = std::min(polys[0].top, polys[1].top);
   int32_t last_line = INT32_MIN;
   for (const rpoly& poly : polys) {
     for (int32_t k = 0; k < poly.count; ++k) last_line = std::max(last_line, poly.ScanY(k));
   }
-  rpoly* active[2] = {};
-  int32_t active_count = 0;
   for (int32_t line = first_line; line < last_line; ++line) {
+    int32_t active = 0;
     for (rpoly& poly : polys) {
       if (poly.state == 2 || line < poly.top) continue;
-      bool alive = AdvanceEdge(poly, line, -1, poly.Left, poly.ldat, poly.ladd) &&
-                   AdvanceEdge(poly, line, +1, poly.Right, poly.rdat, poly.radd);
+      // Most scanlines keep both edges: only a scanline that reaches an edge's lower vertex
+      // walks on.
+      const bool alive =
+          (line < poly.rows[poly.Left] ||
+           AdvanceEdge(poly, line, -1, poly.Left, poly.ldat, poly.ladd, poly.lsince)) &&
+          (line < poly.rows[poly.Right] ||
+           AdvanceEdge(poly, line, +1, poly.Right, poly.rdat, poly.radd, poly.rsince));
       if (!alive) {
-        if (poly.state == 1) {
-          auto end = std::remove(active, active + active_count, &poly);
-          active_count = static_cast<int32_t>(end - active);
-        }
         poly.state = 2;
         continue;
       }
-      if (poly.state == 0) {
-        poly.state = 1;
-        active[active_count++] = &poly;
-      }
+      poly.state = 1;
+      ++active;
     }
-    if (active_count > 0 && SpanTouches(active, active_count)) return true;
-    for (int32_t p = 0; p < active_count; ++p) {
-      rpoly& poly = *active[p];
-      for (int32_t c = 0; c < poly.channels; ++c) {
-        poly.ldat[c] += poly.ladd[c];
-        poly.rdat[c] += poly.radd[c];
-      }
-    }
+    // Once either polygon is finished nothing more can touch.
+    if (polys[0].state == 2 || polys[1].state == 2) return false;
+    if (active == 2 && SpanTouches(polys[0], polys[1], line)) return true;
   }
   return false;
 }

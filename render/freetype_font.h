@@ -1,6 +1,7 @@
 #pragma once
 // Source fonts rasterised with FreeType 2: scalable (or bitmap) font files opened from a path,
-// or from any stream url ("incbin::font.ttf") read whole into memory. Glyphs are rendered
+// or from any stream url ("incbin::font.ttf") read whole into memory (embedded resources are
+// read in place). Glyphs are rendered
 // once, on first request, into 8-bit alpha pixmaps. Game thread only.
 
 #include <cstdint>
@@ -34,7 +35,7 @@ class TFreeTypeFont : public TFont {
 
   int32_t Style() override { return _style; }
   int32_t Height() override { return _height; }
-  int32_t CountGlyphs() override { return static_cast<int32_t>(_glyphs.size()); }
+  int32_t CountGlyphs() override { return _count; }
   // The face's glyph for a character code, minus one: -1 when the face lacks it.
   int32_t CharToGlyph(int32_t code) override;
   // Renders glyph index + 1 of the face on first request. A glyph FreeType cannot load is
@@ -52,9 +53,14 @@ class TFreeTypeFont : public TFont {
   int32_t _height = 0;   // line height, whole pixels
   int32_t _ascend = 0;   // whole pixels above the baseline
   int32_t _descend = 0;  // whole pixels, negative below the baseline
+  int32_t _count = 0;    // glyphs of the face
+  // Glyphs rendered so far, by index; grows only as far as the highest index asked for, as a
+  // text face has thousands of glyphs of which a game shows a hundred.
   std::vector<std::shared_ptr<TFreeTypeGlyph>> _glyphs;
-  std::unique_ptr<uint8_t[]> _buf;  // the font's bytes for a face opened from memory
-  int32_t _buf_size = 0;
+  // The bytes of a face opened from a stream: a copy the font owns, or none when the face
+  // reads an embedded resource in place (those live for the whole run).
+  std::unique_ptr<uint8_t[]> _buf;
+  int32_t _buf_size = 0;  // bytes the memory face reads
 };
 
 // Loads through TFreeTypeFont::Load; an empty source gives no font.

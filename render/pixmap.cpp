@@ -179,8 +179,18 @@ std::shared_ptr<TPixmap> TPixmap::Window(int32_t x, int32_t y, int32_t w, int32_
 std::shared_ptr<TPixmap> TPixmap::Copy() const {
   auto copy = Create(width, height, format, 4);
   if (!copy) return nullptr;
-  size_t row = static_cast<size_t>(width) * BytesPerPixel(format);
-  for (int32_t y = 0; y < height; ++y) std::memcpy(copy->PixelPtr(0, y), PixelPtr(0, y), row);
+  const int64_t bytes = static_cast<int64_t>(pitch) * height;
+  if (pitch == copy->pitch && capacity >= bytes) {
+    // Rows laid out alike in storage this pixmap owns: one block.
+    std::memcpy(copy->pixels, pixels, static_cast<size_t>(bytes));
+    return copy;
+  }
+  const size_t row = static_cast<size_t>(width) * BytesPerPixel(format);
+  const uint8_t* source = pixels;
+  uint8_t* target = copy->pixels;
+  for (int32_t y = 0; y < height; ++y, source += pitch, target += copy->pitch) {
+    std::memcpy(target, source, row);
+  }
   return copy;
 }
 
@@ -255,9 +265,16 @@ std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int3
   const int32_t w = source->width, h = source->height;
   auto is_mask = [&](const uint8_t* p) { return p[0] == red && p[1] == green && p[2] == blue; };
   for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      const uint8_t* p = source->PixelPtr(x, y);
-      uint8_t* out = result->PixelPtr(x, y);
+    const uint8_t* row = source->pixels + static_cast<ptrdiff_t>(y) * source->pitch;
+    uint8_t* out = result->pixels + static_cast<ptrdiff_t>(y) * result->pitch;
+    // The rows a masked pixel's neighbours come from, clipped to the pixmap.
+    const uint8_t* near_rows[3];
+    int32_t near_count = 0;
+    for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, h - 1); ++ny) {
+      near_rows[near_count++] = source->pixels + static_cast<ptrdiff_t>(ny) * source->pitch;
+    }
+    for (int32_t x = 0; x < w; ++x, out += 4) {
+      const uint8_t* p = row + static_cast<ptrdiff_t>(x) * 4;
       if (!is_mask(p)) {
         out[0] = p[0], out[1] = p[1], out[2] = p[2], out[3] = 255;
         continue;
@@ -265,9 +282,10 @@ std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int3
       // A transparent pixel takes its neighbours' colour so filtering does not bleed the
       // mask colour into the sprite's edge.
       int32_t sum_r = 0, sum_g = 0, sum_b = 0, count = 0;
-      for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, h - 1); ++ny) {
-        for (int32_t nx = std::max(x - 1, 0); nx <= std::min(x + 1, w - 1); ++nx) {
-          const uint8_t* q = source->PixelPtr(nx, ny);
+      const int32_t left = std::max(x - 1, 0), right = std::min(x + 1, w - 1);
+      for (int32_t k = 0; k < near_count; ++k) {
+        for (int32_t nx = left; nx <= right; ++nx) {
+          const uint8_t* q = near_rows[k] + static_cast<ptrdiff_t>(nx) * 4;
           if (is_mask(q)) continue;
           sum_r += q[0], sum_g += q[1], sum_b += q[2];
           ++count;

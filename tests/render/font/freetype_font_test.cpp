@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/font.h"
@@ -191,6 +193,49 @@ TEST(FreeTypeFont, FaceOpensFromMemoryThroughAStreamUrl) {
   EXPECT_EQ(memory->LoadGlyph(memory->CharToGlyph('W'))->Advance(),
             file->LoadGlyph(file->CharToGlyph('W'))->Advance());
   EXPECT_EQ(TFreeTypeFont::Load("incbin::no-such-font.ttf", 22, 0), nullptr);
+}
+
+// Serves "scratch::" urls as memory streams over a buffer the test frees and overwrites
+// while the font is still in use.
+class ScratchFactory : public TStreamFactory {
+ public:
+  std::shared_ptr<TStream> CreateStream(const std::string&, const std::string& protocol,
+                                        const std::string&, int32_t readable,
+                                        int32_t writeable) override {
+    if (protocol != "scratch" || writeable) return nullptr;
+    return TRamStream::Create(bytes.data(), static_cast<int64_t>(bytes.size()), readable, 0);
+  }
+  std::vector<char> bytes;
+};
+
+TEST(FreeTypeFont, FaceKeepsItsOwnBytesOfAStreamThatIsNotEmbedded) {
+  std::shared_ptr<TFreeTypeFont> font;
+  {
+    ScratchFactory factory;
+    factory.bytes = ReadFile(kFontPath);
+    ASSERT_FALSE(factory.bytes.empty());
+    font = TFreeTypeFont::Load("scratch::font.ttf", 22, 0);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->_buf_size, static_cast<int32_t>(factory.bytes.size()));
+    std::fill(factory.bytes.begin(), factory.bytes.end(), '\xAA');
+  }
+  // The stream's memory is spoiled and gone: glyphs still come from the font's own copy.
+  std::shared_ptr<TFreeTypeFont> file = LoadDejaVu(0);
+  ASSERT_TRUE(file);
+  for (char letter : {'W', 'g', '&'}) {
+    std::shared_ptr<TGlyph> ours = font->LoadGlyph(font->CharToGlyph(letter));
+    std::shared_ptr<TGlyph> theirs = file->LoadGlyph(file->CharToGlyph(letter));
+    ASSERT_TRUE(ours && ours->Pixels() && theirs && theirs->Pixels()) << letter;
+    EXPECT_EQ(ours->Advance(), theirs->Advance()) << letter;
+    const std::shared_ptr<TPixmap>& a = ours->Pixels();
+    const std::shared_ptr<TPixmap>& b = theirs->Pixels();
+    ASSERT_EQ(std::make_pair(a->width, a->height), std::make_pair(b->width, b->height));
+    for (int32_t y = 0; y < a->height; ++y) {
+      for (int32_t x = 0; x < a->width; ++x) {
+        ASSERT_EQ(a->ReadPixel(x, y), b->ReadPixel(x, y)) << letter << " " << x << "," << y;
+      }
+    }
+  }
 }
 
 TEST(FreeTypeFont, BadSourcesGiveNoFont) {

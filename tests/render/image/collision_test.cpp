@@ -129,6 +129,36 @@ TEST_F(Collision, ScaleShrinksTheQuad) {
   EXPECT_TRUE(Overlap(ship, 100, 100, 0, dot, 100 + 10, 100, 0, 1.0f, -1.0f));
 }
 
+TEST_F(Collision, LongSlantedEdgesLandOnTheColumnsOfTheirScanlineCentres) {
+  // Tall sheared slabs against single-pixel dots. Each left edge, sampled at the centre of
+  // a scanline a few hundred lines below the top, lands a few thousandths of a pixel from a
+  // whole column; the covered columns start at that column however far down the scanline is.
+  struct Case {
+    float x, height, shear, width;
+    int32_t row, first_column;  // the slab's first covered column on that scanline
+  };
+  const Case cases[] = {
+      // 596 + 261.5 / 374 * 240.268433 = 763.9952
+      {596, 374, 240.268433f, 19, 261, 763},
+      // 497 + 243.5 / 344 * 163.879578 = 613.0020
+      {497, 344, 163.879578f, 25, 243, 613},
+      // 257 + 461.5 / 470 * -109.989044 = 149.0001
+      {257, 470, -109.989044f, 11, 461, 149},
+  };
+  for (const Case& c : cases) {
+    TQuad slab;
+    slab.SetCoords(c.x, 0, c.x + c.width, 0, c.x + c.width + c.shear, c.height, c.x + c.shear,
+                   c.height);
+    auto dot = [](int32_t x, int32_t y) {
+      TQuad quad;
+      quad.SetCoords(x, y, x + 1, y, x + 1, y + 1, x, y + 1);
+      return quad;
+    };
+    EXPECT_TRUE(QuadsTouch(slab, dot(c.first_column, c.row))) << c.first_column;
+    EXPECT_FALSE(QuadsTouch(slab, dot(c.first_column - 1, c.row))) << c.first_column;
+  }
+}
+
 TEST_F(Collision, MaskEdgeSamplesReadTheLastRowAndColumn) {
   // Only the last column of a 4 x 4 mask is solid.
   auto image = TImage::Create(4, 4, 1, 0, 0, 0, 0);
@@ -215,6 +245,17 @@ TEST_F(Collision, DegenerateQuadsAndBadFramesAreSafe) {
   GetCollisionTransform(ix, iy, jx, jy);
   EXPECT_EQ(ix, 1);
   EXPECT_EQ(ImagesOverlap(nullptr, 0, 0, 0, 0, 1, 1, solid, 0, 0, 0, 0, 1, 1), 0);
+  // Quads made by hand: an empty mask has no pixel to read and covers nothing; a mask
+  // without alpha hides nothing.
+  TQuad masked, box;
+  masked.SetCoords(0, 0, 10, 0, 10, 10, 0, 10);
+  box.SetCoords(0, 0, 10, 0, 10, 10, 0, 10);
+  masked.mask = CreatePixmap(0, 0, PF_RGBA8888);
+  EXPECT_FALSE(QuadsTouch(masked, box));
+  EXPECT_FALSE(QuadsTouch(box, masked));
+  masked.mask = CreatePixmap(10, 10, PF_RGB888);
+  masked.mask->ClearPixels(0);
+  EXPECT_TRUE(QuadsTouch(masked, box));
 }
 
 }  // namespace

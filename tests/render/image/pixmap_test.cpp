@@ -244,6 +244,19 @@ TEST(PixmapMask, MaskedPixelsTakeTheirNeighboursAverageColour) {
   EXPECT_EQ(masked->ReadPixel(1, 0), 0x00140A00u);
   // (0, 2): no unmasked neighbour -> transparent black.
   EXPECT_EQ(masked->ReadPixel(0, 2), 0x00000000u);
+
+  // The same picture as a window inside a wider pixmap, framed by a colour that must not
+  // count as a neighbour: rows are found by the window's pitch.
+  auto wide = Filled(7, 5, PF_RGBA8888, 0xFF636363);
+  wide->Paste(p, 2, 1);
+  auto window = wide->Window(2, 1, 3, 3);
+  ASSERT_NE(window->pitch, 3 * 4);
+  auto masked_window = MaskPixmap(window, 0, 0, 0);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(masked_window->ReadPixel(x, y), masked->ReadPixel(x, y)) << x << "," << y;
+    }
+  }
 }
 
 TEST(PixmapMask, SourceAlphaIsDiscarded) {
