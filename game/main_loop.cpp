@@ -18,6 +18,7 @@
 #include "input/input.h"
 #include "render/collision.h"
 #include "render/font.h"
+#include "render/gl/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/render2d.h"
@@ -129,6 +130,7 @@ void load_resources() {
 
 bool game_startup(const startup_options& options) {
   SetAppTitle("Vextral");
+  InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) {
     std::fprintf(stderr, "render: could not open a 640 x 480 display; the game cannot start\n");
     return false;
