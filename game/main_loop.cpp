@@ -8,6 +8,7 @@
 #include "game/files.h"
 #include "game/globals.h"
 #include "game/hud.h"
+#include "game/image_prefetch.h"
 #include "game/menu.h"
 #include "game/player.h"
 #include "game/screens.h"
@@ -18,6 +19,7 @@
 #include "input/input.h"
 #include "render/collision.h"
 #include "render/font.h"
+#include "render/gl/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/render2d.h"
@@ -36,6 +38,8 @@ constexpr int32_t kPauseButton = 2;
 constexpr int32_t kJoystickPort = 0;
 constexpr int32_t kFontSize = 22;
 constexpr int32_t kFontSmooth = 4;
+// Black pixels of the game's images are transparent.
+constexpr int32_t kMaskRed = 0, kMaskGreen = 0, kMaskBlue = 0;
 
 // Where each frame of the cut images lies in the sprite sheet (top-left corners).
 struct grab_spot {
@@ -101,16 +105,21 @@ void create_game_images() {
   SetAutoCentreHandle(false);
 }
 
+void prefetch_embedded_images() {
+  prefetch_images({kSpriteSheetUrl, kBackdropUrl, kLogoUrl, kTitleFlatUrl, kPointerUrl}, kMaskRed,
+                  kMaskGreen, kMaskBlue);
+}
+
 void load_resources() {
   game_font = LoadImageFont(kFontUrl, kFontSize, kFontSmooth);
   SetImageFont(game_font);
 
-  title_flat_img = LoadImage(kTitleFlatUrl);
-  backdrop_img = LoadImage(kBackdropUrl);
-  pointer_img = LoadImage(kPointerUrl);
+  title_flat_img = load_prefetched_image(kTitleFlatUrl);
+  backdrop_img = load_prefetched_image(kBackdropUrl);
+  pointer_img = load_prefetched_image(kPointerUrl);
 
   // The sheet is drawn into the back buffer once and its frames grabbed from there.
-  auto sheet = LoadImage(kSpriteSheetUrl);
+  auto sheet = load_prefetched_image(kSpriteSheetUrl);
   Cls();
   DrawImage(sheet, 0, 0, 0);
   const grab_spot spots[] = {
@@ -129,11 +138,12 @@ void load_resources() {
 
 bool game_startup(const startup_options& options) {
   SetAppTitle("Vextral");
+  InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) {
     std::fprintf(stderr, "render: could not open a 640 x 480 display; the game cannot start\n");
     return false;
   }
-  SetMaskColor(0, 0, 0);
+  SetMaskColor(kMaskRed, kMaskGreen, kMaskBlue);
 
   ufo = std::make_shared<ufo_tag>();
   draw3d = std::make_shared<kvdraw_tag>(&stereo_mode);

@@ -19,6 +19,9 @@ bool game_startup(const startup_options& options = {});
 // Creates the empty pause image and the images the sprite sheet is cut into, with
 // their handles as the game uses them.
 void create_game_images();
+// Starts decoding the embedded images on a background thread, so that game_startup's loads
+// (and the splash's) find them decoded once the display is open.
+void prefetch_embedded_images();
 // Loads the font, the embedded images, cuts the sprite sheet and loads the sounds.
 void load_resources();
 // One main-loop iteration: backdrop, state step, HUD, scanlines, flip, keys, suspend.

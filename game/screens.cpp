@@ -1,6 +1,7 @@
 #include "game/screens.h"
 
 #include "game/globals.h"
+#include "game/image_prefetch.h"
 #include "game/main_loop.h"
 #include "game/sounds.h"
 #include "input/event.h"
@@ -22,7 +23,7 @@ void logo_splash(int32_t y_offset) {
   float alpha = 1.0f;
   float scale = 0.1f;
   float depth = -4.0f;
-  auto logo_img = LoadImage(kLogoUrl);
+  auto logo_img = load_prefetched_image(kLogoUrl);
   CentreImageHandle(logo_img);
   const float centre_x = static_cast<float>(GraphicsWidth() / 2);
   const float centre_y = static_cast<float>(GraphicsHeight() / 2 + y_offset);

@@ -20,8 +20,9 @@ void change_to_executable_folder() {
 
 int main() {
   change_to_executable_folder();
-  // The sounds decode while the display opens and the images load.
+  // The sounds and images decode while the display opens.
   prefetch_sounds();
+  prefetch_embedded_images();
   if (!game_startup()) return 1;
   run_main_loop();
   game_exit();

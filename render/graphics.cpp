@@ -10,7 +10,6 @@
 #include "input/event.h"
 #include "input/input.h"
 #include "render/display.h"
-#include "render/gl/gl_render2d.h"
 
 namespace {
 
@@ -38,7 +37,6 @@ struct PacingState {
 
 struct GraphicsModule {
   std::shared_ptr<TGraphicsDriver> driver;
-  bool driver_chosen = false;
   int32_t default_flags = GFX_BACK_BUFFER;
   std::shared_ptr<TGraphics> current;
   std::shared_ptr<TGraphics> opened;  // the graphics made by OpenGraphics
@@ -198,20 +196,13 @@ void SetGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver, int32_t default_
     m.modes.clear();
   }
   m.driver = std::move(driver);
-  m.driver_chosen = true;
   m.default_flags = default_flags;
   m.current = nullptr;
   ClearSettings(m);
 }
 
 std::shared_ptr<TGraphicsDriver> GetGraphicsDriver() {
-  GraphicsModule& m = Module();
-  if (!m.driver_chosen) {
-    m.driver = GLRender2DDriver();
-    m.driver_chosen = true;
-    m.default_flags = GFX_BACK_BUFFER;
-  }
-  return m.driver;
+  return Module().driver;
 }
 
 std::vector<TGraphicsMode> GraphicsModes() {
@@ -251,7 +242,10 @@ int32_t GraphicsModeExists(int32_t width, int32_t height, int32_t depth, int32_t
 std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
                                           int32_t hertz, int32_t flags) {
   std::shared_ptr<TGraphicsDriver> driver = GetGraphicsDriver();
-  if (!driver) return nullptr;
+  if (!driver) {
+    std::fprintf(stderr, "render: no graphics driver installed\n");
+    return nullptr;
+  }
   try {
     return driver->CreateGraphics(width, height, depth, hertz, flags | Module().default_flags);
   } catch (const std::exception& error) {
@@ -284,7 +278,6 @@ void SetCurrentGraphics(std::shared_ptr<TGraphics> g) {
   if (driver != m.driver) {
     if (m.driver) m.driver->SetGraphics(nullptr);
     m.driver = driver;
-    m.driver_chosen = true;
     m.modes.clear();
   }
   g->GetSettings(m.width, m.height, m.depth, m.hertz, m.flags);

@@ -2,9 +2,9 @@
 // Graphics windows, display modes and the paced page flip. One graphics driver and
 // at most one graphics are current at a time. Game thread only.
 //
-// The default driver is the OpenGL 2D driver (render/gl/gl_render2d.h) with default
-// flags GFX_BACK_BUFFER; a program that wants no display installs the headless one
-// (render/headless/headless_driver.h) with SetGraphicsDriver before OpenGraphics.
+// No driver is installed until a program installs one with SetGraphicsDriver: the game's
+// start-up installs the OpenGL 2D driver (render/gl/default_driver.h), a program that wants
+// no display the headless one (render/headless/headless_driver.h).
 
 #include <cstdint>
 #include <memory>
@@ -77,7 +77,7 @@ const std::string& AppTitle();
 // afterwards nothing is current and the five settings are 0.
 void SetGraphicsDriver(std::shared_ptr<TGraphicsDriver> driver,
                        int32_t default_flags = GFX_BACK_BUFFER);
-// The current driver, installing the OpenGL 2D driver on first use.
+// The current driver, or none while none is installed.
 std::shared_ptr<TGraphicsDriver> GetGraphicsDriver();
 
 std::vector<TGraphicsMode> GraphicsModes();

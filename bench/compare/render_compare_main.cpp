@@ -11,6 +11,7 @@
 
 #include "bench/compare/bench_clock.h"
 #include "bench/compare/sprite_field.h"
+#include "render/gl/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/image_frame.h"
@@ -55,6 +56,7 @@ double frame_ms(int32_t frames, const std::shared_ptr<TImage>& image, int32_t co
 
 int main(int argc, char** argv) {
   const int32_t frames = bench::quick(argc, argv) ? 40 : 200;
+  InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 0, 0, GFX_BACK_BUFFER)) {
     std::fprintf(stderr, "render: no OpenGL window (run under tools/with-xvfb.sh)\n");
     return 1;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/gl/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/pixmap.h"
@@ -14,6 +15,7 @@
 namespace {
 
 TEST(SheetOnScreen, DrawsAndGrabsBackExactly) {
+  InstallDefaultGraphicsDriver();
   auto graphics = OpenGraphics(640, 480, 0, 60, 0);
   ASSERT_TRUE(graphics) << "no OpenGL graphics";
   SetMaskColor(0, 0, 0);

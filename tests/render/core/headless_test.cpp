@@ -14,6 +14,8 @@
 #include "input/system.h"
 #include "render/collision.h"
 #include "render/display.h"
+#include "render/gl/default_driver.h"
+#include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
 #include "render/image_frame.h"
@@ -380,6 +382,23 @@ TEST_F(HeadlessRenderState, ImpossibleSizesGiveNoGraphics) {
   EXPECT_EQ(errors.rfind("render:", 0), 0u) << errors;
   EXPECT_FALSE(CurrentGraphics());
   EXPECT_EQ(GraphicsWidth(), 0);
+}
+
+// Only the program picks the driver: the start-up's default must not replace the headless
+// driver a simulator installed, and with none installed nothing opens.
+TEST_F(HeadlessRenderState, TheDefaultDriverIsInstalledOnlyWhenNoneIs) {
+  InstallDefaultGraphicsDriver();
+  EXPECT_EQ(GetGraphicsDriver(), driver_);
+
+  SetGraphicsDriver(nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(OpenGraphics(640, 480, 0, 0, 0));
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(errors.rfind("render:", 0), 0u) << errors;
+
+  InstallDefaultGraphicsDriver();
+  EXPECT_EQ(GetGraphicsDriver(), GLRender2DDriver());
+  SetGraphicsDriver(driver_);
 }
 
 TEST_F(HeadlessRenderState, BufferSavesAsAPngWithTheSamePixels) {

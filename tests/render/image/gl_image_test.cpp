@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "render/gl/default_driver.h"
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
@@ -21,6 +22,7 @@ namespace {
 class GLImages : public testing::Test {
  protected:
   void SetUp() override {
+    InstallDefaultGraphicsDriver();
     graphics_ = OpenGraphics(640, 480, 0, 60, 0);
     ASSERT_TRUE(graphics_) << "no OpenGL graphics";
     SetClsColor(0, 0, 0);

@@ -1,0 +1,7 @@
+#pragma once
+// Chooses the graphics driver a program gets when it picks none itself: the render core
+// installs no driver of its own. Game thread only.
+
+// Installs the OpenGL 2D driver with default flags GFX_BACK_BUFFER, unless a driver is
+// already installed (a headless program installs its own before start-up).
+void InstallDefaultGraphicsDriver();
