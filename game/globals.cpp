@@ -4,6 +4,7 @@
 #include "game/effects.h"
 #include "game/player.h"
 #include "game/shots.h"
+#include "game/stereo_backdrop.h"
 #include "game/ufo.h"
 #include "render/stereo.h"
 
@@ -108,6 +109,7 @@ void reset_game_globals() {
                       &explo_img, &ufo_img, &title_flat_img, &backdrop_img, &pointer_img})
     image->reset();
   game_font.reset();
+  forget_stereo_backdrop();
   for (auto* sound : {&snd_shoot, &snd_astrohit, &snd_stage, &snd_bonus, &snd_cloak, &snd_thrust,
                       &snd_explode, &snd_ufoloop})
     sound->reset();

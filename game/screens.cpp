@@ -4,6 +4,7 @@
 #include "game/image_prefetch.h"
 #include "game/main_loop.h"
 #include "game/sounds.h"
+#include "game/stereo_backdrop.h"
 #include "input/event.h"
 #include "input/input.h"
 #include "render/graphics.h"
@@ -74,8 +75,7 @@ void draw_backdrop() {
   }
   SetColor(255, 255, 255);
   if (stereo_mode != 0) {
-    draw3d->sip(4, 1.0f, 0, 1.0f, 1.0f);
-    draw3d->i3d(backdrop_img, 0, 0, 0, -6.0f, 0, 2);
+    draw_stereo_backdrop(*draw3d, backdrop_img);
   } else {
     draw3d->sip(1, 1.0f, 0, 1.0f, 1.0f);
     DrawImage(backdrop_img, 0, 0, 0);

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "game/files.h"
+#include "game/screens.h"
 #include "render/font.h"
 #include "render/render2d.h"
 #include "render/stereo.h"
@@ -113,6 +115,53 @@ TEST_F(HudTest, InStereoEachHudTextIsATintedPairTwoPixelsEitherSide) {
   EXPECT_EQ(pair[1].first.red, 140);
   EXPECT_EQ(pair[1].first.green, 4);
   EXPECT_EQ(pair[1].first.blue, 10);
+}
+
+// How many pixels of two equally sized pictures differ.
+int32_t pixels_differing(const TPixmap& a, const TPixmap& b) {
+  int32_t differing = 0;
+  for (int32_t y = 0; y < a.height; ++y)
+    for (int32_t x = 0; x < a.width; ++x) differing += a.ReadPixel(x, y) != b.ReadPixel(x, y);
+  return differing;
+}
+
+TEST_F(ScreenTest, InStereoTheBackdropPairsAreAddedUpOnceAndTheSumCopiedUntilTheTintsChange) {
+  new_game();
+  SetViewport(0, 0, 640, 480);  // the simulator clips everything away to save time
+  stereo_mode = 3;
+  stereo_settings(0);
+  // The frame after a change draws the tinted pairs; the next ones one copy of their sum.
+  EXPECT_EQ(frames_drawn(frame_calls(), backdrop_img).size(), 4u);
+  const auto calls = frame_calls();
+  EXPECT_TRUE(frames_drawn(calls, backdrop_img).empty());
+  const auto copy = std::find_if(calls.begin(), calls.end(), [](const THeadlessCall& call) {
+    return call.kind == "DrawFrame" && call.args[2] == 640.0f && call.args[3] == 480.0f;
+  });
+  ASSERT_NE(copy, calls.end());
+  EXPECT_EQ(copy->blend, BLEND_SOLID);
+
+  const auto backdrop_drawn = [] {
+    SetClsColor(0, 0, 0);
+    draw_backdrop();
+    // Left as the stereo helper leaves it: additive, in the right-eye tint.
+    EXPECT_EQ(GetBlend(), BLEND_LIGHT);
+    int32_t red = 0, green = 0, blue = 0;
+    GetColor(red, green, blue);
+    EXPECT_EQ(red, draw3d->reye_r);
+    EXPECT_EQ(green, draw3d->reye_g);
+    EXPECT_EQ(blue, draw3d->reye_b);
+    return GrabPixmap(0, 0, 640, 480);
+  };
+  const auto mode3_copied = backdrop_drawn();
+  stereo_mode = 1;
+  stereo_settings(0);
+  const auto mode1_pairs = backdrop_drawn();
+  const auto mode1_copied = backdrop_drawn();
+  EXPECT_EQ(pixels_differing(*mode1_pairs, *mode1_copied), 0);
+  EXPECT_GT(pixels_differing(*mode1_pairs, *mode3_copied), 1000) << "new tints, new sum";
+  stereo_mode = 3;
+  stereo_settings(0);
+  EXPECT_EQ(pixels_differing(*backdrop_drawn(), *mode3_copied), 0);
 }
 
 std::vector<THeadlessCall> lines_of(const std::vector<THeadlessCall>& calls) {
