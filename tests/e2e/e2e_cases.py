@@ -567,6 +567,8 @@ def case_installed(args, folder):
         entry = f.read()
     check("Exec=%s\n" % launcher in entry and "Icon=vextral" in entry,
           "the desktop entry should start %s with the vextral icon:\n%s" % (launcher, entry))
+    check("Exec=%s --replay best\n" % launcher in entry,
+          "the desktop entry's Watch best game action should run %s --replay best" % launcher)
     icon = os.path.join(prefix, "share", "icons", "hicolor", "128x128", "apps", "vextral.png")
     width, height, _ = read_png(icon)
     check((width, height) == (128, 128), "the icon should be 128 x 128")
