@@ -741,8 +741,8 @@ def case_replay(args, folder):
         player.click_item(START_GAME)
         player.wait_for("play", lambda s: len(ship_pixels(s, backdrop)) > 60
                         and not shows_title_menu(s))
-        # Fly about without firing until the three ships are lost: the recording is
-        # written when the game-over screen comes up.
+        # Fly about firing until the three ships are lost: the recording is written when
+        # the game-over screen comes up.
         steer = random.Random(20)
         deadline = time.monotonic() + 400
         while not os.path.exists(last):
@@ -752,6 +752,7 @@ def case_replay(args, folder):
             player.xdotool("keydown", "Up", turn)
             time.sleep(steer.uniform(0.1, 0.5))
             player.xdotool("keyup", turn)
+            player.tap("Control_L")
             time.sleep(steer.uniform(0.2, 1.2))
             player.xdotool("keyup", "Up")
         player.wait_for("title-after-game-over", shows_title_menu, timeout=60)

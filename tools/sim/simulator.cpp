@@ -219,7 +219,11 @@ bool simulator::start() {
 }
 
 void simulator::step(int64_t count) {
-  for (int64_t index = 0; index < count && quit_requested == 0; ++index) main_loop_frame();
+  try {
+    for (int64_t index = 0; index < count && quit_requested == 0; ++index) main_loop_frame();
+  } catch (const sim_stop&) {
+    // A replay has played its last frame.
+  }
   finish_frame();
 }
 
