@@ -787,6 +787,19 @@ def case_replay(args, folder):
         game.kill()
     check(replay_header(last) == (frames, score, level), "watching must not change last.replay")
 
+    # Escape ends a replay at once, as closing the window does.
+    game.start(["--replay", "best"])
+    try:
+        game.wait_window()
+        player.wait_for("best-replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text)
+                        > 40 and not shows_title_menu(s), timeout=60)
+        player.tap("Escape")
+        # Sooner than the recorded game (best is that same game) could end by itself.
+        status = game.wait_exit(max(5.0, min(20.0, frames / 60.0 - 5)))
+        check(status == 0, "Escape during a replay: the game exited with status %s" % status)
+    finally:
+        game.kill()
+
 
 CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
          "installed": case_installed, "package": case_package, "replay": case_replay}
