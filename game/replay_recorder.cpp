@@ -54,7 +54,7 @@ void replay_recorder::on_exit() {
   if (!recording_) return;
   encoder_.add_frame(current_);
   current_.clear();
-  finish(replay_ending::abandoned);
+  finish(game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned);
 }
 
 void replay_recorder::finish(replay_ending ending) {
