@@ -77,9 +77,10 @@ TEST(SimArguments, ReadsEveryOptionAndRejectsTheRest) {
   sim_options other;
   EXPECT_FALSE(parse_sim_arguments({"--input", "a", "--random-input"}, other, error));
   // A replay's input is the recording: a script beside it would be ignored silently.
-  EXPECT_FALSE(parse_sim_arguments({"--replay", "r", "--input", "a"}, other, error));
-  EXPECT_FALSE(parse_sim_arguments({"--random-input", "--replay", "r"}, other, error));
-  EXPECT_FALSE(parse_sim_arguments({"--replay"}, other, error));
+  sim_options with_script, with_random, without_file;
+  EXPECT_FALSE(parse_sim_arguments({"--replay", "r", "--input", "a"}, with_script, error));
+  EXPECT_FALSE(parse_sim_arguments({"--random-input", "--replay", "r"}, with_random, error));
+  EXPECT_FALSE(parse_sim_arguments({"--replay"}, without_file, error));
   EXPECT_FALSE(parse_sim_arguments({"--frames", "-3"}, other, error));
   EXPECT_FALSE(parse_sim_arguments({"--seed"}, other, error));
   EXPECT_FALSE(parse_sim_arguments({"--screenshot-every", "5"}, other, error));
