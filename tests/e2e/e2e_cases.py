@@ -690,8 +690,11 @@ def case_package(args, folder):
             game.kill()
         check("game:" not in game.stderr_text(), "the game reported:\n" + game.stderr_text())
         check(tree_contents(shared) == before, "the game wrote beside the program")
-        check(sorted(os.listdir(saved)) == ["anaglyph3d.dat", "hiscore.dat"],
-              "~/.local/share/vextral should hold the two files, holds %r" % os.listdir(saved))
+        # The game played is kept there too, as the last and (the first one) the best.
+        check(sorted(os.listdir(saved)) == ["anaglyph3d.dat", "best.replay", "hiscore.dat",
+                                            "last.replay"],
+              "~/.local/share/vextral should hold the two files and the two replays, holds %r"
+              % os.listdir(saved))
         with open(os.path.join(saved, "anaglyph3d.dat"), "rb") as f:
             check(f.read() == b"\x03\x00\x00\x00", "the saved stereo mode should be R\\C")
         with open(os.path.join(saved, "hiscore.dat"), "rb") as f:
