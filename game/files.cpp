@@ -159,7 +159,10 @@ bool write_setting_file(const std::string& path, int32_t value) {
     report_save_failure(path, "cannot encode the value");
     return false;
   }
+  return write_file_safely(path, bytes, sizeof bytes);
+}
 
+bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t count) {
   // Resolve the spelling against the disk, so the file that was read is the one replaced.
   const std::string target = ResolvePathCase(path);
   std::filesystem::path folder_path = std::filesystem::path(target).parent_path();
@@ -178,7 +181,7 @@ bool write_setting_file(const std::string& path, int32_t value) {
     return false;
   }
   int error = 0;
-  if (!write_all(descriptor, bytes, sizeof bytes)) {
+  if (!write_all(descriptor, bytes, count)) {
     error = errno;
   } else if (::fsync(descriptor) != 0) {
     error = errno;

@@ -15,6 +15,7 @@
 // A missing folder is created; a save that fails leaves the old file as it was and
 // prints one "game:" line on stderr, and the game goes on.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -49,3 +50,5 @@ bool read_setting_file(const std::string& path, int32_t& value);
 // Writes value as the file's whole content, crash-safely as described above, creating
 // the folder if needed. False (one "game:" line on stderr) when it could not be saved.
 bool write_setting_file(const std::string& path, int32_t value);
+// Writes count bytes as the file's whole content, the same crash-safe way.
+bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t count);

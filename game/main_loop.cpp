@@ -29,6 +29,7 @@
 #include "support/truncate.h"
 
 std::function<void()> frame_hook;
+std::function<void()> overlay_hook;
 
 namespace {
 
@@ -334,6 +335,7 @@ void main_loop_frame() {
       break;
   }
   draw_hud();
+  if (overlay_hook) overlay_hook();
   draw_scanlines(5);
   Flip(-1);
   handle_global_keys();

@@ -49,3 +49,6 @@ void pause_game();
 // drawing or input query. Empty by default; the simulator uses it to count and trace
 // frames and to feed each frame's input (it may throw to stop the game between frames).
 extern std::function<void()> frame_hook;
+// Called after the HUD of every main-loop frame, before the scanlines and the flip. Empty
+// by default; a replay draws its label there.
+extern std::function<void()> overlay_hook;

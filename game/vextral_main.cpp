@@ -1,13 +1,22 @@
-// The game executable: no arguments, no environment variables of its own. It works
-// from any directory by moving to its own folder first, where data/ lies beside it.
+// The game executable. Without arguments it plays, recording each game; with
+// "--replay best|last|FILE" it plays a recorded game back. It works from any directory by
+// moving to its own folder first, where data/ lies beside it.
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "game/main_loop.h"
+#include "game/replay_files.h"
+#include "game/replay_recorder.h"
+#include "game/replay_viewer.h"
 #include "game/sounds.h"
 
 namespace {
+
+constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE]";
 
 void change_to_executable_folder() {
   std::error_code error;
@@ -16,15 +25,65 @@ void change_to_executable_folder() {
   std::filesystem::current_path(executable.parent_path(), error);
 }
 
-}  // namespace
-
-int main() {
-  change_to_executable_folder();
-  // The sounds and images decode while the display opens.
+// The sounds and images decode while the display opens.
+bool start_game() {
   prefetch_sounds();
   prefetch_embedded_images();
-  if (!game_startup()) return 1;
+  return game_startup();
+}
+
+int play() {
+  replay_recorder recorder(keep_finished_game);
+  recorder.attach();
+  frame_hook = [&recorder] { recorder.on_frame_start(); };
   run_main_loop();
+  recorder.on_exit();
+  frame_hook = nullptr;
   game_exit();
   return 0;
+}
+
+int watch(const std::string& name) {
+  const std::string path = replay_path_for(name);
+  replay recording;
+  std::string error;
+  if (!replay_load(path, recording, error)) {
+    if (path != name)
+      std::fprintf(stderr, "vextral: no %s game to watch: %s %s\n", name.c_str(), path.c_str(),
+                   error.c_str());
+    else
+      std::fprintf(stderr, "vextral: %s: %s\n", path.c_str(), error.c_str());
+    return 2;
+  }
+  if (!start_game()) return 1;
+  const int status = watch_replay(recording);
+  game_exit();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string replay_name;
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("%s\n", kUsage);
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+    replay_name = argv[2];
+  } else if (argc != 1) {
+    std::fprintf(stderr, "vextral: unknown arguments\n%s\n", kUsage);
+    return 2;
+  }
+  // A file named on the command line is relative to where the player typed it.
+  if (!replay_name.empty() && replay_name != "best" && replay_name != "last") {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(replay_name, error);
+    if (!error) replay_name = absolute.string();
+  }
+
+  change_to_executable_folder();
+  if (!replay_name.empty()) return watch(replay_name);
+  if (!start_game()) return 1;
+  return play();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "input/input.h"
+#include "input/input_tap.h"
 #include "input/internal.h"
 
 namespace {
@@ -146,9 +147,12 @@ void ReadPort(int32_t port) {
 }
 
 float Axis(int32_t port, int32_t slot) {
-  if (!ValidPort(port)) return 0.0f;
-  ReadPort(port);
-  return Joysticks().axes[port][slot];
+  float value = 0.0f;
+  if (ValidPort(port)) {
+    ReadPort(port);
+    value = Joysticks().axes[port][slot];
+  }
+  return TapAnswer(input_query::joy_axis, joystick_argument(slot, port), value);
 }
 
 }  // namespace
@@ -211,17 +215,22 @@ int32_t JoystickAxisCaps(int32_t port) {
 }
 
 int32_t JoyButtonIsDown(int32_t button, int32_t port) {
-  if (!ValidPort(port) || button < 0 || button >= 32) return 0;
-  ReadPort(port);
-  return (static_cast<uint32_t>(Joysticks().buttons[port]) >> button) & 1u;
+  int32_t down = 0;
+  if (ValidPort(port) && button >= 0 && button < 32) {
+    ReadPort(port);
+    down = static_cast<int32_t>((static_cast<uint32_t>(Joysticks().buttons[port]) >> button) & 1u);
+  }
+  return TapAnswer(input_query::joy_button_is_down, joystick_argument(button, port), down);
 }
 
 int32_t JoyButtonHits(int32_t button, int32_t port) {
-  if (!ValidPort(port) || button < 0 || button >= kCountedButtons) return 0;
-  ReadPort(port);
-  int32_t hits = Joysticks().hits[button][port];
-  Joysticks().hits[button][port] = 0;
-  return hits;
+  int32_t hits = 0;
+  if (ValidPort(port) && button >= 0 && button < kCountedButtons) {
+    ReadPort(port);
+    hits = Joysticks().hits[button][port];
+    Joysticks().hits[button][port] = 0;
+  }
+  return TapAnswer(input_query::joy_button_hits, joystick_argument(button, port), hits);
 }
 
 float JoyAxisX(int32_t port) {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "input/input.h"
+#include "input/input_tap.h"
 #include "input/system.h"
 
 namespace {
@@ -30,6 +31,8 @@ struct PolledInput {
   bool enabled = false;
   int32_t auto_poll = 1;
 };
+
+TInputTap* current_tap = nullptr;
 
 PolledInput& Input() {
   static PolledInput input;
@@ -146,17 +149,17 @@ std::shared_ptr<TObject> PolledInputHook(int32_t, const std::shared_ptr<TObject>
 
 int32_t KeyIsDown(int32_t key) {
   AutoPoll();
-  return ValidKey(key) ? Input().key_states[key] : 0;
+  return TapAnswer(input_query::key_is_down, key, ValidKey(key) ? Input().key_states[key] : 0);
 }
 
 int32_t KeyHits(int32_t key) {
   AutoPoll();
-  return ValidKey(key) ? TakeKeyHits(key) : 0;
+  return TapAnswer(input_query::key_hits, key, ValidKey(key) ? TakeKeyHits(key) : 0);
 }
 
 int32_t NextChar() {
   AutoPoll();
-  return TakeChar();
+  return TapAnswer(input_query::next_char, 0, TakeChar());
 }
 
 void ClearKeys() {
@@ -186,27 +189,29 @@ int32_t WaitForChar() {
 
 int32_t MouseIsDown(int32_t button) {
   AutoPoll();
-  return ValidButton(button) ? Input().mouse_states[button] : 0;
+  return TapAnswer(input_query::mouse_is_down, button,
+                   ValidButton(button) ? Input().mouse_states[button] : 0);
 }
 
 int32_t MouseHits(int32_t button) {
   AutoPoll();
-  return ValidButton(button) ? TakeMouseHits(button) : 0;
+  return TapAnswer(input_query::mouse_hits, button,
+                   ValidButton(button) ? TakeMouseHits(button) : 0);
 }
 
 int32_t PointerX() {
   AutoPoll();
-  return Input().mouse_x;
+  return TapAnswer(input_query::pointer_x, 0, Input().mouse_x);
 }
 
 int32_t PointerY() {
   AutoPoll();
-  return Input().mouse_y;
+  return TapAnswer(input_query::pointer_y, 0, Input().mouse_y);
 }
 
 int32_t PointerWheel() {
   AutoPoll();
-  return Input().mouse_z;
+  return TapAnswer(input_query::pointer_wheel, 0, Input().mouse_z);
 }
 
 void ClearMouse() {
@@ -228,14 +233,14 @@ int32_t WaitForMouse() {
 
 int32_t IsSuspended() {
   AutoPoll();
-  return Input().suspended;
+  return TapAnswer(input_query::is_suspended, 0, Input().suspended);
 }
 
 int32_t CloseRequested() {
   AutoPoll();
   int32_t requested = Input().terminate;
   Input().terminate = 0;
-  return requested;
+  return TapAnswer(input_query::close_requested, 0, requested);
 }
 
 void EnableInputPolling(std::shared_ptr<TObject> source) {
@@ -264,6 +269,14 @@ int32_t InputPollingEnabled() {
 
 void SetAutoPoll(int32_t enable) {
   Input().auto_poll = enable ? 1 : 0;
+}
+
+void SetInputTap(TInputTap* tap) {
+  current_tap = tap;
+}
+
+TInputTap* InputTap() {
+  return current_tap;
 }
 
 // ---- Pointer ----

@@ -8,6 +8,8 @@
 #include "game/globals.h"
 #include "game/main_loop.h"
 #include "game/player.h"
+#include "game/replay_format.h"
+#include "game/replay_recorder.h"
 #include "game/ufo.h"
 #include "tools/sim/simulator.h"
 
@@ -67,6 +69,56 @@ void BM_HeavyFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_HeavyFrame)->Arg(300)->Unit(benchmark::kMicrosecond);
+
+// What recording adds to a frame: the answers of a random player's game passed through
+// the recorder, frame by frame, as the game's queries pass them. Compare the time per item
+// with the simulator's time per frame above.
+void BM_RecordingPerFrame(benchmark::State& state) {
+  std::vector<uint8_t> file;
+  {
+    sim_config config;
+    config.seed = 11;
+    config.random_input = true;
+    config.default_data_dir = VEXTRAL_BENCH_DATA_DIR;
+    config.on_game_recorded = [&file](const replay_header&, std::vector<uint8_t> game) {
+      if (file.empty()) file = std::move(game);
+    };
+    simulator sim(config);
+    sim.run(20000);
+  }
+  replay recorded;
+  std::string error;
+  if (!replay_parse(file, recorded, error)) {
+    state.SkipWithError("no game was recorded");
+    return;
+  }
+  std::vector<input_frame> frames;
+  input_frame frame;
+  replay_decoder decoder = recorded.frames();
+  while (decoder.next(frame)) frames.push_back(frame);
+
+  size_t bytes = 0;
+  for (auto _ : state) {
+    replay_recorder recorder(
+        [&bytes](const replay_header&, std::vector<uint8_t> game) { bytes = game.size(); });
+    game_state = STATE_TITLE;
+    recorder.on_frame_start();
+    game_state = STATE_PLAY;
+    for (const input_frame& answers : frames) {
+      for (const input_answer& answer : answers)
+        benchmark::DoNotOptimize(recorder.Answer(answer.query, answer.argument, answer.value));
+      recorder.on_frame_start();
+    }
+    game_state = STATE_GAME_OVER;
+    recorder.on_frame_start();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(frames.size()));
+  state.counters["frames"] = static_cast<double>(frames.size());
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.counters["bytes_per_minute"] =
+      static_cast<double>(bytes) * 3600.0 / static_cast<double>(frames.size());
+}
+BENCHMARK(BM_RecordingPerFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

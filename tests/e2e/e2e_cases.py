@@ -11,6 +11,7 @@ passes unless E2E_KEEP is set.
 import argparse
 import glob
 import os
+import random
 import shutil
 import signal
 import stat
@@ -566,6 +567,8 @@ def case_installed(args, folder):
         entry = f.read()
     check("Exec=%s\n" % launcher in entry and "Icon=vextral" in entry,
           "the desktop entry should start %s with the vextral icon:\n%s" % (launcher, entry))
+    check("Exec=%s --replay best\n" % launcher in entry,
+          "the desktop entry's Watch best game action should run %s --replay best" % launcher)
     icon = os.path.join(prefix, "share", "icons", "hicolor", "128x128", "apps", "vextral.png")
     width, height, _ = read_png(icon)
     check((width, height) == (128, 128), "the icon should be 128 x 128")
@@ -687,8 +690,11 @@ def case_package(args, folder):
             game.kill()
         check("game:" not in game.stderr_text(), "the game reported:\n" + game.stderr_text())
         check(tree_contents(shared) == before, "the game wrote beside the program")
-        check(sorted(os.listdir(saved)) == ["anaglyph3d.dat", "hiscore.dat"],
-              "~/.local/share/vextral should hold the two files, holds %r" % os.listdir(saved))
+        # The game played is kept there too, as the last and (the first one) the best.
+        check(sorted(os.listdir(saved)) == ["anaglyph3d.dat", "best.replay", "hiscore.dat",
+                                            "last.replay"],
+              "~/.local/share/vextral should hold the two files and the two replays, holds %r"
+              % os.listdir(saved))
         with open(os.path.join(saved, "anaglyph3d.dat"), "rb") as f:
             check(f.read() == b"\x03\x00\x00\x00", "the saved stereo mode should be R\\C")
         with open(os.path.join(saved, "hiscore.dat"), "rb") as f:
@@ -716,8 +722,90 @@ def case_package(args, folder):
         shutil.rmtree(root, ignore_errors=True)
 
 
+def replay_header(path):
+    """Frames, final score and final level recorded in a replay file's header."""
+    with open(path, "rb") as f:
+        header = f.read(40)
+    check(len(header) == 40 and header[:4] == b"VXRP", "%s is no replay" % path)
+    return struct.unpack("<iii", header[16:28])
+
+
+def case_replay(args, folder):
+    """A game played to its game over is recorded as last.replay; the simulator replays it
+    to the same frames, score and level; --replay last shows it and ends by itself."""
+    check(args.sim, "the replay case needs --sim")
+    backdrop = Backdrop(args.backdrop)
+    game = Game(args.game, folder)
+    player = Player(os.path.join(folder, "shots"))
+    last = os.path.join(game.data, "last.replay")
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        player.click_item(START_GAME)
+        player.wait_for("play", lambda s: len(ship_pixels(s, backdrop)) > 60
+                        and not shows_title_menu(s))
+        # Fly about firing until the three ships are lost: the recording is written when
+        # the game-over screen comes up.
+        steer = random.Random(20)
+        deadline = time.monotonic() + 400
+        while not os.path.exists(last):
+            check(game.running(), "the game ended during play")
+            check(time.monotonic() < deadline, "no game over (and no last.replay) after 400 s")
+            turn = steer.choice(["Left", "Right"])
+            player.xdotool("keydown", "Up", turn)
+            time.sleep(steer.uniform(0.1, 0.5))
+            player.xdotool("keyup", turn)
+            player.tap("Control_L")
+            time.sleep(steer.uniform(0.2, 1.2))
+            player.xdotool("keyup", "Up")
+        player.wait_for("title-after-game-over", shows_title_menu, timeout=60)
+        player.tap("Escape")
+        expect_exit(game, "Escape on the title after the game over")
+    finally:
+        game.kill()
+    frames, score, level = replay_header(last)
+    check(frames > 600 and level >= 1, "implausible recording: %d frames, level %d"
+          % (frames, level))
+    best = os.path.join(game.data, "best.replay")
+    check(os.path.exists(best), "the first recorded game should also be kept as the best")
+
+    result = subprocess.run([args.sim, "--replay", last], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True, timeout=300)
+    check(result.returncode == 0, "vextral-sim --replay failed (%d):\n%s"
+          % (result.returncode, result.stdout))
+    expected = "%d frames, score %d, level %d" % (frames, score, level)
+    check(expected in result.stdout, "the simulator should report %r, reported:\n%s"
+          % (expected, result.stdout))
+
+    # On screen: the splash, then the game as played with REPLAY in the corner; at the
+    # recorded game over it plays the game-over screen out and exits by itself.
+    game.start(["--replay", "last"])
+    try:
+        game.wait_window()
+        player.wait_for("replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text)
+                        > 40 and not shows_title_menu(s), timeout=60)
+        status = game.wait_exit(frames / 60.0 + 120)
+        check(status == 0, "--replay last should end by itself with status 0, got %s" % status)
+    finally:
+        game.kill()
+    check(replay_header(last) == (frames, score, level), "watching must not change last.replay")
+
+    # Escape ends a replay at once, as closing the window does.
+    game.start(["--replay", "best"])
+    try:
+        game.wait_window()
+        player.wait_for("best-replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text)
+                        > 40 and not shows_title_menu(s), timeout=60)
+        player.tap("Escape")
+        # Sooner than the recorded game (best is that same game) could end by itself.
+        status = game.wait_exit(max(5.0, min(20.0, frames / 60.0 - 5)))
+        check(status == 0, "Escape during a replay: the game exited with status %s" % status)
+    finally:
+        game.kill()
+
+
 CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
-         "installed": case_installed, "package": case_package}
+         "installed": case_installed, "package": case_package, "replay": case_replay}
 
 
 def main():
@@ -727,6 +815,7 @@ def main():
     parser.add_argument("--output", required=True)
     parser.add_argument("--build-dir", help="the build folder, for the installed case")
     parser.add_argument("--cmake", default="cmake")
+    parser.add_argument("--sim", help="vextral-sim, for the replay case")
     parser.add_argument("--cpack", default="cpack")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()

@@ -290,7 +290,7 @@ class Game:
         return struct.unpack("<i", content)[0]
 
     # -- process
-    def start(self):
+    def start(self, arguments=()):
         environment = dict(os.environ)
         environment["SDL_AUDIODRIVER"] = self.audio_driver
         environment["SDL_DISKAUDIOFILE"] = self.audio_file
@@ -300,7 +300,7 @@ class Game:
             os.remove(self.audio_file)
         self.log = open(self.log_path, "ab")
         self.process = subprocess.Popen(
-            self.command_prefix + [self.executable], cwd=self.cwd, env=environment,
+            self.command_prefix + [self.executable] + list(arguments), cwd=self.cwd, env=environment,
             stdout=self.log, stderr=self.log, stdin=subprocess.DEVNULL)
         self.started_at = time.monotonic()
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/replay_format.h"
 #include "render/pixmap.h"
 #include "tests/audio/ogg_maker.h"
 
@@ -149,11 +150,40 @@ bool sim_script_seeds(const fs::path& folder) {
   return ok;
 }
 
+// A short recorded game: a title frame, a run of play frames, a change, other queries.
+bool replay_seeds(const fs::path& folder) {
+  replay_encoder encoder;
+  encoder.add_frame({{input_query::pointer_x, 0, 320},
+                     {input_query::pointer_y, 0, 252},
+                     {input_query::mouse_hits, 1, 1}});
+  const input_frame play = {{input_query::key_is_down, 37, 1},
+                            {input_query::joy_axis, joystick_argument(0, 0), 0},
+                            {input_query::key_hits, 162, 0},
+                            {input_query::close_requested, 0, 0}};
+  for (int frame = 0; frame < 30; ++frame) encoder.add_frame(play);
+  input_frame fire = play;
+  fire[2].value = 1;
+  encoder.add_frame(fire);
+  encoder.add_frame({});
+  replay_header header;
+  header.random_state = 123456;
+  header.final_score = 1500;
+  header.final_level = 2;
+  const bytes file = encoder.file(header);
+  bool ok = write_bytes(folder / "game", file);
+  ok &= write_bytes(folder / "truncated", bytes(file.begin(), file.end() - 3));
+  bytes newer = file;
+  newer[4] = 2;
+  ok &= write_bytes(folder / "newer", newer);
+  ok &= write_bytes(folder / "payload", bytes(file.begin() + replay_header_size, file.end()));
+  return ok;
+}
+
 }  // namespace
 
 const std::vector<std::string>& fuzz_seed_targets() {
-  static const std::vector<std::string> targets = {"png",    "ogg",       "font",
-                                                   "stream", "collision", "sim_script"};
+  static const std::vector<std::string> targets = {"png",       "ogg",        "font",  "stream",
+                                                   "collision", "sim_script", "replay"};
   return targets;
 }
 
@@ -168,5 +198,6 @@ bool write_fuzz_seeds(const std::string& target, const std::string& folder,
   if (target == "stream") return stream_seeds(folder);
   if (target == "collision") return collision_seeds(folder);
   if (target == "sim_script") return sim_script_seeds(folder);
+  if (target == "replay") return replay_seeds(folder);
   return false;
 }

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-// The targets that have seeds: "png", "ogg", "font", "stream", "collision", "sim_script".
+// The targets that have seeds: "png", "ogg", "font", "stream", "collision", "sim_script",
+// "replay".
 const std::vector<std::string>& fuzz_seed_targets();
 // Writes target's seeds into folder (created if missing); false for an unknown target or a
 // failed write. font_file is the TrueType font used as the font seed.

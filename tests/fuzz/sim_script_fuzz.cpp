@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sim_options options;
   if (parse_sim_arguments(arguments, options, error)) {
     if (options.frames < 0 || (options.screenshot_every != 0 && options.screenshot_every < 1) ||
-        (options.random_input && !options.input_file.empty()))
+        (options.random_input && !options.input_file.empty()) ||
+        (!options.replay_file.empty() && (options.random_input || !options.input_file.empty())))
       __builtin_trap();
   }
   return 0;

@@ -1,5 +1,5 @@
 // The best-score and stereo-mode files: their four-byte format, the values they load as,
-// and saving at exit that never loses a good file.
+// and saving at exit that never loses a good file. The kept replays beside them.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,9 +11,13 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/files.h"
+#include "game/globals.h"
+#include "game/replay_files.h"
+#include "game/replay_format.h"
 #include "render/stereo.h"
 #include "screens_support.h"
 
@@ -330,6 +334,52 @@ TEST_F(SettingsFileTest, SavingReplacesTheFileWhateverTheCaseOfItsName) {
   EXPECT_EQ(value, 4);
   EXPECT_FALSE(read_setting_file(folder_ + "/missing.dat", value));
   EXPECT_EQ(value, 4);
+}
+
+}  // namespace
+
+namespace {
+
+// A finished game whose one frame carries marker, so that files can be told apart.
+std::pair<replay_header, bytes> finished_game(int32_t score, int32_t marker) {
+  replay_encoder encoder;
+  encoder.add_frame({{input_query::key_hits, 27, marker}});
+  replay_header header;
+  header.final_score = score;
+  header.frame_count = 1;
+  return {header, encoder.file(header)};
+}
+
+TEST_F(SettingsFileTest, TheLastGameIsAlwaysKeptAndTheBestOnlyForAHigherScore) {
+  const std::string saved_folder = data_folder;
+  data_folder = folder_;
+  const std::string last = folder_ + "/last.replay";
+  const std::string best = folder_ + "/best.replay";
+  auto keep = [](int32_t score, int32_t marker) {
+    const auto [header, file] = finished_game(score, marker);
+    keep_finished_game(header, file);
+    return file;
+  };
+
+  const bytes first = keep(1000, 1);
+  EXPECT_EQ(read_bytes(last), first);
+  EXPECT_EQ(read_bytes(best), first);
+  const bytes lower = keep(500, 2);
+  EXPECT_EQ(read_bytes(last), lower);
+  EXPECT_EQ(read_bytes(best), first);
+  keep(1000, 3);  // equal is not higher
+  EXPECT_EQ(read_bytes(best), first);
+  const bytes higher = keep(1500, 4);
+  EXPECT_EQ(read_bytes(best), higher);
+  EXPECT_EQ(replay_path_for("best"), best);
+  EXPECT_EQ(replay_path_for("last"), last);
+
+  // A best file that cannot be read back holds no game worth keeping.
+  write_bytes(best, {'V', 'X', 'R', 'P', 1, 0});
+  const bytes after_damage = keep(10, 5);
+  EXPECT_EQ(read_bytes(best), after_damage);
+  EXPECT_FALSE(fs::exists(best + ".tmp"));
+  data_folder = saved_folder;
 }
 
 }  // namespace

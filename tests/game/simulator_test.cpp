@@ -68,8 +68,19 @@ TEST(SimArguments, ReadsEveryOptionAndRejectsTheRest) {
   EXPECT_EQ(options.screenshot_every, 10);
   EXPECT_EQ(options.screenshot_dir, "shots");
 
+  sim_options replaying;
+  ASSERT_TRUE(
+      parse_sim_arguments({"--replay", "game.replay", "--trace", "t.json"}, replaying, error))
+      << error;
+  EXPECT_EQ(replaying.replay_file, "game.replay");
+
   sim_options other;
   EXPECT_FALSE(parse_sim_arguments({"--input", "a", "--random-input"}, other, error));
+  // A replay's input is the recording: a script beside it would be ignored silently.
+  sim_options with_script, with_random, without_file;
+  EXPECT_FALSE(parse_sim_arguments({"--replay", "r", "--input", "a"}, with_script, error));
+  EXPECT_FALSE(parse_sim_arguments({"--random-input", "--replay", "r"}, with_random, error));
+  EXPECT_FALSE(parse_sim_arguments({"--replay"}, without_file, error));
   EXPECT_FALSE(parse_sim_arguments({"--frames", "-3"}, other, error));
   EXPECT_FALSE(parse_sim_arguments({"--seed"}, other, error));
   EXPECT_FALSE(parse_sim_arguments({"--screenshot-every", "5"}, other, error));

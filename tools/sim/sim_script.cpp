@@ -134,7 +134,11 @@ bool parse_script(std::istream& input, std::vector<sim_event>& events, std::stri
 
 const char* sim_usage() {
   return "usage: vextral-sim [--seed N] [--frames N] [--input FILE | --random-input] "
-         "[--data DIR] [--trace FILE] [--screenshot-every N DIR]";
+         "[--data DIR] [--trace FILE] [--screenshot-every N DIR]\n"
+         "       vextral-sim --replay FILE [--data DIR] [--trace FILE] "
+         "[--screenshot-every N DIR]\n"
+         "A replay runs from start-up to the recording's last frame and reports the frames "
+         "replayed, the final score and the level.";
 }
 
 bool parse_sim_arguments(const std::vector<std::string>& arguments, sim_options& options,
@@ -168,6 +172,8 @@ bool parse_sim_arguments(const std::vector<std::string>& arguments, sim_options&
       }
     } else if (argument == "--input") {
       if (!value_of(index, argument, options.input_file)) return false;
+    } else if (argument == "--replay") {
+      if (!value_of(index, argument, options.replay_file)) return false;
     } else if (argument == "--random-input") {
       options.random_input = true;
     } else if (argument == "--data") {
@@ -185,6 +191,10 @@ bool parse_sim_arguments(const std::vector<std::string>& arguments, sim_options&
       error = "unknown argument '" + argument + "'";
       return false;
     }
+  }
+  if (!options.replay_file.empty() && (!options.input_file.empty() || options.random_input)) {
+    error = "--replay plays a recorded game: it cannot be combined with --input or --random-input";
+    return false;
   }
   if (!options.input_file.empty() && options.random_input) {
     error = "--input and --random-input cannot be combined";

@@ -52,6 +52,7 @@ struct sim_options {
   int64_t frames = 3600;
   std::string input_file;
   bool random_input = false;
+  std::string replay_file;  // a recorded game to play instead of a script
   std::string data_dir;
   std::string trace_file;
   int64_t screenshot_every = 0;

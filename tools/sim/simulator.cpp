@@ -16,6 +16,8 @@
 #include "game/globals.h"
 #include "game/main_loop.h"
 #include "game/player.h"
+#include "game/replay_player.h"
+#include "game/replay_recorder.h"
 #include "game/shots.h"
 #include "game/sounds.h"
 #include "game/ufo.h"
@@ -97,6 +99,22 @@ simulator::simulator(sim_config config)
   pending_ = config_.events;
   std::stable_sort(pending_.begin(), pending_.end(),
                    [](const sim_event& a, const sim_event& b) { return a.frame < b.frame; });
+  if (config_.replay_to_play) {
+    // Escape skips the splash; the recording itself begins on the title menu.
+    pending_.clear();
+    sim_event skip;
+    skip.kind = sim_event_kind::key_down;
+    skip.code = 27;
+    skip.frame = 1;
+    pending_.push_back(skip);
+    skip.kind = sim_event_kind::key_up;
+    skip.frame = 2;
+    pending_.push_back(skip);
+    config_.random_input = false;
+    playback_ = std::make_unique<replay_player>(*config_.replay_to_play);
+  } else if (config_.on_game_recorded) {
+    recorder_ = std::make_unique<replay_recorder>(config_.on_game_recorded);
+  }
   if (config_.random_input)
     random_ =
         std::make_unique<random_state>(static_cast<uint32_t>(config_.seed) * 2654435761u + 17u);
@@ -104,6 +122,8 @@ simulator::simulator(sim_config config)
 
 simulator::~simulator() {
   if (started_ && !finished_) finish_frame();
+  if (playback_) playback_->detach();
+  recorder_.reset();
   if (trace_) std::fclose(trace_);
   frame_hook = nullptr;
   sound_started_hook = nullptr;
@@ -188,6 +208,8 @@ bool simulator::start() {
     audio.name_next_sound(file_name);
   };
   frame_hook = [this] { on_frame_start(); };
+  if (playback_) playback_->attach();
+  if (recorder_) recorder_->attach();
 
   startup_options options;
   options.fixed_seed = true;
@@ -197,7 +219,11 @@ bool simulator::start() {
 }
 
 void simulator::step(int64_t count) {
-  for (int64_t index = 0; index < count && quit_requested == 0; ++index) main_loop_frame();
+  try {
+    for (int64_t index = 0; index < count && quit_requested == 0; ++index) main_loop_frame();
+  } catch (const sim_stop&) {
+    // A replay has played its last frame.
+  }
   finish_frame();
 }
 
@@ -219,6 +245,7 @@ void simulator::finish() {
   if (finished_ || !started_) return;
   finished_ = true;
   stop_after_ = -1;
+  if (recorder_) recorder_->on_exit();
   // The exit's pause lets a real output play the music's last block; here nothing plays.
   game_exit(0);
 }
@@ -242,7 +269,11 @@ void simulator::begin_frame() {
 }
 
 void simulator::on_frame_start() {
+  // A replay stops once its last frame has run, or once the game stops following it.
+  if (playback_ && (playback_->last_frame_begun() || playback_->finished())) throw sim_stop{};
   begin_frame();
+  if (playback_) playback_->on_frame_start();
+  if (recorder_) recorder_->on_frame_start();
   const int64_t completed = frames_started_ - 1;
   if (config_.screenshot_every > 0 && completed > 0 && completed % config_.screenshot_every == 0) {
     char name[64];

@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "game/replay_format.h"
 #include "tools/sim/sim_script.h"
+
+class replay_player;
+class replay_recorder;
 
 // The state the trace reports after a frame.
 struct sim_frame_state {
@@ -41,6 +45,12 @@ struct sim_config {
   std::string default_data_dir;
   std::vector<sim_event> events;
   bool random_input = false;
+  // A recorded game to play (not owned, must outlive the simulator): the splash is
+  // skipped, the game started and played from the recording, and the run stops after its
+  // last frame. The script and the random player are not used then.
+  const replay* replay_to_play = nullptr;
+  // Records every game played, as the game does, and hands each finished one here.
+  std::function<void(const replay_header&, std::vector<uint8_t>)> on_game_recorded;
   // One JSON object a frame is appended here when not empty.
   std::string trace_file;
   int64_t screenshot_every = 0;
@@ -81,6 +91,8 @@ class simulator {
   const sim_frame_state& last_frame() const { return last_; }
   // A JSON line for a state.
   static std::string trace_line(const sim_frame_state& state);
+  // The replay being played (null without one): frames played, how it ended.
+  const replay_player* playback() const { return playback_.get(); }
   // The folder the game reads and writes its files in.
   const std::string& data_dir() const { return data_dir_; }
   // A hash of the game's state (globals and every entity) for determinism checks.
@@ -124,4 +136,6 @@ class simulator {
   std::unique_ptr<drivers> drivers_;
   struct random_state;
   std::unique_ptr<random_state> random_;
+  std::unique_ptr<replay_player> playback_;
+  std::unique_ptr<replay_recorder> recorder_;
 };

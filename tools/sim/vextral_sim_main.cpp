@@ -4,13 +4,48 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/replay_format.h"
+#include "game/replay_player.h"
 #include "tools/sim/sim_script.h"
 #include "tools/sim/simulator.h"
+
+namespace {
+
+// Plays a recorded game and reports it in one line; 2 for a file that is refused, 1 when
+// the game does not end as it was recorded.
+int replay_game(const std::string& path, sim_config config) {
+  replay recording;
+  std::string error;
+  if (!replay_load(path, recording, error)) {
+    std::fprintf(stderr, "vextral-sim: %s: %s\n", path.c_str(), error.c_str());
+    return 2;
+  }
+  config.replay_to_play = &recording;
+  simulator sim(config);
+  if (!sim.run(std::numeric_limits<int64_t>::max())) return 1;
+  const replay_player& playback = *sim.playback();
+  const replay_header& recorded = recording.header;
+  std::printf("vextral-sim: replay of %s: %d frames, score %d, level %d\n", path.c_str(),
+              playback.frames_played(), sim.last_frame().score, sim.last_frame().level);
+  if (playback.diverged() || playback.frames_played() != recorded.frame_count ||
+      sim.last_frame().score != recorded.final_score ||
+      sim.last_frame().level != recorded.final_level) {
+    std::fprintf(stderr,
+                 "vextral-sim: %s: the game did not play as recorded (recorded: %d frames, "
+                 "score %d, level %d)\n",
+                 path.c_str(), recorded.frame_count, recorded.final_score, recorded.final_level);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -46,6 +81,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+
+  if (!options.replay_file.empty()) return replay_game(options.replay_file, config);
 
   simulator sim(config);
   const auto began = std::chrono::steady_clock::now();

@@ -1,0 +1,17 @@
+#pragma once
+// The two kept replays, "last.replay" (the last game played) and "best.replay" (the
+// highest-scoring one), in the folder the settings files are saved to. Game thread only.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/replay_format.h"
+
+// The file a replay name on the command line means: "best" and "last" are the kept
+// replays (where they are read from), anything else is a path as given.
+std::string replay_path_for(const std::string& name);
+// Saves a finished game as the last one, and as the best one when it scores more than the
+// kept best (or no readable best is kept). Both are written crash-safely; a failure is one
+// "game:" line on stderr and the game goes on.
+void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file);

@@ -1,0 +1,289 @@
+#include "game/replay_format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr uint8_t kMagic[4] = {'V', 'X', 'R', 'P'};
+constexpr uint8_t kRepeat = 0;
+constexpr uint8_t kChanged = 1;
+constexpr uint8_t kFrame = 2;
+constexpr size_t kChecksumOffset = 36;
+
+void put_varint(std::vector<uint8_t>& out, uint32_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<uint8_t>(value | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<uint8_t>(value));
+}
+
+uint32_t zigzag(int32_t value) {
+  const auto bits = static_cast<uint32_t>(value);
+  return (bits << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
+}
+
+int32_t unzigzag(uint32_t value) {
+  return static_cast<int32_t>((value >> 1) ^ (0u - (value & 1u)));
+}
+
+void put_u32(uint8_t* out, uint32_t value) {
+  for (int index = 0; index < 4; ++index) out[index] = static_cast<uint8_t>(value >> (8 * index));
+}
+
+uint32_t get_u32(const uint8_t* in) {
+  uint32_t value = 0;
+  for (int index = 3; index >= 0; --index) value = (value << 8) | in[index];
+  return value;
+}
+
+uint32_t fnv1a(uint32_t hash, const uint8_t* bytes, size_t count) {
+  for (size_t index = 0; index < count; ++index) {
+    hash ^= bytes[index];
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+uint32_t file_checksum(const std::vector<uint8_t>& file) {
+  const uint32_t head = fnv1a(2166136261u, file.data(), kChecksumOffset);
+  return fnv1a(head, file.data() + replay_header_size, file.size() - replay_header_size);
+}
+
+bool same_queries(const input_frame& a, const input_frame& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t index = 0; index < a.size(); ++index)
+    if (a[index].query != b[index].query || a[index].argument != b[index].argument) return false;
+  return true;
+}
+
+}  // namespace
+
+void replay_encoder::flush_repeats() {
+  if (pending_repeats_ == 0) return;
+  payload_.push_back(kRepeat);
+  put_varint(payload_, static_cast<uint32_t>(pending_repeats_));
+  pending_repeats_ = 0;
+}
+
+void replay_encoder::add_frame(const input_frame& frame) {
+  if (frames_ > 0 && frame == previous_) {
+    ++pending_repeats_;
+  } else if (frames_ > 0 && same_queries(frame, previous_)) {
+    flush_repeats();
+    payload_.push_back(kChanged);
+    uint32_t changes = 0;
+    for (size_t index = 0; index < frame.size(); ++index)
+      changes += frame[index].value != previous_[index].value ? 1 : 0;
+    put_varint(payload_, changes);
+    for (size_t index = 0; index < frame.size(); ++index) {
+      if (frame[index].value == previous_[index].value) continue;
+      put_varint(payload_, static_cast<uint32_t>(index));
+      put_varint(payload_, zigzag(frame[index].value));
+    }
+  } else {
+    flush_repeats();
+    payload_.push_back(kFrame);
+    put_varint(payload_, static_cast<uint32_t>(frame.size()));
+    for (const input_answer& answer : frame) {
+      payload_.push_back(static_cast<uint8_t>(answer.query));
+      put_varint(payload_, zigzag(answer.argument));
+      put_varint(payload_, zigzag(answer.value));
+    }
+  }
+  previous_ = frame;
+  ++frames_;
+}
+
+std::vector<uint8_t> replay_encoder::file(replay_header header) const {
+  header.frame_count = frames_;
+  std::vector<uint8_t> file(replay_header_size + payload_.size());
+  std::copy(payload_.begin(), payload_.end(), file.begin() + replay_header_size);
+  if (pending_repeats_ > 0) {
+    file.push_back(kRepeat);
+    put_varint(file, static_cast<uint32_t>(pending_repeats_));
+  }
+  std::memcpy(file.data(), kMagic, sizeof kMagic);
+  put_u32(&file[4], replay_format_version);
+  put_u32(&file[8], static_cast<uint32_t>(header.random_state));
+  put_u32(&file[12], static_cast<uint32_t>(header.start_best));
+  put_u32(&file[16], static_cast<uint32_t>(header.frame_count));
+  put_u32(&file[20], static_cast<uint32_t>(header.final_score));
+  put_u32(&file[24], static_cast<uint32_t>(header.final_level));
+  put_u32(&file[28], static_cast<uint32_t>(header.ending));
+  put_u32(&file[32], static_cast<uint32_t>(file.size() - replay_header_size));
+  put_u32(&file[kChecksumOffset], file_checksum(file));
+  return file;
+}
+
+bool replay_decoder::fail(const char* what) {
+  if (error_.empty()) error_ = what;
+  return false;
+}
+
+bool replay_decoder::read_varint(uint32_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 35; shift += 7) {
+    if (position_ >= size_) return fail("a frame record runs past the end");
+    const uint8_t byte = data_[position_++];
+    if (shift == 28 && byte > 0x0F) return fail("a number is out of range");
+    value |= static_cast<uint32_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0) return true;
+  }
+  return fail("a number is out of range");
+}
+
+bool replay_decoder::next(input_frame& frame) {
+  if (failed()) return false;
+  if (repeats_left_ > 0) {
+    --repeats_left_;
+    frame = current_;
+    return true;
+  }
+  if (position_ >= size_) return false;
+  const uint8_t tag = data_[position_++];
+  uint32_t count = 0;
+  if (!read_varint(count)) return false;
+  if (tag == kFrame) {
+    // Each answer takes at least three bytes: a count beyond that is damage, not a size.
+    if (count > (size_ - position_) / 3) return fail("a frame record runs past the end");
+    current_.resize(count);
+    for (input_answer& answer : current_) {
+      if (position_ >= size_) return fail("a frame record runs past the end");
+      const uint8_t query = data_[position_++];
+      if (query >= static_cast<uint8_t>(input_query::count)) return fail("an unknown input query");
+      uint32_t argument = 0, value = 0;
+      if (!read_varint(argument) || !read_varint(value)) return false;
+      answer.query = static_cast<input_query>(query);
+      answer.argument = unzigzag(argument);
+      answer.value = unzigzag(value);
+    }
+  } else if (tag == kChanged || tag == kRepeat) {
+    if (!have_frame_) return fail("a frame refers to one before the first");
+    if (tag == kRepeat) {
+      if (count == 0) return fail("an empty repeat");
+      repeats_left_ = count - 1;
+    } else {
+      uint32_t last_index = 0;
+      for (uint32_t change = 0; change < count; ++change) {
+        uint32_t index = 0, value = 0;
+        if (!read_varint(index) || !read_varint(value)) return false;
+        if (index >= current_.size() || (change > 0 && index <= last_index))
+          return fail("a changed answer has no place");
+        current_[index].value = unzigzag(value);
+        last_index = index;
+      }
+    }
+  } else {
+    return fail("an unknown frame record");
+  }
+  have_frame_ = true;
+  frame = current_;
+  return true;
+}
+
+int64_t replay_decoder::count_rest(int64_t limit) {
+  int64_t counted = repeats_left_;
+  repeats_left_ = 0;
+  input_frame scratch;
+  while (counted <= limit && !failed() && position_ < size_) {
+    if (data_[position_] == kRepeat && have_frame_) {
+      // Runs are counted without unpacking them, so a long run costs nothing.
+      ++position_;
+      uint32_t run = 0;
+      if (!read_varint(run)) break;
+      if (run == 0) fail("an empty repeat");
+      counted += run;
+    } else if (next(scratch)) {
+      ++counted;
+    }
+  }
+  return counted;
+}
+
+bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error) {
+  if (bytes.size() < 8 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
+    error = "not a Vextral replay";
+    return false;
+  }
+  const uint32_t version = get_u32(&bytes[4]);
+  if (version > replay_format_version) {
+    error = "made by a newer Vextral (replay format " + std::to_string(version) +
+            "; this one reads format " + std::to_string(replay_format_version) + ")";
+    return false;
+  }
+  if (version == 0) {
+    error = "damaged (format version 0)";
+    return false;
+  }
+  if (bytes.size() < replay_header_size) {
+    error = "truncated (the header is incomplete)";
+    return false;
+  }
+  const uint32_t payload_size = get_u32(&bytes[32]);
+  const size_t present = bytes.size() - replay_header_size;
+  if (present < payload_size) {
+    error = "truncated (" + std::to_string(present) + " of " + std::to_string(payload_size) +
+            " bytes of frames)";
+    return false;
+  }
+  if (present > payload_size) {
+    error = "damaged (bytes after the last frame)";
+    return false;
+  }
+  if (file_checksum(bytes) != get_u32(&bytes[kChecksumOffset])) {
+    error = "damaged (checksum mismatch)";
+    return false;
+  }
+  replay_header header;
+  header.random_state = static_cast<int32_t>(get_u32(&bytes[8]));
+  header.start_best = static_cast<int32_t>(get_u32(&bytes[12]));
+  header.frame_count = static_cast<int32_t>(get_u32(&bytes[16]));
+  header.final_score = static_cast<int32_t>(get_u32(&bytes[20]));
+  header.final_level = static_cast<int32_t>(get_u32(&bytes[24]));
+  const auto ending = static_cast<int32_t>(get_u32(&bytes[28]));
+  if (ending != 0 && ending != 1) {
+    error = "damaged (unknown ending)";
+    return false;
+  }
+  header.ending = static_cast<replay_ending>(ending);
+  if (header.frame_count < 1) {
+    error = "damaged (no frames)";
+    return false;
+  }
+
+  replay checked;
+  checked.header = header;
+  checked.bytes = std::move(bytes);
+  replay_decoder frames = checked.frames();
+  const int64_t counted = frames.count_rest(header.frame_count);
+  if (frames.failed()) {
+    error = "damaged (" + frames.error() + ")";
+    return false;
+  }
+  if (counted != header.frame_count) {
+    error = "damaged (" + std::to_string(counted) + " frames where the header says " +
+            std::to_string(header.frame_count) + ")";
+    return false;
+  }
+  out = std::move(checked);
+  return true;
+}
+
+bool replay_load(const std::string& path, replay& out, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = "cannot be read";
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                             std::istreambuf_iterator<char>());
+  if (file.bad()) {
+    error = "cannot be read";
+    return false;
+  }
+  return replay_parse(std::move(bytes), out, error);
+}

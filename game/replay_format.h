@@ -1,0 +1,109 @@
+#pragma once
+// The replay file: everything needed to play a recorded game again exactly. A game is a
+// pure function of the random generator's state when it starts and of the answers its
+// input queries get, so a replay holds that state and, frame by frame, every answer.
+//
+// Layout (little-endian):
+//   0  "VXRP"              magic
+//   4  u32 format version  (replay_format_version; newer ones are refused)
+//   8  i32 random state    at the start of the frame in which "Start Game" was chosen
+//  12  i32 best score      when the game started (shown in the HUD during playback)
+//  16  i32 frame count     frames recorded, the starting frame included
+//  20  i32 final score     and
+//  24  i32 final level     as the recorded game ended
+//  28  i32 ending          0 game over, 1 abandoned (pause menu, or the program closed)
+//  32  u32 payload size
+//  36  u32 checksum        FNV-1a over bytes 0 to 35 and the payload
+//  40  payload             frame records, each beginning with a tag byte:
+//      0 repeat:  varint n; the previous frame's answers n more times
+//      1 changed: varint k, k x (varint index, signed varint value); the previous frame's
+//                 queries, with the answers at those (strictly rising) indices changed
+//      2 frame:   varint k, k x (byte query, signed varint argument, signed varint value)
+// Varints are LEB128 (at most five bytes); signed ones are zigzag-coded first.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/input_tap.h"
+
+constexpr uint32_t replay_format_version = 1;
+constexpr size_t replay_header_size = 40;
+
+enum class replay_ending : int32_t { game_over = 0, abandoned = 1 };
+
+// One answer a query gave (a joystick axis's float as its bits).
+struct input_answer {
+  input_query query = input_query::key_is_down;
+  int32_t argument = 0;
+  int32_t value = 0;
+  bool operator==(const input_answer&) const = default;
+};
+
+using input_frame = std::vector<input_answer>;
+
+struct replay_header {
+  int32_t random_state = 0;
+  int32_t start_best = 0;
+  int32_t frame_count = 0;
+  int32_t final_score = 0;
+  int32_t final_level = 0;
+  replay_ending ending = replay_ending::game_over;
+};
+
+// Packs frames one at a time into the payload, as they happen.
+class replay_encoder {
+ public:
+  void add_frame(const input_frame& frame);
+  int32_t frames() const { return frames_; }
+  // The whole file for header (whose frame_count is taken from the frames added).
+  std::vector<uint8_t> file(replay_header header) const;
+
+ private:
+  void flush_repeats();
+  std::vector<uint8_t> payload_;
+  input_frame previous_;
+  int32_t frames_ = 0;
+  int32_t pending_repeats_ = 0;
+};
+
+// Unpacks a payload frame by frame. A payload that replay_parse accepted never fails.
+class replay_decoder {
+ public:
+  explicit replay_decoder(const uint8_t* payload = nullptr, size_t size = 0)
+      : data_(payload), size_(size) {}
+  // The next frame into frame; false at the end or on malformed data (error() then says
+  // what is wrong).
+  bool next(input_frame& frame);
+  // Counts the frames left (stopping once past limit), consuming them.
+  int64_t count_rest(int64_t limit);
+  bool failed() const { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  bool read_varint(uint32_t& value);
+  bool fail(const char* what);
+  const uint8_t* data_;
+  size_t size_;
+  size_t position_ = 0;
+  input_frame current_;
+  uint32_t repeats_left_ = 0;
+  bool have_frame_ = false;
+  std::string error_;
+};
+
+// A replay file checked from end to end: the header, the checksum, and every frame.
+struct replay {
+  replay_header header;
+  std::vector<uint8_t> bytes;  // the whole file
+  replay_decoder frames() const {
+    return replay_decoder(bytes.data() + replay_header_size, bytes.size() - replay_header_size);
+  }
+};
+
+// Parses and checks a whole file. On refusal returns false with one line in error: a
+// newer format version, a truncated or damaged file, or something that is no replay.
+bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error);
+// Reads and parses a file (error also covers a file that cannot be read).
+bool replay_load(const std::string& path, replay& out, std::string& error);

@@ -1,0 +1,75 @@
+#include "game/replay_recorder.h"
+
+#include "game/globals.h"
+#include "game/player.h"
+#include "support/random.h"
+
+namespace {
+
+bool in_game(int32_t state) {
+  return state == STATE_PLAY || state == STATE_PAUSE || state == STATE_DESTROYED;
+}
+
+}  // namespace
+
+replay_recorder::replay_recorder(finished_game on_finished) : on_finished_(std::move(on_finished)) {
+  current_.reserve(64);
+}
+
+replay_recorder::~replay_recorder() {
+  if (attached_ && InputTap() == this) SetInputTap(nullptr);
+}
+
+void replay_recorder::attach() {
+  SetInputTap(this);
+  attached_ = true;
+}
+
+void replay_recorder::on_frame_start() {
+  if (recording_) {
+    encoder_.add_frame(current_);
+    if (!in_game(game_state))
+      finish(game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned);
+  } else if (candidate_ && game_state == STATE_PLAY) {
+    recording_ = true;
+    encoder_ = replay_encoder();
+    encoder_.add_frame(current_);
+  }
+  current_.clear();
+  if (!recording_) {
+    // The title menu draws no random numbers, so the state now is the one "Start Game"
+    // finds later in this frame.
+    candidate_ = game_state == STATE_TITLE;
+    header_ = replay_header();
+    header_.random_state = RandomState();
+    header_.start_best = player ? player->best_sc : 0;
+  }
+}
+
+void replay_recorder::on_exit() {
+  if (!recording_ && candidate_ && game_state == STATE_PLAY) {
+    recording_ = true;
+    encoder_ = replay_encoder();
+  }
+  if (!recording_) return;
+  encoder_.add_frame(current_);
+  current_.clear();
+  finish(game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned);
+}
+
+void replay_recorder::finish(replay_ending ending) {
+  recording_ = false;
+  candidate_ = false;
+  header_.ending = ending;
+  header_.final_score = player->score;
+  header_.final_level = player->level;
+  header_.frame_count = encoder_.frames();
+  std::vector<uint8_t> file = encoder_.file(header_);
+  encoder_ = replay_encoder();
+  if (on_finished_) on_finished_(header_, std::move(file));
+}
+
+int32_t replay_recorder::Answer(input_query query, int32_t argument, int32_t live) {
+  if (recording_ || candidate_) current_.push_back({query, argument, live});
+  return live;
+}

@@ -1,0 +1,138 @@
+#include "game/replay_viewer.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "audio/audio.h"
+#include "game/globals.h"
+#include "game/main_loop.h"
+#include "game/player.h"
+#include "game/replay_player.h"
+#include "game/sounds.h"
+#include "input/event.h"
+#include "input/input.h"
+#include "input/system.h"
+#include "render/font.h"
+#include "render/graphics.h"
+#include "render/image.h"
+#include "render/render2d.h"
+#include "render/stereo.h"
+
+namespace {
+
+constexpr int32_t kKeyEscape = 27;
+constexpr int32_t kKeySpace = 32;
+
+// Never blocks: a recorded loss of focus makes the game wait for events, and during
+// playback the focus comes back when the recording says so, not when an event arrives.
+class non_blocking_driver : public TSystemDriver {
+ public:
+  explicit non_blocking_driver(TSystemDriver* inner) : inner_(inner) {}
+  void Poll() override { inner_->Poll(); }
+  void Wait() override {
+    inner_->Poll();
+    SleepMillis(1);
+  }
+  void MoveMouse(int32_t x, int32_t y) override { inner_->MoveMouse(x, y); }
+  void SetMouseVisible(int32_t visible) override { inner_->SetMouseVisible(visible); }
+  void Notify(const std::string& text, int32_t serious) override { inner_->Notify(text, serious); }
+  int32_t Confirm(const std::string& text, int32_t serious) override {
+    return inner_->Confirm(text, serious);
+  }
+  int32_t Proceed(const std::string& text, int32_t serious) override {
+    return inner_->Proceed(text, serious);
+  }
+  std::string RequestFile(const std::string& text, const std::string& extensions, int32_t save,
+                          const std::string& path) override {
+    return inner_->RequestFile(text, extensions, save, path);
+  }
+  std::string RequestDir(const std::string& text, const std::string& path) override {
+    return inner_->RequestDir(text, path);
+  }
+  int32_t OpenURL(const std::string& url) override { return inner_->OpenURL(url); }
+
+ private:
+  TSystemDriver* inner_;
+};
+
+// In the HUD's colour and depth, right-aligned along the bottom edge.
+void draw_label(const std::string& text) {
+  SetColor(200, 200, 60);
+  draw3d->sip(3, 1.0f, 0, 1.0f, 1.0f);
+  const auto x = static_cast<float>(636 - TextWidth(text));
+  const auto y = static_cast<float>(478 - TextHeight(text));
+  draw3d->t3d(text, x, y, 2.0f, 0);
+  draw3d->sip(4, 1.0f, 0, 1.0f, 1.0f);
+}
+
+// Holds the last frame on screen until Space resumes (true) or Escape or a close ends
+// the replay (false). The sound pauses with it.
+bool hold_paused(replay_player& playback) {
+  auto still = CreateImage(640, 480, 1);
+  GrabImage(still, 0, 0, 0);
+  const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
+  if (music_was_playing) PauseChannel(music_channel);
+  StopChannel(ufo_channel);
+
+  // The live keys are read directly while no recorded frame is running.
+  playback.detach();
+  bool resume = true;
+  for (;;) {
+    Cls();
+    SetColor(255, 255, 255);
+    SetBlend(BLEND_SOLID);
+    DrawImage(still, 0, 0, 0);
+    draw_label("REPLAY PAUSED");
+    Flip(-1);
+    if (KeyHits(kKeyEscape) || CloseRequested()) {
+      resume = false;
+      break;
+    }
+    if (KeyHits(kKeySpace)) break;
+  }
+  playback.attach();
+  if (resume) {
+    if (music_was_playing) ResumeChannel(music_channel);
+    const bool in_flight = game_state == STATE_PLAY || game_state == STATE_DESTROYED;
+    if (ufo_on != 0 && in_flight) start_ufo_loop();
+  }
+  return resume;
+}
+
+}  // namespace
+
+int watch_replay(const replay& recording) {
+  const int32_t own_best = player->best_sc;
+  replay_player playback(recording);
+  non_blocking_driver driver(SystemDriver());
+  SetSystemDriver(&driver);
+  frame_hook = [&playback] { playback.on_frame_start(); };
+  overlay_hook = [] { draw_label("REPLAY"); };
+  playback.attach();
+
+  const bool game_over = recording.header.ending == replay_ending::game_over;
+  while (quit_requested == 0) {
+    if (playback.take_escape() || playback.take_close()) break;
+    if (playback.take_space() && !hold_paused(playback)) break;
+    if (playback.diverged()) break;
+    // An abandoned game ends with its last frame; a lost one plays its game-over screen out.
+    if (playback.last_frame_begun() && !game_over) break;
+    if (playback.finished() && game_state == STATE_TITLE) break;
+    main_loop_frame();
+  }
+
+  playback.detach();
+  frame_hook = nullptr;
+  overlay_hook = nullptr;
+  SetSystemDriver(nullptr);
+  player->best_sc = own_best;
+  if (playback.diverged()) {
+    std::fprintf(stderr,
+                 "game: the replay stopped at frame %d: this game does not play it as it was "
+                 "recorded\n",
+                 playback.frames_played());
+    return 1;
+  }
+  return 0;
+}

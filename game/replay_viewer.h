@@ -1,0 +1,13 @@
+#pragma once
+// Watching a recorded game on screen: after the game's usual start-up (splash included),
+// the recording plays back at normal speed with its sound and "REPLAY" in the corner of
+// the HUD. Escape or closing the window ends it; Space pauses and resumes it. At the
+// recorded game over it plays the game-over screen out and ends by itself; an abandoned
+// game ends at its last recorded frame. The player's own best score is left as it was.
+// Game thread only.
+
+#include "game/replay_format.h"
+
+// Runs the playback (game_startup must have run). The exit status for the program: 0, or
+// 1 (after one "game:" line on stderr) when the game did not play as recorded.
+int watch_replay(const replay& recording);

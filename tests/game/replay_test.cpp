@@ -1,0 +1,148 @@
+// Recorded games: the file keeps every frame and refuses what it cannot trust, and a game
+// recorded in the simulator plays again to the very same state.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <string>
+#include <vector>
+
+#include "game/replay_format.h"
+#include "game/replay_player.h"
+#include "game_fixture.h"
+
+namespace {
+
+input_frame play_frame_answers(int32_t left, int32_t fire_hits) {
+  return {{input_query::key_is_down, 37, left},
+          {input_query::joy_axis, joystick_argument(0, 0), std::bit_cast<int32_t>(-1.0f)},
+          {input_query::key_hits, 162, fire_hits},
+          {input_query::close_requested, 0, 0}};
+}
+
+// Frames that use every record: a first frame, repeats, changed answers, other queries.
+std::vector<input_frame> sample_frames() {
+  std::vector<input_frame> frames;
+  frames.push_back({{input_query::pointer_x, 0, 320}, {input_query::mouse_hits, 1, 1}});
+  for (int i = 0; i < 50; ++i) frames.push_back(play_frame_answers(0, 0));
+  frames.push_back(play_frame_answers(1, 2));
+  frames.push_back(play_frame_answers(1, 0));
+  frames.push_back(play_frame_answers(1, 0));
+  frames.push_back({});
+  frames.push_back({{input_query::key_hits, -5, -2147483647 - 1}});
+  return frames;
+}
+
+replay_header sample_header() {
+  replay_header header;
+  header.random_state = 2147483646;
+  header.start_best = 12345;
+  header.final_score = 6780;
+  header.final_level = 3;
+  header.ending = replay_ending::abandoned;
+  return header;
+}
+
+std::vector<uint8_t> sample_file() {
+  replay_encoder encoder;
+  for (const auto& frame : sample_frames()) encoder.add_frame(frame);
+  return encoder.file(sample_header());
+}
+
+TEST(ReplayFile, KeepsTheHeaderAndEveryFrameOfTheGame) {
+  const std::vector<uint8_t> file = sample_file();
+  replay loaded;
+  std::string error;
+  ASSERT_TRUE(replay_parse(file, loaded, error)) << error;
+  const std::vector<input_frame> expected = sample_frames();
+  EXPECT_EQ(loaded.header.frame_count, static_cast<int32_t>(expected.size()));
+  EXPECT_EQ(loaded.header.random_state, 2147483646);
+  EXPECT_EQ(loaded.header.start_best, 12345);
+  EXPECT_EQ(loaded.header.final_score, 6780);
+  EXPECT_EQ(loaded.header.final_level, 3);
+  EXPECT_EQ(loaded.header.ending, replay_ending::abandoned);
+
+  replay_decoder frames = loaded.frames();
+  input_frame frame;
+  for (size_t index = 0; index < expected.size(); ++index) {
+    ASSERT_TRUE(frames.next(frame)) << "frame " << index;
+    EXPECT_EQ(frame, expected[index]) << "frame " << index;
+  }
+  EXPECT_FALSE(frames.next(frame));
+  EXPECT_FALSE(frames.failed());
+  // Fifty identical frames cost a few bytes, not fifty copies.
+  EXPECT_LT(file.size(), replay_header_size + 80);
+}
+
+TEST(ReplayFile, RefusesNewerTruncatedAndDamagedFiles) {
+  const std::vector<uint8_t> file = sample_file();
+  replay loaded;
+  std::string error;
+
+  std::vector<uint8_t> newer = file;
+  newer[4] = static_cast<uint8_t>(replay_format_version + 1);
+  EXPECT_FALSE(replay_parse(newer, loaded, error));
+  EXPECT_NE(error.find("newer"), std::string::npos) << error;
+
+  for (size_t size = 0; size < file.size(); ++size) {
+    const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+    EXPECT_FALSE(replay_parse(cut, loaded, error)) << size << " bytes";
+    if (size >= 8) {
+      EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+    }
+  }
+
+  for (size_t index = 0; index < file.size(); ++index) {
+    std::vector<uint8_t> damaged = file;
+    damaged[index] ^= 0x10;
+    EXPECT_FALSE(replay_parse(damaged, loaded, error)) << "byte " << index;
+  }
+  std::vector<uint8_t> longer = file;
+  longer.push_back(0);
+  EXPECT_FALSE(replay_parse(longer, loaded, error));
+  EXPECT_TRUE(replay_parse(file, loaded, error)) << error;
+}
+
+struct recorded_game {
+  std::vector<uint8_t> file;
+  replay_header header;
+  uint64_t state_hash = 0;
+};
+
+TEST(ReplaySimulator, ARecordedGamePlaysAgainToTheSameState) {
+  std::vector<recorded_game> games;
+  {
+    sim_config config;
+    config.seed = 77;
+    config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+    config.random_input = true;
+    config.on_game_recorded = [&games](const replay_header& header, std::vector<uint8_t> file) {
+      games.push_back({std::move(file), header, simulator::state_hash()});
+    };
+    simulator sim(config);
+    ASSERT_TRUE(sim.run(12000));
+  }
+  ASSERT_FALSE(games.empty());
+  const recorded_game& game = games.front();
+  EXPECT_EQ(game.header.ending, replay_ending::game_over);
+  EXPECT_GT(game.header.final_score, 0);
+
+  replay recording;
+  std::string error;
+  ASSERT_TRUE(replay_parse(game.file, recording, error)) << error;
+  sim_config config;
+  config.seed = 5;  // the recording's random state replaces it
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  config.replay_to_play = &recording;
+  simulator sim(config);
+  ASSERT_TRUE(sim.run(1000000));
+  ASSERT_NE(sim.playback(), nullptr);
+  EXPECT_FALSE(sim.playback()->diverged());
+  EXPECT_EQ(sim.playback()->frames_played(), game.header.frame_count);
+  EXPECT_EQ(sim.last_frame().score, game.header.final_score);
+  EXPECT_EQ(sim.last_frame().level, game.header.final_level);
+  EXPECT_EQ(sim.last_frame().game_state, STATE_GAME_OVER);
+  EXPECT_EQ(simulator::state_hash(), game.state_hash);
+}
+
+}  // namespace
