@@ -25,7 +25,7 @@ inline bool fits_run(int64_t step, int32_t left_gain, int32_t right_gain) {
 }
 
 template <bool EightBit>
-inline int32_t value_at(const void* data, int32_t index) {
+inline int32_t value_at(const void* data, int64_t index) {
   if constexpr (EightBit) {
     return static_cast<int32_t>(static_cast<const uint8_t*>(data)[index]) * 256 - 32768;
   } else {

@@ -97,22 +97,13 @@ gains gains_for(int32_t volume, int32_t pan, int32_t depth) {
   return result;
 }
 
-template <bool EightBit>
-inline int32_t read_value(const void* data, int64_t index) {
-  if constexpr (EightBit) {
-    return static_cast<int32_t>(static_cast<const uint8_t*>(data)[index]) * 256 - 32768;
-  } else {
-    return static_cast<const int16_t*>(data)[index];
-  }
-}
-
 // The value at 16.16 frame position, channel offset channel, linearly interpolated
 // with the next frame (the guard frame after the last).
 template <int32_t Channels, bool EightBit>
 inline int32_t interpolate(const void* data, int64_t frame, int32_t fraction, int32_t channel) {
   int64_t index = frame * Channels + channel;
-  int32_t a = read_value<EightBit>(data, index);
-  int32_t b = read_value<EightBit>(data, index + Channels);
+  int32_t a = mixrun::value_at<EightBit>(data, index);
+  int32_t b = mixrun::value_at<EightBit>(data, index + Channels);
   return a + static_cast<int32_t>((static_cast<int64_t>(b - a) * fraction) >> 16);
 }
 
