@@ -8,6 +8,7 @@
 
 #include "bench/compare/pacing_stats.h"
 #include "render/display.h"
+#include "render/gl/default_driver.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
 
@@ -53,6 +54,7 @@ void MeasurePacingCpu(int32_t flips) {
 
 int main(int argc, char** argv) {
   const int32_t flips = bench::quick(argc, argv) ? 600 : 3600;
+  InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 0, 60, GFX_BACK_BUFFER)) {
     std::fprintf(stderr, "render: no OpenGL window (run under tools/with-xvfb.sh)\n");
     return 1;
