@@ -3,6 +3,7 @@
 #include "render/collision.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -15,7 +16,8 @@
 namespace {
 
 constexpr int32_t kLayerCount = 32;
-constexpr uint32_t kScratchLayer = 1u << 31;
+constexpr int32_t kScratchLayerIndex = 31;
+constexpr uint32_t kScratchLayer = 1u << kScratchLayerIndex;
 // Quads beyond these bounds take no part in collisions: far larger than any drawn sprite,
 // they would cost the rasteriser billions of steps, and their scanline numbers would no
 // longer fit an integer.
@@ -52,6 +54,14 @@ void ReturnQuad(TQuad* quad) {
   quad->mask.reset();
   quad->link = State().free_list;
   State().free_list = quad;
+}
+
+void ClearLayer(int32_t j) {
+  CollisionState& state = State();
+  while (TQuad* quad = state.layers[j]) {
+    state.layers[j] = quad->link;
+    ReturnQuad(quad);
+  }
 }
 
 // The rasteriser's working state for one polygon (a quad: 4 vertices of x, y, u, v). Edge
@@ -293,38 +303,69 @@ std::vector<std::shared_ptr<void>> TestAndWrite(TQuad* quad, uint32_t test_mask,
   return hits;
 }
 
-// A w x h quad placed at (x, y) plus the origin with its handle at (hx, hy), through the
-// module's transform.
-TQuad* PlaceQuad(int32_t x, int32_t y, float w, float h, float hx, float hy) {
-  const CollisionState& state = State();
+// Fills quad with a w x h rectangle placed at (x, y) plus the origin with its handle at
+// (hx, hy), through the matrix m (ix, iy, jx, jy).
+void PlaceQuad(TQuad& quad, int32_t x, int32_t y, float w, float h, float hx, float hy,
+               const float (&m)[4]) {
   float origin_x = 0.0f, origin_y = 0.0f;
   GetOrigin(origin_x, origin_y);
   const float px = static_cast<float>(x) + origin_x, py = static_cast<float>(y) + origin_y;
   const float local[4][2] = {{-hx, -hy}, {w - hx, -hy}, {w - hx, h - hy}, {-hx, h - hy}};
   float screen[8];
   for (int32_t k = 0; k < 4; ++k) {
-    screen[k * 2] = px + local[k][0] * state.ix + local[k][1] * state.iy;
-    screen[k * 2 + 1] = py + local[k][0] * state.jx + local[k][1] * state.jy;
+    screen[k * 2] = px + local[k][0] * m[0] + local[k][1] * m[1];
+    screen[k * 2 + 1] = py + local[k][0] * m[2] + local[k][1] * m[3];
   }
-  TQuad* quad = TakeQuad();
-  quad->SetCoords(screen[0], screen[1], screen[2], screen[3], screen[4], screen[5], screen[6],
-                  screen[7]);
-  return quad;
+  quad.SetCoords(screen[0], screen[1], screen[2], screen[3], screen[4], screen[5], screen[6],
+                 screen[7]);
 }
 
-// Sets rotation and scale on the render state and keeps the module's copy in step, also when
-// no render state is current.
-void ApplyRotationScale(float rotation, float scale_x, float scale_y) {
-  SetRotationScale(rotation, scale_x, scale_y);
-  if (auto graphics = TRender2DGraphics::Current()) {
-    SetCollisionTransform(graphics->tform_ix, graphics->tform_iy, graphics->tform_jx,
-                          graphics->tform_jy);
-  } else {
-    const float s = static_cast<float>(SinDeg(rotation));
-    const float c = static_cast<float>(CosDeg(rotation));
-    SetCollisionTransform(c * scale_x, -s * scale_y, s * scale_x, c * scale_y);
+// The frame's pixels as a collision mask: only pixmaps with an 8-bit alpha channel mask;
+// anything else leaves the quad solid.
+std::shared_ptr<TPixmap> MaskOf(std::shared_ptr<TPixmap> pixels) {
+  if (pixels && AlphaBits(pixels->format) == 8 && pixels->width > 0 && pixels->height > 0) {
+    return pixels;
   }
+  return nullptr;
 }
+
+// The quad of an image frame at (x, y) through the matrix m, with the frame's mask.
+void PlaceImage(TQuad& quad, TImage& image, int32_t x, int32_t y, int32_t frame,
+                const float (&m)[4]) {
+  std::shared_ptr<TPixmap> pixels = image.Lock(frame, true, false);
+  PlaceQuad(quad, x, y, static_cast<float>(image.width), static_cast<float>(image.height),
+            image.handle_x, image.handle_y, m);
+  quad.frame = frame;
+  quad.mask = MaskOf(std::move(pixels));
+}
+
+// The matrix a rotation and scale give, as the render state makes it when one is current.
+// The game tests one body against many others with the same pose, so each of the two
+// places of ImagesOverlap remembers its last pose and skips the sine and cosine.
+class PoseMatrix {
+ public:
+  const float (&For(float rotation, float scale_x, float scale_y, bool rendered))[4] {
+    const uint32_t key[4] = {std::bit_cast<uint32_t>(rotation), std::bit_cast<uint32_t>(scale_x),
+                             std::bit_cast<uint32_t>(scale_y), rendered ? 1u : 0u};
+    if (!valid_ || !std::equal(key, key + 4, key_)) {
+      if (rendered) {
+        RotationScaleMatrix(rotation, scale_x, scale_y, m_[0], m_[1], m_[2], m_[3]);
+      } else {
+        const float s = static_cast<float>(SinDeg(rotation));
+        const float c = static_cast<float>(CosDeg(rotation));
+        m_[0] = c * scale_x, m_[1] = -s * scale_y, m_[2] = s * scale_x, m_[3] = c * scale_y;
+      }
+      std::copy(key, key + 4, key_);
+      valid_ = true;
+    }
+    return m_;
+  }
+
+ private:
+  bool valid_ = false;
+  uint32_t key_[4] = {};
+  float m_[4] = {};
+};
 
 }  // namespace
 
@@ -373,34 +414,34 @@ std::vector<std::shared_ptr<void>> LayerCollideImage(const std::shared_ptr<TImag
                                                      uint32_t test_mask, uint32_t write_mask,
                                                      std::shared_ptr<void> id) {
   if (!image) return {};
-  std::shared_ptr<TPixmap> pixels = image->Lock(frame, true, false);
-  TQuad* quad = PlaceQuad(x, y, static_cast<float>(image->width), static_cast<float>(image->height),
-                          image->handle_x, image->handle_y);
-  quad->id = std::move(id);
-  quad->frame = frame;
-  if (pixels && AlphaBits(pixels->format) == 8 && pixels->width > 0 && pixels->height > 0) {
-    quad->mask = pixels;
+  const CollisionState& state = State();
+  const float matrix[4] = {state.ix, state.iy, state.jx, state.jy};
+  TQuad* quad = TakeQuad();
+  try {
+    PlaceImage(*quad, *image, x, y, frame, matrix);
+  } catch (...) {
+    ReturnQuad(quad);
+    throw;
   }
+  quad->id = std::move(id);
   return TestAndWrite(quad, test_mask, write_mask);
 }
 
 std::vector<std::shared_ptr<void>> LayerCollideRect(int32_t x, int32_t y, int32_t width,
                                                     int32_t height, uint32_t test_mask,
                                                     uint32_t write_mask, std::shared_ptr<void> id) {
-  TQuad* quad = PlaceQuad(x, y, static_cast<float>(width), static_cast<float>(height), 0.0f, 0.0f);
+  const CollisionState& state = State();
+  const float matrix[4] = {state.ix, state.iy, state.jx, state.jy};
+  TQuad* quad = TakeQuad();
+  PlaceQuad(*quad, x, y, static_cast<float>(width), static_cast<float>(height), 0.0f, 0.0f, matrix);
   quad->id = std::move(id);
   quad->frame = 0;
   return TestAndWrite(quad, test_mask, write_mask);
 }
 
 void ClearCollisionLayers(uint32_t mask) {
-  CollisionState& state = State();
   for (int32_t j = 0; j < kLayerCount; ++j) {
-    if (mask != 0 && (mask & (1u << j)) == 0) continue;
-    while (TQuad* quad = state.layers[j]) {
-      state.layers[j] = quad->link;
-      ReturnQuad(quad);
-    }
+    if (mask == 0 || (mask & (1u << j)) != 0) ClearLayer(j);
   }
 }
 
@@ -416,30 +457,32 @@ int32_t ImagesOverlap(const std::shared_ptr<TImage>& image1, int32_t x1, int32_t
                       float rotation1, float scale_x1, float scale_y1,
                       const std::shared_ptr<TImage>& image2, int32_t x2, int32_t y2, int32_t frame2,
                       float rotation2, float scale_x2, float scale_y2) {
-  const float saved_rotation = GetRotation();
-  float saved_scale_x = 1.0f, saved_scale_y = 1.0f;
-  GetScale(saved_scale_x, saved_scale_y);
-  float saved[4];
-  GetCollisionTransform(saved[0], saved[1], saved[2], saved[3]);
-
-  int32_t result = 0;
-  try {
-    ClearCollisionLayers(kScratchLayer);
-    ApplyRotationScale(rotation1, scale_x1, scale_y1);
-    LayerCollideImage(image1, x1, y1, frame1, 0, kScratchLayer, nullptr);
-    ApplyRotationScale(rotation2, scale_x2, scale_y2);
-    result = LayerCollideImage(image2, x2, y2, frame2, kScratchLayer, 0, nullptr).empty() ? 0 : 1;
-  } catch (...) {
-    SetRotationScale(saved_rotation, saved_scale_x, saved_scale_y);
-    SetCollisionTransform(saved[0], saved[1], saved[2], saved[3]);
-    throw;
+  // Each image is placed with its own matrix directly: the render state's rotation, scale
+  // and matrix, and the layers' copy of it, are never touched, so there is nothing to
+  // restore afterwards.
+  static PoseMatrix first_pose, second_pose;
+  CollisionState& state = State();
+  const bool rendered = RenderStateCurrent();
+  ClearLayer(kScratchLayerIndex);
+  if (image1) {
+    TQuad* first = TakeQuad();
+    try {
+      PlaceImage(*first, *image1, x1, y1, frame1,
+                 first_pose.For(rotation1, scale_x1, scale_y1, rendered));
+    } catch (...) {
+      ReturnQuad(first);
+      throw;
+    }
+    // Image 1's quad stays in the scratch layer until the next clear.
+    first->link = state.layers[kScratchLayerIndex];
+    state.layers[kScratchLayerIndex] = first;
   }
-  SetRotationScale(saved_rotation, saved_scale_x, saved_scale_y);
-  if (auto graphics = TRender2DGraphics::Current()) {
-    SetCollisionTransform(graphics->tform_ix, graphics->tform_iy, graphics->tform_jx,
-                          graphics->tform_jy);
-  } else {
-    SetCollisionTransform(saved[0], saved[1], saved[2], saved[3]);
+  if (!image2) return 0;
+  TQuad second;
+  PlaceImage(second, *image2, x2, y2, frame2,
+             second_pose.For(rotation2, scale_x2, scale_y2, rendered));
+  for (const TQuad* other = state.layers[kScratchLayerIndex]; other; other = other->link) {
+    if (QuadsTouch(second, *other)) return 1;
   }
-  return result;
+  return 0;
 }

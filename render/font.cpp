@@ -66,12 +66,15 @@ std::shared_ptr<TImageGlyph> TImageFont::LoadGlyph(int32_t index) {
   std::shared_ptr<TImageGlyph>& slot = _glyphs[static_cast<size_t>(index)];
   if (slot || !_src_font) return slot;
 
-  auto glyph = std::make_shared<TImageGlyph>();
+  std::shared_ptr<TImageGlyph> glyph = _glyph_slab.Make();
   if (std::shared_ptr<TGlyph> source = _src_font->LoadGlyph(index)) {
     glyph->_advance = source->Advance();
     source->GetRect(glyph->_x, glyph->_y, glyph->_w, glyph->_h);
-    if (std::shared_ptr<TPixmap> pixels = source->Pixels()) {
-      glyph->_image = TImage::Load(pixels->Copy(), _imageFlags, 0, 0, 0);
+    std::shared_ptr<TPixmap> pixels = source->Pixels();
+    if (std::shared_ptr<TPixmap> copy = pixels ? pixels->Copy() : nullptr) {
+      glyph->_image = _image_slab.Make();
+      glyph->_image->Reset(copy->width, copy->height, 1, _imageFlags, 0, 0, 0);
+      glyph->_image->SetPixmap(0, std::move(copy));
     }
   }
   slot = glyph;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "render/slab.h"
+
 class TImage;
 class TPixmap;
 
@@ -91,6 +93,9 @@ class TImageFont {
   std::shared_ptr<TFont> _src_font;
   std::vector<std::shared_ptr<TImageGlyph>> _glyphs;
   int32_t _imageFlags = 0;
+  // Where new glyphs and their images are made.
+  TSlab<TImageGlyph> _glyph_slab;
+  TSlab<TImage> _image_slab;
 };
 
 // The built-in font, created on the first call and kept for the whole run.

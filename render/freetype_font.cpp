@@ -174,7 +174,7 @@ std::shared_ptr<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
   if (static_cast<size_t>(index) >= _glyphs.size()) _glyphs.resize(static_cast<size_t>(index) + 1);
   std::shared_ptr<TFreeTypeGlyph>& slot = _glyphs[static_cast<size_t>(index)];
   if (slot) return slot;
-  slot = std::make_shared<TFreeTypeGlyph>();
+  slot = _glyph_slab.Make();
   TFreeTypeGlyph& glyph = *slot;
 
   if (FT_Load_Glyph(_ft_face, static_cast<FT_UInt>(index + 1), FT_LOAD_RENDER) != 0) return slot;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/font.h"
+#include "render/slab.h"
 
 struct FT_FaceRec_;
 
@@ -57,6 +58,7 @@ class TFreeTypeFont : public TFont {
   // Glyphs rendered so far, by index; grows only as far as the highest index asked for, as a
   // text face has thousands of glyphs of which a game shows a hundred.
   std::vector<std::shared_ptr<TFreeTypeGlyph>> _glyphs;
+  TSlab<TFreeTypeGlyph> _glyph_slab;  // where new glyphs are made
   // The bytes of a face opened from a stream: a copy the font owns, or none when the face
   // reads an embedded resource in place (those live for the whole run).
   std::unique_ptr<uint8_t[]> _buf;

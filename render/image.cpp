@@ -42,16 +42,22 @@ std::shared_ptr<TImage> TImage::Create(int32_t width, int32_t height, int32_t fr
                                        int32_t mask_red, int32_t mask_green, int32_t mask_blue) {
   if (width < 0 || height < 0 || frames < 0) return nullptr;
   auto image = std::make_shared<TImage>();
-  image->width = width;
-  image->height = height;
-  image->flags = flags;
-  image->mask_r = mask_red;
-  image->mask_g = mask_green;
-  image->mask_b = mask_blue;
-  image->pixmaps.resize(frames);
-  image->frames.resize(frames);
-  image->seqs.assign(frames, 0);
+  image->Reset(width, height, frames, flags, mask_red, mask_green, mask_blue);
   return image;
+}
+
+void TImage::Reset(int32_t new_width, int32_t new_height, int32_t frame_count, int32_t new_flags,
+                   int32_t mask_red, int32_t mask_green, int32_t mask_blue) {
+  width = new_width;
+  height = new_height;
+  flags = new_flags;
+  mask_r = mask_red;
+  mask_g = mask_green;
+  mask_b = mask_blue;
+  handle_x = handle_y = 0.0f;
+  pixmaps.assign(frame_count, nullptr);
+  frames.assign(frame_count, nullptr);
+  seqs.assign(frame_count, 0);
 }
 
 std::shared_ptr<TImage> TImage::Load(const std::shared_ptr<TPixmap>& pixmap, int32_t flags,

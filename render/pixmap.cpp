@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "support/truncate.h"
@@ -118,6 +119,48 @@ void ConvertPixels(const uint8_t* source, int32_t source_format, uint8_t* target
 
 TPixmap::~TPixmap() = default;
 
+namespace {
+
+// Places a pixmap's pixels in the same heap block as the pixmap and its reference count, so
+// making a pixmap costs one allocation: allocate_shared asks for the shared block, which is
+// made that many bytes longer, and the address of the bytes after it is handed back.
+template <class T>
+class TrailingPixels {
+ public:
+  using value_type = T;
+
+  TrailingPixels(size_t bytes, uint8_t** pixels) : bytes_(bytes), pixels_(pixels) {}
+  template <class U>
+  TrailingPixels(const TrailingPixels<U>& other) : bytes_(other.bytes_), pixels_(other.pixels_) {}
+
+  T* allocate(size_t count) {
+    const size_t head = Head(count);
+    auto* block = static_cast<uint8_t*>(::operator new(head + bytes_));
+    *pixels_ = block + head;
+    return reinterpret_cast<T*>(block);
+  }
+  void deallocate(T* block, size_t) { ::operator delete(static_cast<void*>(block)); }
+
+  template <class U>
+  bool operator==(const TrailingPixels<U>& other) const {
+    return bytes_ == other.bytes_ && pixels_ == other.pixels_;
+  }
+
+ private:
+  template <class U>
+  friend class TrailingPixels;
+  // The shared block rounded up so the pixels start as aligned as new[] would place them.
+  static size_t Head(size_t count) {
+    constexpr size_t kAlign = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+    return (count * sizeof(T) + kAlign - 1) / kAlign * kAlign;
+  }
+
+  size_t bytes_;
+  uint8_t** pixels_;
+};
+
+}  // namespace
+
 std::shared_ptr<TPixmap> TPixmap::Create(int32_t width, int32_t height, int32_t format,
                                          int32_t align) {
   if (width < 0 || height < 0 || !ValidFormat(format)) return nullptr;
@@ -126,10 +169,15 @@ std::shared_ptr<TPixmap> TPixmap::Create(int32_t width, int32_t height, int32_t 
   pitch = (pitch + align - 1) / align * align;
   int64_t bytes = pitch * height;
   if (bytes > INT32_MAX) return nullptr;
-  auto pixmap = std::make_shared<TPixmap>();
-  pixmap->storage_.reset(new (std::nothrow) uint8_t[bytes > 0 ? bytes : 1]);
-  if (!pixmap->storage_) return nullptr;
-  pixmap->pixels = pixmap->storage_.get();
+  uint8_t* pixels = nullptr;
+  std::shared_ptr<TPixmap> pixmap;
+  try {
+    pixmap = std::allocate_shared<TPixmap>(
+        TrailingPixels<TPixmap>(static_cast<size_t>(bytes > 0 ? bytes : 1), &pixels));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  pixmap->pixels = pixels;
   pixmap->width = width;
   pixmap->height = height;
   pixmap->pitch = static_cast<int32_t>(pitch);

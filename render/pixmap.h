@@ -42,7 +42,8 @@ class TPixmap : public std::enable_shared_from_this<TPixmap> {
   ~TPixmap();
 
   // New pixmap; pitch = width * bytes per pixel rounded up to align. Pixels are not
-  // cleared. Negative sizes or an unknown format give nullptr.
+  // cleared; they live in the same heap block as the pixmap. Negative sizes or an unknown format
+  // give nullptr.
   static std::shared_ptr<TPixmap> Create(int32_t width, int32_t height, int32_t format,
                                          int32_t align = 4);
   // Wraps foreign memory (capacity -1); the caller keeps it alive.
@@ -65,9 +66,6 @@ class TPixmap : public std::enable_shared_from_this<TPixmap> {
   void WritePixel(int32_t x, int32_t y, uint32_t argb);
   // Fills every pixel with the value in this pixmap's layout.
   void ClearPixels(uint32_t argb);
-
- private:
-  std::unique_ptr<uint8_t[]> storage_;
 };
 
 // TPixmap::Create.

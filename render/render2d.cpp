@@ -259,16 +259,26 @@ void SetRotationScale(float degrees, float scale_x, float scale_y) {
   UpdateTransform();
 }
 
+void RotationScaleMatrix(float degrees, float scale_x, float scale_y, float& ix, float& iy,
+                         float& jx, float& jy) {
+  const double radians = static_cast<double>(degrees) * (M_PI / 180.0);
+  const double s = std::sin(radians);
+  const double c = std::cos(radians);
+  ix = static_cast<float>(c * scale_x);
+  iy = static_cast<float>(-s * scale_y);
+  jx = static_cast<float>(s * scale_x);
+  jy = static_cast<float>(c * scale_y);
+}
+
+bool RenderStateCurrent() {
+  return Record() != nullptr;
+}
+
 void UpdateTransform() {
   TRender2DGraphics* r = Record();
   if (!r) return;
-  const double radians = static_cast<double>(r->tform_rot) * (M_PI / 180.0);
-  const double s = std::sin(radians);
-  const double c = std::cos(radians);
-  r->tform_ix = static_cast<float>(c * r->tform_scale_x);
-  r->tform_iy = static_cast<float>(-s * r->tform_scale_y);
-  r->tform_jx = static_cast<float>(s * r->tform_scale_x);
-  r->tform_jy = static_cast<float>(c * r->tform_scale_y);
+  RotationScaleMatrix(r->tform_rot, r->tform_scale_x, r->tform_scale_y, r->tform_ix, r->tform_iy,
+                      r->tform_jx, r->tform_jy);
   r->_driver->SetTransform(r->tform_ix, r->tform_iy, r->tform_jx, r->tform_jy);
   SetCollisionTransform(r->tform_ix, r->tform_iy, r->tform_jx, r->tform_jy);
 }

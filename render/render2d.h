@@ -128,6 +128,12 @@ float GetRotation();
 void SetScale(float scale_x, float scale_y);
 void GetScale(float& scale_x, float& scale_y);
 void SetRotationScale(float degrees, float scale_x, float scale_y);
+// The matrix (x * ix + y * iy, x * jx + y * jy) the render state makes for a rotation and
+// scale.
+void RotationScaleMatrix(float degrees, float scale_x, float scale_y, float& ix, float& iy,
+                         float& jx, float& jy);
+// True while a render state and its driver are current (the setters above take effect).
+bool RenderStateCurrent();
 // Recomputes the matrix from rotation and scale and sends it to the driver and the
 // collision layers.
 void UpdateTransform();

@@ -334,6 +334,31 @@ TEST(FreeTypeImageFont, WrapsTheSourceFontWithLazyGlyphImages) {
   ASSERT_TRUE(space);
   EXPECT_EQ(space->Pixels(), nullptr);
   EXPECT_GT(space->Advance(), 0.0f);
+
+  // Every printable glyph is its own glyph with its own image and pixels, and what a caller
+  // holds stays whole after the font and the other glyphs are gone.
+  std::vector<std::shared_ptr<TImageGlyph>> printable;
+  for (int32_t code = 33; code < 127; ++code) {
+    printable.push_back(plain->LoadGlyph(plain->CharToGlyph(code)));
+    ASSERT_TRUE(printable.back() && printable.back()->Pixels()) << code;
+  }
+  for (size_t i = 1; i < printable.size(); ++i) {
+    EXPECT_NE(printable[i], printable[i - 1]);
+    EXPECT_NE(printable[i]->Pixels(), printable[i - 1]->Pixels());
+    EXPECT_NE(printable[i]->Pixels()->pixmaps[0]->pixels,
+              printable[i - 1]->Pixels()->pixmaps[0]->pixels);
+  }
+  std::shared_ptr<TImageGlyph> kept = printable['W' - 33];
+  std::shared_ptr<TPixmap> kept_pixels = kept->Pixels()->pixmaps[0];
+  const std::vector<uint8_t> before(kept_pixels->pixels,
+                                    kept_pixels->pixels + kept_pixels->pitch * kept_pixels->height);
+  printable.clear();
+  plain.reset();
+  ASSERT_EQ(kept->Pixels()->pixmaps[0], kept_pixels);
+  EXPECT_EQ(std::vector<uint8_t>(kept_pixels->pixels,
+                                 kept_pixels->pixels + kept_pixels->pitch * kept_pixels->height),
+            before);
+  EXPECT_GT(kept->Advance(), 0.0f);
 }
 
 // A loader added to the chain is asked first; the FreeType loader stays behind it.
