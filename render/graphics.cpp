@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 
 #include "input/event.h"
 #include "input/input.h"
@@ -28,8 +29,9 @@ struct PacingState {
   // deadline, so none tears) and 0 on one that does not.
   int32_t swap_interval = 1;
   bool adaptive = false;  // a late frame flips with -1 instead of waiting a whole refresh
-  // The first frames at a swap interval above 1 are watched: a driver that cannot set it
-  // flips too fast, and software pacing takes over.
+  // While the display paces the frames, flips are watched: a driver that cannot set an
+  // interval above 1 flips too fast, and so does a display that only looked paced because
+  // a busy machine made three flips take a period each. Software pacing then takes over.
   int32_t checks_left = 0;
   int32_t fast_flips = 0;
   int64_t last_flip = 0;
@@ -120,12 +122,21 @@ ProbeResult ProbeHardwarePacing(TDisplay& display, TGraphicsDriver& driver, int3
   return {};
 }
 
+void WatchFlips(PacingState& pacing, int32_t flips) {
+  pacing.checks_left = flips;
+  pacing.fast_flips = 0;
+  pacing.last_flip = 0;
+}
+
 // Decides how Flip(-1) keeps the requested rate on a full-screen display.
 void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, PacingState& pacing) {
   const ProbeResult probe = ProbeHardwarePacing(display, driver, hertz);
   if (probe.paces) {
     pacing.enabled = false;
     pacing.swap_interval = 1;
+    // Watched for as long as the graphics stay open: one clock read a frame, and a machine
+    // that was still busy loading during the first frames can be caught later.
+    WatchFlips(pacing, std::numeric_limits<int32_t>::max());
     return;
   }
   const double reported = display.RefreshRate(driver);
@@ -138,9 +149,7 @@ void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, Pac
         std::fabs(blocked_hz - reported) <= 0.1 * reported) {
       pacing.enabled = false;
       pacing.swap_interval = static_cast<int32_t>(multiple);
-      pacing.checks_left = 30;
-      pacing.fast_flips = 0;
-      pacing.last_flip = 0;
+      WatchFlips(pacing, 30);
       return;
     }
   }
@@ -150,8 +159,8 @@ void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, Pac
   }
 }
 
-// Called after each of the first flips at a swap interval above 1: three flips in a row that
-// came well inside the period mean the interval did not take.
+// Called after each watched flip: three flips in a row that came well inside the period mean
+// the display is not pacing them.
 void CheckSwapInterval(TDisplay& display, TGraphicsDriver& driver, PacingState& pacing) {
   const int64_t now = display.Now();
   if (pacing.last_flip != 0) {

@@ -350,6 +350,44 @@ TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhereTheSwapIntervalDoesNotTa
   EXPECT_LE(display->Presents() - presented, 60 + 4) << "at most a few frames came too fast";
 }
 
+// A screen that does not synchronise, on a machine so busy that the first flips (opening the
+// graphics and the probe's) each take a 60 Hz period: it looks like a display that paces.
+class TPacedLookingDisplay : public TSimulatedDisplay {
+ public:
+  TPacedLookingDisplay() : TSimulatedDisplay(0.0) {}
+  void Flip(TGraphicsDriver& driver, int32_t sync) override {
+    if (slow_flips_ > 0) {
+      --slow_flips_;
+      Advance(16666667);
+    }
+    TSimulatedDisplay::Flip(driver, sync);
+  }
+
+ private:
+  int32_t slow_flips_ = 5;
+};
+
+// The game must not run at whatever rate the machine manages once the load goes, even when
+// its first frames, still loading, were slow too.
+TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhenAPacedLookingDisplayStopsWaiting) {
+  auto display = std::make_shared<TPacedLookingDisplay>();
+  SetDisplay(display);
+  Open();
+  ASSERT_FALSE(FramePacing().software) << "the probe should have been fooled";
+  for (int32_t i = 0; i < 40; ++i) {
+    display->Advance(20000000);  // loading: frames slower than the period
+    Flip(-1);
+  }
+  const int64_t presented = display->Presents();
+  const int64_t start = display->Now();
+  while (display->Now() < start + 1000000000) {
+    display->Advance(2000000);
+    Flip(-1);
+  }
+  EXPECT_TRUE(FramePacing().software);
+  EXPECT_LE(display->Presents() - presented, 60 + 4) << "at most a few frames came too fast";
+}
+
 INSTANTIATE_TEST_SUITE_P(RefreshRates, PacingOnSimulatedDisplays,
                          testing::Values(SimulatedCase{60, false, 1}, SimulatedCase{75, true, 1},
                                          SimulatedCase{120, false, 2}, SimulatedCase{144, true, 1},
