@@ -4,9 +4,9 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
-
 #include <cstdlib>
 #include <cstring>
+
 #include "audio/mix_run.h"
 
 void ReleaseMixSample(mixsample* sample) {
@@ -196,15 +196,7 @@ void mix_steady_runs(const mixsample& sample, voice_block& block, int32_t* out, 
     }
     out += 2 * run;
     frames -= run;
-    block.position += step * run;
-    block.advanced += step * run;
-    if (block.position >= block.end) {
-      if (!block.loop) {
-        block.finished = true;
-        return;
-      }
-      block.position %= block.end;
-    }
+    if (!advance(block, step * run)) return;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "game/globals.h"
 #include "game/hud.h"
 #include "game/image_prefetch.h"
+#include "game/keys.h"
 #include "game/menu.h"
 #include "game/player.h"
 #include "game/screens.h"
@@ -33,8 +34,6 @@ std::function<void()> overlay_hook;
 
 namespace {
 
-constexpr int32_t kKeyEscape = 27;
-constexpr int32_t kKeySpace = 32;
 constexpr int32_t kPauseButton = 2;
 constexpr int32_t kJoystickPort = 0;
 constexpr int32_t kFontSize = 22;

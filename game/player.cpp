@@ -4,6 +4,7 @@
 #include "game/asteroids.h"
 #include "game/effects.h"
 #include "game/globals.h"
+#include "game/keys.h"
 #include "game/shots.h"
 #include "game/sounds.h"
 #include "game/ufo.h"
@@ -14,11 +15,6 @@
 
 namespace {
 
-constexpr int32_t kKeyLeft = 37;
-constexpr int32_t kKeyUp = 38;
-constexpr int32_t kKeyRight = 39;
-constexpr int32_t kKeyLeftControl = 162;
-constexpr int32_t kKeyLeftAlt = 164;
 constexpr int32_t kJoystickPort = 0;
 
 }  // namespace

@@ -1,15 +1,9 @@
 #include "game/replay_player.h"
 
 #include "game/globals.h"
+#include "game/keys.h"
 #include "game/player.h"
 #include "support/random.h"
-
-namespace {
-
-constexpr int32_t kKeyEscape = 27;
-constexpr int32_t kKeySpace = 32;
-
-}  // namespace
 
 replay_player::replay_player(const replay& recording) : recording_(recording) {}
 
@@ -19,12 +13,10 @@ replay_player::~replay_player() {
 
 void replay_player::attach() {
   SetInputTap(this);
-  attached_ = true;
 }
 
 void replay_player::detach() {
-  if (attached_ && InputTap() == this) SetInputTap(nullptr);
-  attached_ = false;
+  if (InputTap() == this) SetInputTap(nullptr);
 }
 
 void replay_player::on_frame_start() {

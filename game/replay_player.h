@@ -61,7 +61,6 @@ class replay_player : public TInputTap {
   bool started_ = false;
   bool finished_ = false;
   bool diverged_ = false;
-  bool attached_ = false;
   int32_t final_score_ = 0;
   int32_t final_level_ = 0;
   int32_t escapes_ = 0;

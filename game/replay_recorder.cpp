@@ -17,22 +17,19 @@ replay_recorder::replay_recorder(finished_game on_finished) : on_finished_(std::
 }
 
 replay_recorder::~replay_recorder() {
-  if (attached_ && InputTap() == this) SetInputTap(nullptr);
+  if (InputTap() == this) SetInputTap(nullptr);
 }
 
 void replay_recorder::attach() {
   SetInputTap(this);
-  attached_ = true;
 }
 
 void replay_recorder::on_frame_start() {
   if (recording_) {
     encoder_.add_frame(current_);
-    if (!in_game(game_state))
-      finish(game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned);
-  } else if (candidate_ && game_state == STATE_PLAY) {
+    if (!in_game(game_state)) finish();
+  } else if (game_started()) {
     recording_ = true;
-    encoder_ = replay_encoder();
     encoder_.add_frame(current_);
   }
   current_.clear();
@@ -47,20 +44,22 @@ void replay_recorder::on_frame_start() {
 }
 
 void replay_recorder::on_exit() {
-  if (!recording_ && candidate_ && game_state == STATE_PLAY) {
-    recording_ = true;
-    encoder_ = replay_encoder();
-  }
-  if (!recording_) return;
+  if (!recording_ && !game_started()) return;
+  recording_ = true;
   encoder_.add_frame(current_);
   current_.clear();
-  finish(game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned);
+  finish();
 }
 
-void replay_recorder::finish(replay_ending ending) {
+bool replay_recorder::game_started() const {
+  return candidate_ && game_state == STATE_PLAY;
+}
+
+void replay_recorder::finish() {
   recording_ = false;
   candidate_ = false;
-  header_.ending = ending;
+  header_.ending =
+      game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned;
   header_.final_score = player->score;
   header_.final_level = player->level;
   header_.frame_count = encoder_.frames();

@@ -35,7 +35,10 @@ class replay_recorder : public TInputTap {
   int32_t Answer(input_query query, int32_t argument, int32_t live) override;
 
  private:
-  void finish(replay_ending ending);
+  // The last frame, begun on the title menu, chose "Start Game".
+  bool game_started() const;
+  // Ends the game being recorded: lost if it is on its game-over screen, else abandoned.
+  void finish();
 
   finished_game on_finished_;
   replay_encoder encoder_;
@@ -45,5 +48,4 @@ class replay_recorder : public TInputTap {
   // is in play by the next one.
   bool candidate_ = false;
   bool recording_ = false;
-  bool attached_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "audio/audio.h"
 #include "game/globals.h"
+#include "game/keys.h"
 #include "game/main_loop.h"
 #include "game/player.h"
 #include "game/replay_player.h"
@@ -20,9 +21,6 @@
 #include "render/stereo.h"
 
 namespace {
-
-constexpr int32_t kKeyEscape = 27;
-constexpr int32_t kKeySpace = 32;
 
 // Never blocks: a recorded loss of focus makes the game wait for events, and during
 // playback the focus comes back when the recording says so, not when an event arrives.
@@ -105,7 +103,8 @@ bool hold_paused(replay_player& playback) {
 int watch_replay(const replay& recording) {
   const int32_t own_best = player->best_sc;
   replay_player playback(recording);
-  non_blocking_driver driver(SystemDriver());
+  TSystemDriver* const live_driver = SystemDriver();
+  non_blocking_driver driver(live_driver);
   SetSystemDriver(&driver);
   frame_hook = [&playback] { playback.on_frame_start(); };
   overlay_hook = [] { draw_label("REPLAY"); };
@@ -125,7 +124,7 @@ int watch_replay(const replay& recording) {
   playback.detach();
   frame_hook = nullptr;
   overlay_hook = nullptr;
-  SetSystemDriver(nullptr);
+  SetSystemDriver(live_driver);
   player->best_sc = own_best;
   if (playback.diverged()) {
     std::fprintf(stderr,

@@ -2,6 +2,7 @@
 
 #include "game/globals.h"
 #include "game/image_prefetch.h"
+#include "game/keys.h"
 #include "game/main_loop.h"
 #include "game/sounds.h"
 #include "game/stereo_backdrop.h"
@@ -12,13 +13,6 @@
 #include "render/render2d.h"
 #include "render/stereo.h"
 #include "resources/resources.h"
-
-namespace {
-
-constexpr int32_t kKeyEscape = 27;
-constexpr int32_t kKeySpace = 32;
-
-}  // namespace
 
 void logo_splash(int32_t y_offset) {
   float alpha = 1.0f;

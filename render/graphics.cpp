@@ -161,7 +161,7 @@ void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, Pac
 
 // Called after each watched flip: three flips in a row that came well inside the period mean
 // the display is not pacing them.
-void CheckSwapInterval(TDisplay& display, TGraphicsDriver& driver, PacingState& pacing) {
+void CheckWatchedFlip(TDisplay& display, TGraphicsDriver& driver, PacingState& pacing) {
   const int64_t now = display.Now();
   if (pacing.last_flip != 0) {
     pacing.fast_flips =
@@ -377,7 +377,7 @@ void Flip(int32_t sync) {
     display.Flip(*m.driver, m.depth != 0 ? 1 : 0);
   } else if (!m.pacing.enabled) {
     display.Flip(*m.driver, m.pacing.swap_interval);
-    if (m.pacing.checks_left > 0) CheckSwapInterval(display, *m.driver, m.pacing);
+    if (m.pacing.checks_left > 0) CheckWatchedFlip(display, *m.driver, m.pacing);
   } else {
     PacingState& pacing = m.pacing;
     pacing.deadline += pacing.period_ns;

@@ -14,6 +14,7 @@
 #include "game/asteroids.h"
 #include "game/effects.h"
 #include "game/globals.h"
+#include "game/keys.h"
 #include "game/main_loop.h"
 #include "game/player.h"
 #include "game/replay_player.h"
@@ -104,7 +105,7 @@ simulator::simulator(sim_config config)
     pending_.clear();
     sim_event skip;
     skip.kind = sim_event_kind::key_down;
-    skip.code = 27;
+    skip.code = kKeyEscape;
     skip.frame = 1;
     pending_.push_back(skip);
     skip.kind = sim_event_kind::key_up;
