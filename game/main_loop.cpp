@@ -347,11 +347,15 @@ void run_main_loop() {
   } while (quit_requested == 0);
 }
 
-void game_exit(int32_t music_fade_millis) {
+void stop_music_for_exit(int32_t music_fade_millis) {
   if (IsChannelPlaying(music_channel)) {
     StopChannel(music_channel);
     SleepMillis(music_fade_millis);
   }
+}
+
+void game_exit(int32_t music_fade_millis) {
+  stop_music_for_exit(music_fade_millis);
   stereo_settings(2);
   hiscore_file(1);
 }

@@ -31,6 +31,8 @@ void run_main_loop();
 // Stops the music (with a pause of music_fade_millis if it was playing, so its last block
 // is heard out) and saves both settings.
 void game_exit(int32_t music_fade_millis = 500);
+// The exit path without the saves, for watching a replay: nothing the player keeps changes.
+void stop_music_for_exit(int32_t music_fade_millis = 500);
 
 // The per-state steps and the handlers run after each flip.
 void play_frame();

@@ -34,6 +34,11 @@ void player_tag::reset(int32_t full) {
     banner_alpha = 0.0f;
     ufo_on = 0;
     StopChannel(ufo_channel);
+    // What the last game left here is never read before it is set again; clearing it makes
+    // a game's whole state follow from its start, so that its recording replays to it.
+    state_ctr = 0;
+    gameover_alpha = 0.0f;
+    *ufo = ufo_tag();
     ufo->scale = 1.0f;
     ship.score = 0;
     ship.level = 1;

@@ -7,7 +7,7 @@
 
 class player_tag {
  public:
-  // full != 0 starts a new game (score, lives, level, first asteroid, UFO timer,
+  // full != 0 starts a new game (score, lives, level, first asteroid, a fresh UFO and timer,
   // empty lists); always re-places the ship at rest at (320, 220), nose up, uncloaked.
   static void reset(int32_t full);
   // Drifts with friction, draws the ship and wraps it with a 20-pixel margin.

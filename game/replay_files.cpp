@@ -1,6 +1,8 @@
 #include "game/replay_files.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "game/files.h"
 #include "game/globals.h"
@@ -22,15 +24,23 @@ std::string replay_path_for(const std::string& name) {
   return name;
 }
 
-void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file) {
-  const settings_places places = current_places();
-  const std::string last = settings_save_path(places, kLastReplay);
-  if (last.empty()) return;  // the settings' own save says why, once, at exit
-  write_file_safely(last, file.data(), file.size());
+void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file) noexcept {
+  try {
+    const settings_places places = current_places();
+    const std::string last = settings_save_path(places, kLastReplay);
+    if (last.empty()) return;  // the settings' own save says why, once, at exit
+    write_file_safely(last, file.data(), file.size());
 
-  replay kept;
-  std::string error;
-  const bool have_best = replay_load(settings_read_path(places, kBestReplay), kept, error);
-  if (have_best && kept.header.final_score >= header.final_score) return;
-  write_file_safely(settings_save_path(places, kBestReplay), file.data(), file.size());
+    replay kept;
+    std::string error;
+    const std::string best = settings_read_path(places, kBestReplay);
+    const replay_refusal refusal = replay_load_why(best, kept, error);
+    if (refusal == replay_refusal::none && kept.header.final_score >= header.final_score) return;
+    // A best from a newer version cannot be judged here, so it stays; a damaged one, or
+    // something else in its place, is replaced (the save says so if it cannot be).
+    if (refusal == replay_refusal::newer) return;
+    write_file_safely(settings_save_path(places, kBestReplay), file.data(), file.size());
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "game: could not keep the recording of this game: %s\n", failure.what());
+  }
 }

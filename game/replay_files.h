@@ -12,6 +12,7 @@
 // replays (where they are read from), anything else is a path as given.
 std::string replay_path_for(const std::string& name);
 // Saves a finished game as the last one, and as the best one when it scores more than the
-// kept best (or no readable best is kept). Both are written crash-safely; a failure is one
-// "game:" line on stderr and the game goes on.
-void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file);
+// kept best (or the kept one is missing or damaged; one from a newer version of the game is
+// kept). Both are written crash-safely; a failure is one "game:" line on stderr and the
+// game goes on.
+void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file) noexcept;

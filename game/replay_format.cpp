@@ -1,9 +1,13 @@
 #include "game/replay_format.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -12,6 +16,8 @@ constexpr uint8_t kRepeat = 0;
 constexpr uint8_t kChanged = 1;
 constexpr uint8_t kFrame = 2;
 constexpr size_t kChecksumOffset = 36;
+constexpr size_t kFirstHeaderSize = 40;
+constexpr size_t kStartStateOffset = 40;
 
 void put_varint(std::vector<uint8_t>& out, uint32_t value) {
   while (value >= 0x80) {
@@ -50,7 +56,42 @@ uint32_t fnv1a(uint32_t hash, const uint8_t* bytes, size_t count) {
 
 uint32_t file_checksum(const std::vector<uint8_t>& file) {
   const uint32_t head = fnv1a(2166136261u, file.data(), kChecksumOffset);
-  return fnv1a(head, file.data() + replay_header_size, file.size() - replay_header_size);
+  return fnv1a(head, file.data() + kChecksumOffset + 4, file.size() - kChecksumOffset - 4);
+}
+
+size_t header_size_of(uint32_t version) {
+  return version == 1 ? kFirstHeaderSize : replay_header_size;
+}
+
+void put_start_state(uint8_t* out, const replay_start_state& start) {
+  const int32_t values[] = {start.shot_side,
+                            start.stereo_mode,
+                            start.music_track,
+                            start.sfx_level,
+                            start.music_level,
+                            std::bit_cast<int32_t>(start.sfx_volume),
+                            std::bit_cast<int32_t>(start.music_volume)};
+  for (int32_t value : values) {
+    put_u32(out, static_cast<uint32_t>(value));
+    out += 4;
+  }
+}
+
+replay_start_state get_start_state(const uint8_t* in) {
+  auto next = [&in] {
+    const auto value = static_cast<int32_t>(get_u32(in));
+    in += 4;
+    return value;
+  };
+  replay_start_state start;
+  start.shot_side = next();
+  start.stereo_mode = next();
+  start.music_track = next();
+  start.sfx_level = next();
+  start.music_level = next();
+  start.sfx_volume = std::bit_cast<float>(next());
+  start.music_volume = std::bit_cast<float>(next());
+  return start;
 }
 
 bool same_queries(const input_frame& a, const input_frame& b) {
@@ -58,6 +99,18 @@ bool same_queries(const input_frame& a, const input_frame& b) {
   for (size_t index = 0; index < a.size(); ++index)
     if (a[index].query != b[index].query || a[index].argument != b[index].argument) return false;
   return true;
+}
+
+// Values the game's own menus can produce (a volume is a sum of tenths, so near them).
+bool start_state_in_range(const replay_start_state& start) {
+  auto within = [](int32_t value, int32_t low, int32_t high) {
+    return value >= low && value <= high;
+  };
+  auto volume = [](float value) { return value >= 0.0f && value <= 1.5f; };
+  return within(start.shot_side, 0, 1) && within(start.stereo_mode, 0, 4) &&
+         within(start.music_track, 1, 2) && within(start.sfx_level, 0, 10) &&
+         within(start.music_level, 0, 10) && volume(start.sfx_volume) &&
+         volume(start.music_volume);
 }
 
 }  // namespace
@@ -115,6 +168,7 @@ std::vector<uint8_t> replay_encoder::file(replay_header header) const {
   put_u32(&file[24], static_cast<uint32_t>(header.final_level));
   put_u32(&file[28], static_cast<uint32_t>(header.ending));
   put_u32(&file[32], static_cast<uint32_t>(file.size() - replay_header_size));
+  put_start_state(&file[kStartStateOffset], header.start);
   put_u32(&file[kChecksumOffset], file_checksum(file));
   return file;
 }
@@ -204,86 +258,124 @@ int64_t replay_decoder::count_rest(int64_t limit) {
   return counted;
 }
 
-bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error) {
+replay_refusal replay_parse_why(std::vector<uint8_t> bytes, replay& out, std::string& error) {
   if (bytes.size() < 8 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
     error = "not a Vextral replay";
-    return false;
+    return replay_refusal::not_replay;
   }
   const uint32_t version = get_u32(&bytes[4]);
   if (version > replay_format_version) {
     error = "made by a newer Vextral (replay format " + std::to_string(version) +
             "; this one reads format " + std::to_string(replay_format_version) + ")";
-    return false;
+    return replay_refusal::newer;
   }
-  if (version == 0) {
-    error = "damaged (format version 0)";
-    return false;
-  }
-  if (bytes.size() < replay_header_size) {
-    error = "truncated (the header is incomplete)";
-    return false;
-  }
+  auto damaged = [&error](const std::string& what) {
+    error = what;
+    return replay_refusal::damaged;
+  };
+  if (version == 0) return damaged("damaged (format version 0)");
+  const size_t header_size = header_size_of(version);
+  if (bytes.size() < header_size) return damaged("truncated (the header is incomplete)");
   const uint32_t payload_size = get_u32(&bytes[32]);
-  const size_t present = bytes.size() - replay_header_size;
+  const size_t present = bytes.size() - header_size;
   if (present < payload_size) {
-    error = "truncated (" + std::to_string(present) + " of " + std::to_string(payload_size) +
-            " bytes of frames)";
-    return false;
+    return damaged("truncated (" + std::to_string(present) + " of " +
+                   std::to_string(payload_size) + " bytes of frames)");
   }
-  if (present > payload_size) {
-    error = "damaged (bytes after the last frame)";
-    return false;
-  }
-  if (file_checksum(bytes) != get_u32(&bytes[kChecksumOffset])) {
-    error = "damaged (checksum mismatch)";
-    return false;
-  }
+  if (present > payload_size) return damaged("damaged (bytes after the last frame)");
+  if (file_checksum(bytes) != get_u32(&bytes[kChecksumOffset]))
+    return damaged("damaged (checksum mismatch)");
   replay_header header;
+  header.version = version;
   header.random_state = static_cast<int32_t>(get_u32(&bytes[8]));
   header.start_best = static_cast<int32_t>(get_u32(&bytes[12]));
   header.frame_count = static_cast<int32_t>(get_u32(&bytes[16]));
   header.final_score = static_cast<int32_t>(get_u32(&bytes[20]));
   header.final_level = static_cast<int32_t>(get_u32(&bytes[24]));
   const auto ending = static_cast<int32_t>(get_u32(&bytes[28]));
-  if (ending != 0 && ending != 1) {
-    error = "damaged (unknown ending)";
-    return false;
-  }
+  if (ending != 0 && ending != 1) return damaged("damaged (unknown ending)");
   header.ending = static_cast<replay_ending>(ending);
-  if (header.frame_count < 1) {
-    error = "damaged (no frames)";
-    return false;
+  if (header.frame_count < 1) return damaged("damaged (no frames)");
+  header.has_start_state = version >= 2;
+  if (header.has_start_state) {
+    header.start = get_start_state(&bytes[kStartStateOffset]);
+    if (!start_state_in_range(header.start)) return damaged("damaged (a setting out of range)");
   }
 
   replay checked;
   checked.header = header;
   checked.bytes = std::move(bytes);
+  checked.payload_offset = header_size;
   replay_decoder frames = checked.frames();
   const int64_t counted = frames.count_rest(header.frame_count);
-  if (frames.failed()) {
-    error = "damaged (" + frames.error() + ")";
-    return false;
-  }
+  if (frames.failed()) return damaged("damaged (" + frames.error() + ")");
   if (counted != header.frame_count) {
-    error = "damaged (" + std::to_string(counted) + " frames where the header says " +
-            std::to_string(header.frame_count) + ")";
-    return false;
+    return damaged("damaged (" + std::to_string(counted) + " frames where the header says " +
+                   std::to_string(header.frame_count) + ")");
   }
   out = std::move(checked);
-  return true;
+  return replay_refusal::none;
+}
+
+bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error) {
+  return replay_parse_why(std::move(bytes), out, error) == replay_refusal::none;
+}
+
+namespace {
+
+// The whole of a regular file of at most replay_max_file_size bytes. A pipe, a device or a
+// folder is refused without reading from it; opening does not block on a pipe.
+bool read_replay_bytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) {
+    error = std::string("cannot be read (") + std::strerror(errno) + ")";
+    return false;
+  }
+  struct stat status {};
+  bool ok = false;
+  if (::fstat(descriptor, &status) != 0) {
+    error = std::string("cannot be read (") + std::strerror(errno) + ")";
+  } else if (!S_ISREG(status.st_mode)) {
+    error = S_ISDIR(status.st_mode) ? "is a folder, not a replay" : "is not a regular file";
+  } else if (static_cast<uint64_t>(status.st_size) > replay_max_file_size) {
+    error = "is too large for a replay (" + std::to_string(status.st_size) + " bytes)";
+  } else {
+    // The file may grow while it is read: never take more than the cap, plus one byte to
+    // notice that it did.
+    bytes.resize(static_cast<size_t>(status.st_size) + 1);
+    size_t filled = 0;
+    ok = true;
+    while (filled < bytes.size()) {
+      const ssize_t got = ::read(descriptor, bytes.data() + filled, bytes.size() - filled);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        error = std::string("cannot be read (") + std::strerror(errno) + ")";
+        ok = false;
+        break;
+      }
+      if (got == 0) break;
+      filled += static_cast<size_t>(got);
+      if (filled == bytes.size() && bytes.size() <= replay_max_file_size)
+        bytes.resize(std::min(bytes.size() * 2, replay_max_file_size + 1));
+    }
+    if (ok && filled > replay_max_file_size) {
+      error = "is too large for a replay";
+      ok = false;
+    }
+    bytes.resize(filled);
+  }
+  ::close(descriptor);
+  return ok;
+}
+
+}  // namespace
+
+replay_refusal replay_load_why(const std::string& path, replay& out, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!read_replay_bytes(path, bytes, error)) return replay_refusal::unreadable;
+  return replay_parse_why(std::move(bytes), out, error);
 }
 
 bool replay_load(const std::string& path, replay& out, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot be read";
-    return false;
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    error = "cannot be read";
-    return false;
-  }
-  return replay_parse(std::move(bytes), out, error);
+  return replay_load_why(path, out, error) == replay_refusal::none;
 }

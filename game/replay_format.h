@@ -13,8 +13,12 @@
 //  24  i32 final level     as the recorded game ended
 //  28  i32 ending          0 game over, 1 abandoned (pause menu, or the program closed)
 //  32  u32 payload size
-//  36  u32 checksum        FNV-1a over bytes 0 to 35 and the payload
-//  40  payload             frame records, each beginning with a tag byte:
+//  36  u32 checksum        FNV-1a over the whole file but these four bytes
+//  40  start state         (format 2 on) what a game starts from that earlier games of the
+//                          same run may have changed, seven 32-bit values: i32 side of the
+//                          next shot, i32 stereo mode, i32 music track, i32 sound level,
+//                          i32 music level, f32 sound volume, f32 music volume
+//  68  payload             (40 in format 1) frame records, each beginning with a tag byte:
 //      0 repeat:  varint n; the previous frame's answers n more times
 //      1 changed: varint k, k x (varint index, signed varint value); the previous frame's
 //                 queries, with the answers at those (strictly rising) indices changed
@@ -28,8 +32,12 @@
 
 #include "input/input_tap.h"
 
-constexpr uint32_t replay_format_version = 1;
-constexpr size_t replay_header_size = 40;
+constexpr uint32_t replay_format_version = 2;
+// The header of the format this version writes; format 1's ends at byte 40.
+constexpr size_t replay_header_size = 68;
+// A size no real recording comes near (hours of play take a few megabytes): anything
+// larger is refused before it is read.
+constexpr size_t replay_max_file_size = 32u << 20;
 
 enum class replay_ending : int32_t { game_over = 0, abandoned = 1 };
 
@@ -43,13 +51,29 @@ struct input_answer {
 
 using input_frame = std::vector<input_answer>;
 
+// The settings and leftovers of earlier games that a game starts from. A format 1 file has
+// none: its game started with the first shot on side 0 and the viewer's own settings.
+struct replay_start_state {
+  int32_t shot_side = 0;
+  int32_t stereo_mode = 0;
+  int32_t music_track = 2;
+  int32_t sfx_level = 10;
+  int32_t music_level = 10;
+  float sfx_volume = 1.0f;
+  float music_volume = 1.0f;
+  bool operator==(const replay_start_state&) const = default;
+};
+
 struct replay_header {
+  uint32_t version = replay_format_version;
   int32_t random_state = 0;
   int32_t start_best = 0;
   int32_t frame_count = 0;
   int32_t final_score = 0;
   int32_t final_level = 0;
   replay_ending ending = replay_ending::game_over;
+  bool has_start_state = true;  // false for format 1
+  replay_start_state start;
 };
 
 // Packs frames one at a time into the payload, as they happen.
@@ -97,13 +121,26 @@ class replay_decoder {
 struct replay {
   replay_header header;
   std::vector<uint8_t> bytes;  // the whole file
+  size_t payload_offset = replay_header_size;
   replay_decoder frames() const {
-    return replay_decoder(bytes.data() + replay_header_size, bytes.size() - replay_header_size);
+    return replay_decoder(bytes.data() + payload_offset, bytes.size() - payload_offset);
   }
+};
+
+// Why a file was refused.
+enum class replay_refusal {
+  none,
+  unreadable,  // missing, not a regular file, too large, or a read failed
+  not_replay,  // no replay magic
+  newer,       // a format this version cannot read
+  damaged,     // truncated, or its checksum or frames do not hold
 };
 
 // Parses and checks a whole file. On refusal returns false with one line in error: a
 // newer format version, a truncated or damaged file, or something that is no replay.
 bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error);
-// Reads and parses a file (error also covers a file that cannot be read).
+replay_refusal replay_parse_why(std::vector<uint8_t> bytes, replay& out, std::string& error);
+// Reads and parses a file. Only a regular file of at most replay_max_file_size bytes is
+// read (never blocking on a pipe or device); anything else is refused as unreadable.
 bool replay_load(const std::string& path, replay& out, std::string& error);
+replay_refusal replay_load_why(const std::string& path, replay& out, std::string& error);

@@ -2,8 +2,34 @@
 
 #include "game/globals.h"
 #include "game/keys.h"
+#include "audio/audio.h"
+#include "game/files.h"
 #include "game/player.h"
+#include "game/sounds.h"
 #include "support/random.h"
+
+namespace {
+
+// Puts back what the recorded game started from. The music restarts only for another track.
+void apply_start_state(const replay_header& header) {
+  const replay_start_state& start = header.start;
+  player->shot_side = start.shot_side;
+  if (!header.has_start_state) return;
+  stereo_mode = start.stereo_mode;
+  stereo_settings(0);
+  sfx_level = start.sfx_level;
+  sfx_volume = start.sfx_volume;
+  music_level = start.music_level;
+  music_volume = start.music_volume;
+  SetChannelVolume(music_channel, music_volume);
+  if (start.music_track != music_track) {
+    music_track = start.music_track;
+    StopChannel(music_channel);
+    start_music(music_track);
+  }
+}
+
+}  // namespace
 
 replay_player::replay_player(const replay& recording) : recording_(recording) {}
 
@@ -26,6 +52,7 @@ void replay_player::on_frame_start() {
     started_ = true;
     SetRandomState(recording_.header.random_state);
     player->best_sc = recording_.header.start_best;
+    apply_start_state(recording_.header);
     frames_ = recording_.frames();
   } else if (finished_) {
     return;

@@ -10,6 +10,19 @@ bool in_game(int32_t state) {
   return state == STATE_PLAY || state == STATE_PAUSE || state == STATE_DESTROYED;
 }
 
+// What earlier games and the menus left behind that a new game reads.
+replay_start_state current_start_state() {
+  replay_start_state start;
+  start.shot_side = player->shot_side;
+  start.stereo_mode = stereo_mode;
+  start.music_track = music_track;
+  start.sfx_level = sfx_level;
+  start.music_level = music_level;
+  start.sfx_volume = sfx_volume;
+  start.music_volume = music_volume;
+  return start;
+}
+
 }  // namespace
 
 replay_recorder::replay_recorder(finished_game on_finished) : on_finished_(std::move(on_finished)) {
@@ -40,6 +53,7 @@ void replay_recorder::on_frame_start() {
     header_ = replay_header();
     header_.random_state = RandomState();
     header_.start_best = player ? player->best_sc : 0;
+    if (player) header_.start = current_start_state();
   }
 }
 
@@ -52,7 +66,8 @@ void replay_recorder::on_exit() {
 }
 
 bool replay_recorder::game_started() const {
-  return candidate_ && game_state == STATE_PLAY;
+  // Start Game may be paused in the very frame that chose it.
+  return candidate_ && in_game(game_state);
 }
 
 void replay_recorder::finish() {

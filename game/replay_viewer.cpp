@@ -10,6 +10,7 @@
 #include "game/main_loop.h"
 #include "game/player.h"
 #include "game/replay_player.h"
+#include "game/screens.h"
 #include "game/sounds.h"
 #include "input/event.h"
 #include "input/input.h"
@@ -64,11 +65,10 @@ void draw_label(const std::string& text) {
   draw3d->sip(4, 1.0f, 0, 1.0f, 1.0f);
 }
 
-// Holds the last frame on screen until Space resumes (true) or Escape or a close ends
-// the replay (false). The sound pauses with it.
-bool hold_paused(replay_player& playback) {
-  auto still = CreateImage(640, 480, 1);
-  GrabImage(still, 0, 0, 0);
+// Holds still (the last frame as drawn before its label and scanlines) on screen until
+// Space resumes (true) or Escape or a close ends the replay (false). The sound pauses with
+// it.
+bool hold_paused(replay_player& playback, const std::shared_ptr<TImage>& still) {
   const bool music_was_playing = IsChannelPlaying(music_channel) != 0;
   if (music_was_playing) PauseChannel(music_channel);
   StopChannel(ufo_channel);
@@ -81,6 +81,7 @@ bool hold_paused(replay_player& playback) {
     SetColor(255, 255, 255);
     SetBlend(BLEND_SOLID);
     DrawImage(still, 0, 0, 0);
+    draw_scanlines(5);
     draw_label("REPLAY PAUSED");
     Flip(-1);
     if (KeyHits(kKeyEscape) || CloseRequested()) {
@@ -107,13 +108,28 @@ int watch_replay(const replay& recording) {
   non_blocking_driver driver(live_driver);
   SetSystemDriver(&driver);
   frame_hook = [&playback] { playback.on_frame_start(); };
-  overlay_hook = [] { draw_label("REPLAY"); };
+  // A pause asked for during one frame holds the next one, grabbed before its label is
+  // drawn, so that the paused label is not drawn over the running one.
+  bool pause_asked = false;
+  std::shared_ptr<TImage> still;
+  overlay_hook = [&pause_asked, &still] {
+    if (pause_asked && !still) {
+      still = CreateImage(640, 480, 1);
+      GrabImage(still, 0, 0, 0);
+    }
+    draw_label("REPLAY");
+  };
   playback.attach();
 
   const bool game_over = recording.header.ending == replay_ending::game_over;
   while (quit_requested == 0) {
     if (playback.take_escape() || playback.take_close()) break;
-    if (playback.take_space() && !hold_paused(playback)) break;
+    if (playback.take_space()) pause_asked = true;
+    if (still) {
+      if (!hold_paused(playback, still)) break;
+      still.reset();
+      pause_asked = false;
+    }
     if (playback.diverged()) break;
     // An abandoned game ends with its last frame; a lost one plays its game-over screen out.
     if (playback.last_frame_begun() && !game_over) break;
@@ -125,12 +141,24 @@ int watch_replay(const replay& recording) {
   frame_hook = nullptr;
   overlay_hook = nullptr;
   SetSystemDriver(live_driver);
+  const int32_t score = game_over ? playback.final_score() : player->score;
+  const int32_t level = game_over ? playback.final_level() : player->level;
   player->best_sc = own_best;
   if (playback.diverged()) {
     std::fprintf(stderr,
                  "game: the replay stopped at frame %d: this game does not play it as it was "
                  "recorded\n",
                  playback.frames_played());
+    return 1;
+  }
+  // Watched to its end, the game must end as it was recorded.
+  const bool played_out = game_over ? playback.finished() : playback.last_frame_begun();
+  const replay_header& recorded = recording.header;
+  if (played_out && (score != recorded.final_score || level != recorded.final_level)) {
+    std::fprintf(stderr,
+                 "game: the replay ended with score %d, level %d where the recorded game had "
+                 "score %d, level %d: this game does not play it as it was recorded\n",
+                 score, level, recorded.final_score, recorded.final_level);
     return 1;
   }
   return 0;

@@ -57,7 +57,9 @@ int watch(const std::string& name) {
   }
   if (!start_game()) return 1;
   const int status = watch_replay(recording);
-  game_exit();
+  // Watching keeps nothing: the recorded player's menu choices and the best score on disk
+  // (which another running copy may have raised meanwhile) stay as they are.
+  stop_music_for_exit();
   return status;
 }
 
@@ -69,7 +71,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", kUsage);
     return 0;
   }
-  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) {
+  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0 && argv[2][0] != '\0') {
     replay_name = argv[2];
   } else if (argc != 1) {
     std::fprintf(stderr, "vextral: unknown arguments\n%s\n", kUsage);

@@ -30,7 +30,7 @@ int32_t WaitForMouse();  // blocks until a button is pressed; its number
 
 // ---- Application ----
 int32_t IsSuspended();     // 1 while the application has lost focus
-int32_t CloseRequested();  // 1 once after a close request (window close, SIGINT, SIGTERM)
+int32_t CloseRequested();  // 1 once after a close request (window close, SIGINT, SIGTERM, SIGHUP)
 
 // Attaches the polled-input hook (only events from source, or all when null, are taken)
 // and clears keys and mouse. Does nothing when already enabled.

@@ -13,7 +13,7 @@
 
 namespace {
 
-// ---- Close request from the terminal or the session (SIGINT, SIGTERM) ----
+// ---- Close request from the terminal or the session (SIGINT, SIGTERM, SIGHUP) ----
 
 volatile std::sig_atomic_t close_signal_pending = 0;
 
@@ -29,7 +29,7 @@ void RecordCloseSignal(int signal_number) {
 }
 
 void InstallCloseSignalHandlers() {
-  for (int signal_number : {SIGINT, SIGTERM}) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction previous {};
     sigaction(signal_number, nullptr, &previous);
     // A signal the parent chose to ignore (nohup, background jobs) stays ignored.

@@ -149,6 +149,10 @@ bool parse_sim_arguments(const std::vector<std::string>& arguments, sim_options&
       return false;
     }
     value = arguments[++index];
+    if (value.empty()) {
+      error = name + " needs a value";
+      return false;
+    }
     return true;
   };
   for (size_t index = 0; index < arguments.size(); ++index) {

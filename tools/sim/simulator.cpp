@@ -248,7 +248,12 @@ void simulator::finish() {
   stop_after_ = -1;
   if (recorder_) recorder_->on_exit();
   // The exit's pause lets a real output play the music's last block; here nothing plays.
-  game_exit(0);
+  // Watching a replay keeps nothing.
+  if (playback_) {
+    stop_music_for_exit(0);
+  } else {
+    game_exit(0);
+  }
 }
 
 void simulator::add_event(const sim_event& event) {

@@ -79,7 +79,7 @@ class simulator {
   // start() then frames in all (splash frames included), then the exit path. The frames
   // actually run are frames_run().
   bool run(int64_t frames);
-  // The game's exit path (saves the two settings); run() calls it.
+  // The game's exit path (saves the two settings, except after a replay); run() calls it.
   void finish();
 
   // Schedules one more event (its frame counted from the first splash frame).

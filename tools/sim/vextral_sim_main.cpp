@@ -10,6 +10,7 @@
 
 #include "game/globals.h"
 #include "game/player.h"
+#include "game/replay_files.h"
 #include "game/replay_format.h"
 #include "game/replay_player.h"
 #include "tools/sim/sim_script.h"
@@ -83,6 +84,8 @@ int main(int argc, char** argv) {
   }
 
   if (!options.replay_file.empty()) return replay_game(options.replay_file, config);
+  // With a data folder of its own, every game is kept there as the game keeps it.
+  if (!options.data_dir.empty()) config.on_game_recorded = keep_finished_game;
 
   simulator sim(config);
   const auto began = std::chrono::steady_clock::now();
