@@ -2,9 +2,14 @@
 // recorded in the simulator plays again to the very same state.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,6 +107,120 @@ TEST(ReplayFile, RefusesNewerTruncatedAndDamagedFiles) {
   longer.push_back(0);
   EXPECT_FALSE(replay_parse(longer, loaded, error));
   EXPECT_TRUE(replay_parse(file, loaded, error)) << error;
+}
+
+// A format 1 recording as that version wrote it: 40-byte header (random state 12345, best
+// 500, 4 frames, score 0, level 1, abandoned), one full frame and a repeat of 3.
+const std::vector<uint8_t> kFormat1Recording = {
+    0x56, 0x58, 0x52, 0x50, 0x01, 0x00, 0x00, 0x00, 0x39, 0x30, 0x00, 0x00, 0xf4,
+    0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00,
+    0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x0b, 0x00, 0x00, 0x00, 0x50, 0x3d, 0x9b,
+    0x07, 0x02, 0x02, 0x05, 0x00, 0x80, 0x05, 0x04, 0x02, 0x02, 0x00, 0x03};
+
+int32_t int_at(const std::vector<uint8_t>& file, size_t offset) {
+  return static_cast<int32_t>(file[offset] | file[offset + 1] << 8 | file[offset + 2] << 16 |
+                              static_cast<uint32_t>(file[offset + 3]) << 24);
+}
+
+TEST(ReplayFile, OlderRecordingsStillPlayAndTheHeaderLiesWhereItIsDocumented) {
+  replay loaded;
+  std::string error;
+  ASSERT_TRUE(replay_parse(kFormat1Recording, loaded, error)) << error;
+  EXPECT_EQ(loaded.header.version, 1u);
+  EXPECT_FALSE(loaded.header.has_start_state);
+  EXPECT_EQ(loaded.header.start, replay_start_state());
+  EXPECT_EQ(loaded.header.random_state, 12345);
+  EXPECT_EQ(loaded.header.start_best, 500);
+  EXPECT_EQ(loaded.header.frame_count, 4);
+  EXPECT_EQ(loaded.header.ending, replay_ending::abandoned);
+  replay_decoder frames = loaded.frames();
+  input_frame frame;
+  const input_frame first = {{input_query::pointer_x, 0, 320}, {input_query::mouse_hits, 1, 1}};
+  for (int index = 0; index < 4; ++index) {
+    ASSERT_TRUE(frames.next(frame));
+    EXPECT_EQ(frame, first);
+  }
+  EXPECT_FALSE(frames.next(frame));
+
+  // What this version writes, read at the offsets the format states.
+  replay_header header = sample_header();
+  header.start = {1, 3, 1, 7, 0, 0.7f, 0.0f};
+  replay_encoder encoder;
+  for (const auto& each : sample_frames()) encoder.add_frame(each);
+  const std::vector<uint8_t> file = encoder.file(header);
+  ASSERT_GE(file.size(), replay_header_size);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "VXRP");
+  EXPECT_EQ(int_at(file, 4), 2);
+  EXPECT_EQ(int_at(file, 8), 2147483646);
+  EXPECT_EQ(int_at(file, 12), 12345);
+  EXPECT_EQ(int_at(file, 16), static_cast<int32_t>(sample_frames().size()));
+  EXPECT_EQ(int_at(file, 20), 6780);
+  EXPECT_EQ(int_at(file, 24), 3);
+  EXPECT_EQ(int_at(file, 28), 1);
+  EXPECT_EQ(int_at(file, 32), static_cast<int32_t>(file.size() - 68));
+  const int32_t start[] = {1, 3, 1, 7, 0, std::bit_cast<int32_t>(0.7f), 0};
+  for (size_t index = 0; index < 7; ++index)
+    EXPECT_EQ(int_at(file, 40 + 4 * index), start[index]) << "start state value " << index;
+  EXPECT_EQ(file[68], 2) << "the payload begins with a full frame";
+  ASSERT_TRUE(replay_parse(file, loaded, error)) << error;
+  EXPECT_EQ(loaded.header.start, header.start);
+
+  // A start state no menu can make is damage, not a setting to apply.
+  std::vector<uint8_t> bad_state = file;
+  header.start.stereo_mode = 9;
+  bad_state = encoder.file(header);
+  EXPECT_FALSE(replay_parse(bad_state, loaded, error));
+}
+
+// A folder, a pipe nobody writes to, a device and a huge sparse file are all refused at
+// once, without reading them.
+TEST(ReplayFile, WhatIsNoRegularFileOrIsTooLargeIsRefusedUnread) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(::testing::TempDir()) /
+                          ("vextral_replay_" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder / "a folder");
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+  {
+    std::ofstream sparse(folder / "huge", std::ios::binary);
+  }
+  fs::resize_file(folder / "huge", 1ull << 30);
+
+  for (const std::string& path : {(folder / "a folder").string(), (folder / "pipe").string(),
+                                 std::string("/dev/zero"), (folder / "huge").string(),
+                                 (folder / "missing").string()}) {
+    replay loaded;
+    std::string error;
+    EXPECT_EQ(replay_load_why(path, loaded, error), replay_refusal::unreadable) << path;
+    EXPECT_FALSE(error.empty()) << path;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << path;
+  }
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+
+// Pausing in the very frame that starts the game does not lose its recording.
+TEST(ReplaySimulator, AGamePausedInItsFirstFrameIsRecorded) {
+  std::vector<replay_header> games;
+  sim_config config;
+  config.seed = 9;
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  config.on_game_recorded = [&games](const replay_header& header, std::vector<uint8_t>) {
+    games.push_back(header);
+  };
+  // The pointer on Start Game; the pad's fire button chooses it and its pause button is
+  // pressed in the same frame (keys would be cleared by the menu, the pad's pause is not);
+  // then Escape leaves the pause menu, abandoning the game.
+  std::istringstream script(
+      "1 keydown 27\n2 keyup 27\n5 mousemove 320 252\n"
+      "8 joybutton 0 1\n8 joybutton 2 1\n9 joybutton 0 0\n9 joybutton 2 0\n"
+      "20 keydown 27\n21 keyup 27\n");
+  std::string error;
+  ASSERT_TRUE(parse_script(script, config.events, error)) << error;
+  simulator sim(config);
+  ASSERT_TRUE(sim.run(40));
+  ASSERT_EQ(games.size(), 1u);
+  EXPECT_EQ(games.front().ending, replay_ending::abandoned);
 }
 
 struct recorded_game {
