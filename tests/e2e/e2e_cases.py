@@ -769,6 +769,28 @@ def case_replay(args, folder):
     best = os.path.join(game.data, "best.replay")
     check(os.path.exists(best), "the first recorded game should also be kept as the best")
 
+    # What no game can be watched from is refused at once, with one line and status 2.
+    pipe = os.path.join(folder, "a-pipe")
+    os.mkfifo(pipe)
+    for what in ["", folder, pipe, "/dev/zero"]:
+        for command in ([game.executable], [args.sim]):
+            refused = subprocess.run(command + ["--replay", what], stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True, timeout=30)
+            # An empty name is a bad argument (usage follows); a file gets one line.
+            lines = refused.stderr.count("\n")
+            check(refused.returncode == 2 and (lines == 1 or (what == "" and lines >= 1)),
+                  "%s --replay %r should be refused with status 2, got %d:\n%s"
+                  % (command[0], what, refused.returncode, refused.stderr))
+
+    # Watching keeps nothing: the settings and both recordings stay byte for byte, even when
+    # another copy of the game raises the best score meanwhile, and the recorded player's
+    # own settings do not replace this player's.
+    game.write_setting("anaglyph3d.dat", struct.pack("<i", 3))
+    kept_names = ["anaglyph3d.dat", "best.replay", "hiscore.dat", "last.replay"]
+
+    def kept_files():
+        return {name: game.read_setting(name) for name in kept_names}
+
     result = subprocess.run([args.sim, "--replay", last], stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, text=True, timeout=300)
     check(result.returncode == 0, "vextral-sim --replay failed (%d):\n%s"
@@ -784,24 +806,44 @@ def case_replay(args, folder):
         game.wait_window()
         player.wait_for("replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text)
                         > 40 and not shows_title_menu(s), timeout=60)
+        game.write_setting("hiscore.dat", struct.pack("<i", score + 100000))
+        before = kept_files()
         status = game.wait_exit(frames / 60.0 + 120)
         check(status == 0, "--replay last should end by itself with status 0, got %s" % status)
     finally:
         game.kill()
-    check(replay_header(last) == (frames, score, level), "watching must not change last.replay")
+    check(kept_files() == before, "watching changed what the player keeps: %r became %r"
+          % ({k: (v or b"")[:8] for k, v in before.items()},
+             {k: (v or b"")[:8] for k, v in kept_files().items()}))
 
-    # Escape ends a replay at once, as closing the window does.
+    # Space holds the picture with REPLAY PAUSED in the corner, drawn on a picture that does
+    # not already carry REPLAY; Escape ends a replay at once, as closing the window does.
     game.start(["--replay", "best"])
     try:
         game.wait_window()
-        player.wait_for("best-replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text)
-                        > 40 and not shows_title_menu(s), timeout=60)
+        label_box = (420, 450, 640, 480)
+        running = player.wait_for(
+            "best-replay-label", lambda s: s.count((520, 450, 640, 480), is_menu_text) > 40
+            and not shows_title_menu(s), timeout=60)
+        running_text = set(
+            (x, y) for x in range(520, 640) for y in range(450, 480)
+            if is_menu_text(running.pixel(x, y)))
+        player.tap("space")
+        paused = player.wait_for(
+            "replay-paused", lambda s: s.count(label_box, is_menu_text)
+            > 1.6 * len(running_text), timeout=60)
+        still_there = sum(1 for x, y in running_text if is_menu_text(paused.pixel(x, y)))
+        check(still_there < 0.9 * len(running_text),
+              "the paused picture still carries the running label under REPLAY PAUSED "
+              "(%d of its %d text pixels; see %s.png)" % (still_there, len(running_text),
+                                                           paused.name))
         player.tap("Escape")
         # Sooner than the recorded game (best is that same game) could end by itself.
         status = game.wait_exit(max(5.0, min(20.0, frames / 60.0 - 5)))
         check(status == 0, "Escape during a replay: the game exited with status %s" % status)
     finally:
         game.kill()
+    check(kept_files() == before, "watching the best game changed what the player keeps")
 
 
 CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
