@@ -6,6 +6,7 @@
 #include "render/collision.h"
 #include "render/font.h"
 #include "render/pixmap.h"
+#include "support/random.h"
 #include "support/truncate.h"
 
 namespace {
@@ -261,9 +262,8 @@ void SetRotationScale(float degrees, float scale_x, float scale_y) {
 
 void RotationScaleMatrix(float degrees, float scale_x, float scale_y, float& ix, float& iy,
                          float& jx, float& jy) {
-  const double radians = static_cast<double>(degrees) * (M_PI / 180.0);
-  const double s = std::sin(radians);
-  const double c = std::cos(radians);
+  const double s = SinDeg(degrees);
+  const double c = CosDeg(degrees);
   ix = static_cast<float>(c * scale_x);
   iy = static_cast<float>(-s * scale_y);
   jx = static_cast<float>(s * scale_x);

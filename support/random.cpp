@@ -46,5 +46,3 @@ int32_t RandomInt(int32_t a, int32_t b) {
 int32_t RandomState() { return state; }
 void SetRandomState(int32_t new_state) { state = new_state; }
 
-double SinDeg(double degrees) { return std::sin(degrees * 0.017453292519943295); }
-double CosDeg(double degrees) { return std::cos(degrees * 0.017453292519943295); }
