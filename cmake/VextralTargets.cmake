@@ -7,6 +7,12 @@ function(vextral_library)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   # Files named *_main.cpp hold an executable's main() and stay out of the library.
   list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
+  # What differs between systems lives in one file per system: *_posix.cpp or *_windows.cpp.
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
+  endif()
   if(NOT sources)
     # A folder still being written: keep the target so dependants configure.
     set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/empty_${ARG_NAME}.cpp)

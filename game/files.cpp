@@ -1,9 +1,5 @@
 #include "game/files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,13 +11,13 @@
 #include "game/player.h"
 #include "render/stereo.h"
 #include "stream/filesystem.h"
+#include "stream/safe_save.h"
 #include "stream/stream.h"
 
 namespace {
 
 constexpr const char* kHiscoreFile = "hiscore.dat";
 constexpr const char* kStereoFile = "anaglyph3d.dat";
-constexpr int32_t kRegularFile = 1;
 constexpr int32_t kDirectory = 2;
 constexpr int32_t kStereoModes = 5;
 
@@ -42,55 +38,21 @@ void report_save_failure(const std::string& path, const char* reason) {
   std::fprintf(stderr, "game: could not save %s: %s\n", path.c_str(), reason);
 }
 
-bool write_all(int descriptor, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t written = ::write(descriptor, bytes, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) {
-      errno = EIO;
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// Makes the rename itself durable. Some file systems refuse to sync a folder; the file
-// is in place by then either way, so that is not a failure.
-void sync_folder(const std::string& folder) {
-  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  ::fsync(descriptor);
-  ::close(descriptor);
-}
-
-// True when folder is a directory this process may create files in, or does not exist yet
-// and could be made (its nearest existing ancestor is such a directory).
-bool can_hold_files(const std::string& folder) {
-  std::filesystem::path path = folder.empty() ? "." : folder;
-  while (true) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (std::filesystem::exists(status)) {
-      return std::filesystem::is_directory(status) &&
-             ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-    }
-    if (error && error != std::errc::no_such_file_or_directory &&
-        error != std::errc::not_a_directory)
-      return false;
-    const auto parent = path.parent_path();
-    if (parent == path) return false;
-    path = parent.empty() ? "." : parent;
-  }
-}
-
 std::string join(const std::string& folder, const char* file_name) {
   if (folder.empty() || folder.back() == '/') return folder + file_name;
   return folder + "/" + file_name;
+}
+
+// A regular file itself, not a link to one.
+bool holds_file(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(
+      std::filesystem::symlink_status(ResolvePathCase(path), error));
+}
+
+std::string folder_of(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
 }
 
 // Both files fail to save for the same reason: say it once per run.
@@ -106,37 +68,44 @@ settings_places find_settings_places(const std::string& beside, const char* xdg_
                                      const char* home) {
   settings_places places;
   places.beside = beside;
-  places.beside_writable = can_hold_files(beside);
+  places.installed = is_installed_folder(ResolvePathCase(beside));
+  places.beside_writable = !places.installed && folder_can_hold_files(beside);
   // A relative XDG_DATA_HOME is to be ignored, as if unset.
   if (xdg_data_home != nullptr && xdg_data_home[0] == '/') {
     places.home = join(xdg_data_home, "vextral");
   } else if (home != nullptr && home[0] == '/') {
     places.home = join(home, ".local/share/vextral");
   }
-  places.home_writable = !places.home.empty() && can_hold_files(places.home);
+  places.home_writable = !places.home.empty() && folder_can_hold_files(places.home);
   return places;
-}
-
-std::string settings_read_path(const settings_places& places, const char* file_name) {
-  if (!places.home.empty()) {
-    const std::string in_home = join(places.home, file_name);
-    if (PathType(in_home) == kRegularFile) return in_home;
-  }
-  return join(places.beside, file_name);
 }
 
 std::string settings_save_path(const settings_places& places, const char* file_name) {
   if (places.home_writable) {
     const std::string in_home = join(places.home, file_name);
     // Once a file lives in the home folder it is read from there, so it is saved there.
-    if (!places.beside_writable || PathType(in_home) == kRegularFile) return in_home;
+    if (!places.beside_writable || holds_file(in_home)) return in_home;
   }
   if (places.beside_writable) return join(places.beside, file_name);
   return {};
 }
 
+std::string settings_read_path(const settings_places& places, const char* file_name) {
+  const std::string saved = settings_save_path(places, file_name);
+  if (!saved.empty() && holds_file(saved)) return saved;
+  // Nothing saved there yet: an older copy elsewhere gives the starting value, and the
+  // first save puts it where it is read from then on.
+  if (!places.home.empty()) {
+    const std::string in_home = join(places.home, file_name);
+    if (holds_file(in_home)) return in_home;
+  }
+  const std::string beside = join(places.beside, file_name);
+  if (saved.empty() || holds_file(beside)) return beside;
+  return saved;
+}
+
 bool read_setting_file(const std::string& path, int32_t& value) {
-  if (PathType(path) != kRegularFile) return false;
+  if (!holds_file(path)) return false;
   try {
     auto stream = FileOpenRead(path);
     if (!stream) return false;
@@ -165,59 +134,50 @@ bool write_setting_file(const std::string& path, int32_t value) {
 bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t count) {
   // Resolve the spelling against the disk, so the file that was read is the one replaced.
   const std::string target = ResolvePathCase(path);
-  std::filesystem::path folder_path = std::filesystem::path(target).parent_path();
-  if (folder_path.empty()) folder_path = ".";
-  const std::string folder = folder_path.string();
-  if (PathType(folder) != kDirectory && !CreateDir(folder, 1)) {
+  const std::string folder = folder_of(target);
+  if (PathType(folder) != kDirectory && !make_private_folders(folder)) {
     std::fprintf(stderr, "game: could not save %s: cannot create the folder %s\n", path.c_str(),
                  folder.c_str());
     return false;
   }
-
-  const std::string temporary = target + ".tmp";
-  const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (descriptor < 0) {
-    report_save_failure(path, std::strerror(errno));
+  std::string error;
+  if (!replace_file_safely(target, bytes, count, error)) {
+    report_save_failure(path, error.c_str());
     return false;
   }
-  int error = 0;
-  if (!write_all(descriptor, bytes, count)) {
-    error = errno;
-  } else if (::fsync(descriptor) != 0) {
-    error = errno;
-  }
-  if (::close(descriptor) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    report_save_failure(path, std::strerror(error));
-    return false;
-  }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int rename_error = errno;
-    ::unlink(temporary.c_str());
-    report_save_failure(path, std::strerror(rename_error));
-    return false;
-  }
-  sync_folder(folder);
   return true;
+}
+
+bool save_best_score(const std::string& path, int32_t value) {
+  const std::string folder = folder_of(ResolvePathCase(path));
+  if (PathType(folder) != kDirectory) make_private_folders(folder);
+  const save_lock lock(folder);
+  int32_t stored = 0;
+  if (read_setting_file(path, stored) && stored > value) value = stored;
+  return write_setting_file(path, value);
 }
 
 namespace {
 
-void save_setting(const char* file_name, int32_t value) {
+// The best score never goes down on disk; the stereo scheme is the last one chosen.
+void save_setting(const char* file_name, int32_t value, bool keep_higher) {
   const settings_places places = current_places();
   const std::string path = settings_save_path(places, file_name);
   if (!path.empty()) {
-    write_setting_file(path, value);
+    if (keep_higher)
+      save_best_score(path, value);
+    else
+      write_setting_file(path, value);
     return;
   }
   if (nowhere_reported) return;
   nowhere_reported = true;
   const std::string home = places.home.empty() ? "there is no home folder (HOME is not set)"
+                           : places.installed  ? places.home + " cannot be written"
                                                : "neither is " + places.home;
-  std::fprintf(stderr,
-               "game: the best score and stereo setting cannot be saved: %s is read-only and %s\n",
-               places.beside.c_str(), home.c_str());
+  const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
+  std::fprintf(stderr, "game: the best score and stereo setting cannot be saved: %s %s and %s\n",
+               places.beside.c_str(), beside, home.c_str());
 }
 
 }  // namespace
@@ -230,7 +190,7 @@ void hiscore_file(int32_t mode) {
       best = 0;
     player->best_sc = best;
   } else {
-    save_setting(kHiscoreFile, player->best_sc);
+    save_setting(kHiscoreFile, player->best_sc, true);
   }
 }
 
@@ -242,7 +202,7 @@ void stereo_settings(int32_t mode) {
     if (read_setting_file(settings_read_path(current_places(), kStereoFile), stored))
       stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
   } else if (mode == 2) {
-    save_setting(kStereoFile, stereo_mode);
+    save_setting(kStereoFile, stereo_mode, false);
   }
   if (stereo_mode >= 1 && stereo_mode < kStereoModes) {
     const eye_tints& tints = kSchemes[stereo_mode - 1];

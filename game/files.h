@@ -3,17 +3,21 @@
 // header: the best score ("hiscore.dat") and the stereo scheme ("anaglyph3d.dat"). Read
 // at start-up, written at exit. Game thread only, outside the frame loop.
 //
-// They live in data_folder beside the program while the player may write there. An
-// installed game's folder is read-only, so they then live in the player's own folder,
-// $XDG_DATA_HOME/vextral (by default ~/.local/share/vextral), made on the first save. A
-// file found in the player's folder wins over one beside the program, and is saved back
-// there. When neither place can be written the game plays on, says so once on stderr at
-// exit and leaves the old files alone.
+// They live in data_folder beside the program while the player may write there. When
+// that folder is read-only, or belongs to a system-wide install (where nothing is saved
+// even when run as root), they live in the player's own folder, $XDG_DATA_HOME/vextral
+// (by default ~/.local/share/vextral), made on the first save with mode 0700. A file
+// already in the player's folder stays there while that folder can be written. Each file
+// is read from the place it is saved to; only while that place holds none yet does a
+// copy in the other place give the starting value. When neither place can be written the
+// game plays on, says so once on stderr at exit and leaves the old files alone.
 //
-// Saving never damages a good file: the value goes to a temporary file in the same
-// folder, is flushed to disk and renamed over the old one (then the folder is flushed).
-// A missing folder is created; a save that fails leaves the old file as it was and
-// prints one "game:" line on stderr, and the game goes on.
+// Saving never damages a good file and never follows a link planted at the file's name:
+// see replace_file_safely (stream/safe_save.h). A link where a file should be reads as no
+// file, and a save replaces it with a regular file. The best score saved is the higher
+// of the game's and the file's, so a copy of the game that exits later keeps a best
+// another copy saved meanwhile. A missing folder is created; a save that fails leaves the
+// old file as it was and prints one "game:" line on stderr, and the game goes on.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,22 +37,28 @@ struct settings_places {
   bool beside_writable = false;
   std::string home;  // the player's folder; empty without HOME or XDG_DATA_HOME
   bool home_writable = false;
+  bool installed = false;  // beside belongs to a system-wide install
 };
 // The places for the data folder beside and the given XDG_DATA_HOME and HOME (either may
 // be null; relative values are ignored).
 settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
                                      const char* home);
-// The player's file when there is one, else the one beside the program.
-std::string settings_read_path(const settings_places& places, const char* file_name);
-// Where a save goes; empty when neither place can be written.
+// Where a save goes: the player's folder when it holds the file or nothing can be saved
+// beside the program, else beside it; empty when neither place can be written.
 std::string settings_save_path(const settings_places& places, const char* file_name);
+// Where the file is read: the save path when a file is there, else the place that holds
+// one (the player's folder first), else the save path (or the path beside the program).
+std::string settings_read_path(const settings_places& places, const char* file_name);
 
 // The one integer of a settings file; false (value untouched) when there is no regular
-// file there or it cannot be opened. A file shorter than 4 bytes reads its missing high
-// bytes as 0.
+// file there (a link is none) or it cannot be opened. A file shorter than 4 bytes reads its missing
+// high bytes as 0.
 bool read_setting_file(const std::string& path, int32_t& value);
 // Writes value as the file's whole content, crash-safely as described above, creating
 // the folder if needed. False (one "game:" line on stderr) when it could not be saved.
 bool write_setting_file(const std::string& path, int32_t value);
 // Writes count bytes as the file's whole content, the same crash-safe way.
 bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t count);
+// Saves a best score: the higher of value and the one the file holds now, read and
+// written while other copies of the game saving in that folder wait.
+bool save_best_score(const std::string& path, int32_t value);

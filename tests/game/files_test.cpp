@@ -1,10 +1,18 @@
 // The best-score and stereo-mode files: their four-byte format, the values they load as,
-// and saving at exit that never loses a good file. The kept replays beside them.
+// where they are kept, and saving at exit that never loses a good file, follows no planted
+// link and survives other copies saving at once. The kept replays beside them.
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -109,6 +117,38 @@ class SettingsFileTest : public ::testing::Test {
   }
   std::string player_folder() const { return home_ + "/.local/share/vextral"; }
 
+  // The names in folder, sorted: a temporary file of any name left behind shows here.
+  static std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static uint32_t mode_of(const std::string& path) {
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    return status.st_mode & 07777;
+  }
+
+  // Runs work in a child process and gives back its exit status (-1 when it did not exit).
+  // With unprivileged set, the child first gives up root, so that permissions bind it.
+  static int in_child(const std::function<int()>& work, bool unprivileged = false) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (unprivileged && ::geteuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        ::_exit(100);
+      const int status = work();
+      std::fflush(nullptr);
+      ::_exit(status);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
   std::string root_;
   std::string folder_;
   std::string home_;
@@ -124,7 +164,7 @@ TEST_F(SettingsFileTest, TheBestScoreRoundTripsUnchangedWhenNothingIsPlayed) {
   exit_game();
   EXPECT_EQ(read_bytes(best_file()), (bytes{0x39, 0x30, 0x00, 0x00}));
   // No temporary file is left behind.
-  EXPECT_FALSE(fs::exists(best_file() + ".tmp"));
+  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"anaglyph3d.dat", "hiscore.dat"}));
 }
 
 TEST_F(SettingsFileTest, ChoosingRCIsSavedAtExitAndComesBackWithItsTintsOnTheNextRun) {
@@ -210,6 +250,9 @@ TEST_F(SettingsFileTest, AMissingDataFolderIsCreatedAtExitAndTheGameRunsSilently
   exit_game();
   EXPECT_EQ(read_bytes(missing + "/hiscore.dat"), (bytes{40, 0, 0, 0}));
   EXPECT_EQ(read_bytes(missing + "/anaglyph3d.dat"), (bytes{0, 0, 0, 0}));
+  // Made private to the player.
+  EXPECT_EQ(mode_of(root_ + "/nowhere") & 077, 0u);
+  EXPECT_EQ(mode_of(missing) & 077, 0u);
 }
 
 TEST_F(SettingsFileTest, AnUnwritableFolderLosesTheSaveButNotTheExit) {
@@ -237,13 +280,25 @@ TEST_F(SettingsFileTest, TheSaveFolderIsBesideTheProgramWhileWritableElseThePlay
     EXPECT_EQ(settings_save_path(places, "hiscore.dat"), beside + "/hiscore.dat");
     EXPECT_EQ(settings_read_path(places, "hiscore.dat"), beside + "/hiscore.dat");
   }
-  // Read-only (a chmod binds everyone but root): the player's folder.
-  if (::geteuid() != 0) {
-    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-    const settings_places places = find_settings_places(folder_, nullptr, home_.c_str());
-    fs::permissions(folder_, fs::perms::owner_all);
-    EXPECT_EQ(settings_save_path(places, "hiscore.dat"), player_folder() + "/hiscore.dat");
+  // Read-only: the player's folder. A chmod binds everyone but root, so the check runs
+  // in a process that is not root.
+  fs::create_directories(home_);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(home_.c_str(), 65534, 65534), 0);
   }
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+  const int read_only = in_child(
+      [&] {
+        const settings_places places = find_settings_places(folder_, nullptr, home_.c_str());
+        return settings_save_path(places, "hiscore.dat") == player_folder() + "/hiscore.dat" ? 0
+                                                                                             : 1;
+      },
+      true);
+  fs::permissions(folder_, fs::perms::owner_all);
+  fs::remove_all(home_);
+  EXPECT_EQ(read_only, 0);
   EXPECT_EQ(settings_save_path(find_settings_places(blocked, nullptr, home_.c_str()), "a.dat"),
             player_folder() + "/a.dat");
   // XDG_DATA_HOME wins over HOME; a relative one counts as unset.
@@ -270,6 +325,81 @@ TEST_F(SettingsFileTest, TheSaveFolderIsBesideTheProgramWhileWritableElseThePlay
   EXPECT_EQ(settings_save_path(places, "anaglyph3d.dat"), stereo_file());
 }
 
+TEST_F(SettingsFileTest, AnInstalledGameSavesOnlyInThePlayersFolderEvenAsRoot) {
+  // Installed with its data kept apart from the program, behind a link: writable here (the
+  // tests may run as root, whom no permission stops), yet never saved in.
+  fs::create_directories(root_ + "/share/vextral");
+  fs::create_directories(root_ + "/lib/vextral");
+  const std::string installed = root_ + "/lib/vextral/data";
+  fs::create_directory_symlink("../../share/vextral", installed);
+  const std::string old_best = root_ + "/share/vextral/hiscore.dat";
+  write_bytes(old_best, {0x50, 0xc3, 0, 0});
+  // And a folder of the system's own.
+  for (const std::string& folder : {installed, std::string("/usr/share")}) {
+    const settings_places places = find_settings_places(folder, nullptr, home_.c_str());
+    EXPECT_TRUE(places.installed) << folder;
+    EXPECT_EQ(settings_save_path(places, "hiscore.dat"), player_folder() + "/hiscore.dat");
+    EXPECT_EQ(settings_save_path(find_settings_places(folder, nullptr, nullptr), "a.dat"), "");
+  }
+  // A data folder that is a link within the program's own folder is a portable copy's.
+  fs::create_directories(root_ + "/portable/sounds");
+  fs::create_directory_symlink("sounds", root_ + "/portable/data");
+  EXPECT_FALSE(find_settings_places(root_ + "/portable/data", nullptr, home_.c_str()).installed);
+  EXPECT_FALSE(find_settings_places(folder_, nullptr, home_.c_str()).installed);
+
+  // The best score found beside the program starts the player's own file, and nothing is
+  // written beside the program.
+  start_game(installed);
+  EXPECT_EQ(player->best_sc, 50000);
+  ::testing::internal::CaptureStderr();
+  exit_game();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(names_in(root_ + "/share/vextral"), (std::vector<std::string>{"hiscore.dat"}));
+  EXPECT_EQ(read_bytes(old_best), (bytes{0x50, 0xc3, 0, 0}));
+  EXPECT_EQ(read_bytes(player_folder() + "/hiscore.dat"), (bytes{0x50, 0xc3, 0, 0}));
+  EXPECT_EQ(read_bytes(player_folder() + "/anaglyph3d.dat"), (bytes{0, 0, 0, 0}));
+
+  // Without a player's folder it is said once, and nothing is written.
+  ::unsetenv("HOME");
+  start_game(installed);
+  ::testing::internal::CaptureStderr();
+  exit_game();
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(errors.find("cannot be saved: " + installed + " belongs to the installed game"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(names_in(root_ + "/share/vextral"), (std::vector<std::string>{"hiscore.dat"}));
+}
+
+TEST_F(SettingsFileTest, EachFileIsReadFromThePlaceItIsSavedTo) {
+  // The player's folder holds a best score but can no longer be written; the folder beside
+  // the program can (it is the unprivileged player's).
+  fs::create_directories(player_folder());
+  write_bytes(player_folder() + "/hiscore.dat", {7, 0, 0, 0});
+  fs::permissions(player_folder(), fs::perms::owner_write | fs::perms::group_write,
+                  fs::perm_options::remove);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(folder_.c_str(), 65534, 65534), 0);
+  }
+  const int status = in_child(
+      [&] {
+        const settings_places places = find_settings_places(folder_, nullptr, home_.c_str());
+        if (settings_save_path(places, "hiscore.dat") != best_file()) return 1;
+        // The old file gives the starting value until the first save; from then on the
+        // saved one is read.
+        int32_t best = 0;
+        if (!read_setting_file(settings_read_path(places, "hiscore.dat"), best) || best != 7)
+          return 2;
+        if (!save_best_score(best_file(), 9)) return 3;
+        if (settings_read_path(places, "hiscore.dat") != best_file()) return 4;
+        return 0;
+      },
+      true);
+  fs::permissions(player_folder(), fs::perms::owner_all);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(read_bytes(best_file()), (bytes{9, 0, 0, 0}));
+}
+
 TEST_F(SettingsFileTest, AReadOnlyInstallSavesInThePlayersFolderAndReadsItBackFirst) {
   const std::string blocked = blocked_folder();
   start_game(blocked);
@@ -280,6 +410,10 @@ TEST_F(SettingsFileTest, AReadOnlyInstallSavesInThePlayersFolderAndReadsItBackFi
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(read_bytes(player_folder() + "/hiscore.dat"), (bytes{0x39, 0x30, 0x00, 0x00}));
   EXPECT_EQ(read_bytes(player_folder() + "/anaglyph3d.dat"), (bytes{0x03, 0x00, 0x00, 0x00}));
+  // The folders made for them are private to the player.
+  for (const std::string& made :
+       {home_, home_ + "/.local", home_ + "/.local/share", player_folder()})
+    EXPECT_EQ(mode_of(made) & 077, 0u) << made;
 
   start_game(blocked);
   EXPECT_EQ(player->best_sc, 12345);
@@ -305,20 +439,127 @@ TEST_F(SettingsFileTest, AReadOnlyInstallSavesInThePlayersFolderAndReadsItBackFi
 }
 
 TEST_F(SettingsFileTest, AFailedWriteKeepsTheOldFile) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string replay = folder_ + "/last.replay";
+  const bytes old_replay(64, 0x11);
+  write_bytes(replay, old_replay);
   write_bytes(best_file(), {0x39, 0x30, 0x00, 0x00});
-  // Whatever is written to the temporary file hits a full disk.
-  fs::create_symlink("/dev/full", best_file() + ".tmp");
+  // What the child says on stderr comes back through a pipe (a file could not hold it).
+  int said[2];
+  ASSERT_EQ(::pipe(said), 0);
+  // Files may grow to 16 bytes: a 64-byte save fails part-way, a 4-byte one fits.
+  const int status = in_child([&] {
+    if (::dup2(said[1], STDERR_FILENO) < 0) return 10;
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{16, 16};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 11;
+    const bytes longer(64, 0x22);
+    const bool replay_saved = write_file_safely(replay, longer.data(), longer.size());
+    const bool best_saved = write_setting_file(best_file(), 50000);
+    return (replay_saved ? 1 : 0) | (best_saved ? 0 : 2);
+  });
+  ::close(said[1]);
+  std::string text(256, '\0');
+  const ssize_t length = ::read(said[0], text.data(), text.size());
+  ::close(said[0]);
+  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(text, "game: could not save " + replay + ": " + std::strerror(EFBIG) + "\n");
+  EXPECT_EQ(read_bytes(replay), old_replay);
+  // The other file is saved regardless, and nothing temporary is left.
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0x50, 0xc3, 0x00, 0x00}));
+  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"hiscore.dat", "last.replay"}));
+}
+
+TEST_F(SettingsFileTest, NoLinkOrStaleFileInTheFolderIsFollowedOrDisturbsASave) {
+  // A file the player can write, which a link planted in a shared folder points at.
+  const std::string victim = root_ + "/victim";
+  const bytes victim_bytes{0x02, 0, 0, 0};
+  write_bytes(victim, victim_bytes);
+  // At the names a temporary file might take, and at the stereo file's own name.
+  fs::create_symlink(victim, best_file() + ".tmp");
+  fs::create_symlink(victim, stereo_file() + ".tmp");
+  fs::create_symlink(victim, stereo_file());
+  write_bytes(folder_ + "/.hiscore.dat.stale", {1, 2});
+  fs::create_directory(folder_ + "/.anaglyph3d.dat.stale");
   start_game();
-  player->best_sc = 50000;
+  // A link reads as no file.
+  EXPECT_EQ(stereo_mode, 0);
+  player->best_sc = 777;
   ::testing::internal::CaptureStderr();
   exit_game();
-  const std::string errors = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(errors.find("game: could not save"), std::string::npos) << errors;
-  EXPECT_EQ(read_bytes(best_file()), (bytes{0x39, 0x30, 0x00, 0x00}));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(best_file() + ".tmp")));
-  // The other file is saved regardless.
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(read_bytes(victim), victim_bytes);
+  // The saved files are regular files; the link at the stereo file's name was replaced.
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(best_file())));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(stereo_file())));
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0x09, 0x03, 0, 0}));
   EXPECT_EQ(read_bytes(stereo_file()), (bytes{0, 0, 0, 0}));
+  // What was planted is left as it was, and nothing else remains.
+  EXPECT_TRUE(fs::is_symlink(best_file() + ".tmp"));
+  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{
+                                   ".anaglyph3d.dat.stale", ".hiscore.dat.stale", "anaglyph3d.dat",
+                                   "anaglyph3d.dat.tmp", "hiscore.dat", "hiscore.dat.tmp"}));
+}
+
+TEST_F(SettingsFileTest, TwoCopiesSavingAtOnceNeverFailTearOrLowerTheBestScore) {
+  constexpr int kSaves = 60;
+  constexpr int32_t kSchemes[2] = {0x01010101, 0x02020202};
+  ASSERT_TRUE(write_setting_file(best_file(), 0));
+  ASSERT_TRUE(write_setting_file(stereo_file(), kSchemes[0]));
+  // Each copy saves a rising best score, one the even values and one the odd, and its own
+  // stereo value.
+  std::vector<pid_t> savers;
+  for (int copy = 0; copy < 2; ++copy) {
+    std::fflush(nullptr);
+    const pid_t saver = ::fork();
+    if (saver == 0) {
+      int failures = 0;
+      for (int save = 1; save <= kSaves; ++save) {
+        if (!save_best_score(best_file(), 2 * save - copy)) ++failures;
+        if (!write_setting_file(stereo_file(), kSchemes[copy])) ++failures;
+      }
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+    ASSERT_GT(saver, 0);
+    savers.push_back(saver);
+  }
+  // Read while they save: every read is a whole file, and the best score never goes down.
+  std::vector<int> statuses;
+  int32_t highest = 0;
+  int reads = 0, torn = 0, lowered = 0;
+  while (statuses.size() < savers.size()) {
+    for (pid_t& saver : savers) {
+      int status = 0;
+      if (saver > 0 && ::waitpid(saver, &status, WNOHANG) == saver) {
+        statuses.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        saver = 0;
+      }
+    }
+    ++reads;
+    const auto best = read_bytes(best_file());
+    const auto scheme = read_bytes(stereo_file());
+    if (!best || best->size() != 4 || !scheme || scheme->size() != 4) {
+      ++torn;
+      continue;
+    }
+    int32_t value = 0, stereo = 0;
+    std::memcpy(&value, best->data(), 4);
+    std::memcpy(&stereo, scheme->data(), 4);
+    if (stereo != kSchemes[0] && stereo != kSchemes[1]) ++torn;
+    if (value < highest) ++lowered;
+    highest = std::max(highest, value);
+  }
+  EXPECT_EQ(statuses, (std::vector<int>{0, 0}));
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+  EXPECT_EQ(lowered, 0) << "of " << reads << " reads";
+  EXPECT_EQ(read_bytes(best_file()), (bytes{2 * kSaves, 0, 0, 0}));
+  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"anaglyph3d.dat", "hiscore.dat"}));
+
+  // A copy of the game that exits later with a lower best keeps the higher one saved.
+  start_game();
+  player->best_sc = 5;
+  exit_game();
+  EXPECT_EQ(read_bytes(best_file()), (bytes{2 * kSaves, 0, 0, 0}));
 }
 
 TEST_F(SettingsFileTest, SavingReplacesTheFileWhateverTheCaseOfItsName) {
@@ -378,7 +619,7 @@ TEST_F(SettingsFileTest, TheLastGameIsAlwaysKeptAndTheBestOnlyForAHigherScore) {
   write_bytes(best, {'V', 'X', 'R', 'P', 1, 0});
   const bytes after_damage = keep(10, 5);
   EXPECT_EQ(read_bytes(best), after_damage);
-  EXPECT_FALSE(fs::exists(best + ".tmp"));
+  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"best.replay", "last.replay"}));
   data_folder = saved_folder;
 }
 
