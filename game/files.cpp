@@ -58,9 +58,20 @@ std::string folder_of(const std::string& path) {
 // Both files fail to save for the same reason: say it once per run.
 bool nowhere_reported = false;
 
-settings_places current_places() {
+bool player_folder_used = true;
+
+}  // namespace
+
+settings_places current_settings_places() {
+  if (!player_folder_used) return find_settings_places(data_folder, nullptr, nullptr);
   return find_settings_places(data_folder, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
+
+void use_player_folder(bool used) {
+  player_folder_used = used;
+}
+
+namespace {
 
 }  // namespace
 
@@ -161,7 +172,7 @@ namespace {
 
 // The best score never goes down on disk; the stereo scheme is the last one chosen.
 void save_setting(const char* file_name, int32_t value, bool keep_higher) {
-  const settings_places places = current_places();
+  const settings_places places = current_settings_places();
   const std::string path = settings_save_path(places, file_name);
   if (!path.empty()) {
     if (keep_higher)
@@ -176,7 +187,7 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
                            : places.installed  ? places.home + " cannot be written"
                                                : "neither is " + places.home;
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
-  std::fprintf(stderr, "game: the best score and stereo setting cannot be saved: %s %s and %s\n",
+  std::fprintf(stderr, "game: the best score, the stereo setting and the recorded games cannot be saved: %s %s and %s\n",
                places.beside.c_str(), beside, home.c_str());
 }
 
@@ -186,7 +197,7 @@ void hiscore_file(int32_t mode) {
   if (mode == 0) {
     nowhere_reported = false;
     int32_t best = 0;
-    if (!read_setting_file(settings_read_path(current_places(), kHiscoreFile), best) || best < 0)
+    if (!read_setting_file(settings_read_path(current_settings_places(), kHiscoreFile), best) || best < 0)
       best = 0;
     player->best_sc = best;
   } else {
@@ -199,7 +210,7 @@ void stereo_settings(int32_t mode) {
     nowhere_reported = false;
     int32_t stored = 0;
     // A stored value past the scheme list would switch stereo on with no tints.
-    if (read_setting_file(settings_read_path(current_places(), kStereoFile), stored))
+    if (read_setting_file(settings_read_path(current_settings_places(), kStereoFile), stored))
       stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
   } else if (mode == 2) {
     save_setting(kStereoFile, stereo_mode, false);

@@ -43,6 +43,12 @@ struct settings_places {
 // be null; relative values are ignored).
 settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
                                      const char* home);
+// The places for data_folder and the player's folder from the environment (or no player's
+// folder at all, see use_player_folder).
+settings_places current_settings_places();
+// With false, the files are read and saved in data_folder only, never in the player's own
+// folder: a tool that plays the game with a data folder of its own keeps to that folder.
+void use_player_folder(bool used);
 // Where a save goes: the player's folder when it holds the file or nothing can be saved
 // beside the program, else beside it; empty when neither place can be written.
 std::string settings_save_path(const settings_places& places, const char* file_name);

@@ -1,36 +1,36 @@
 #include "game/replay_files.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 #include "game/files.h"
 #include "game/globals.h"
+#include "stream/safe_save.h"
 
 namespace {
 
 constexpr const char* kLastReplay = "last.replay";
 constexpr const char* kBestReplay = "best.replay";
 
-settings_places current_places() {
-  return find_settings_places(data_folder, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
-}
-
 }  // namespace
 
 std::string replay_path_for(const std::string& name) {
-  if (name == "best") return settings_read_path(current_places(), kBestReplay);
-  if (name == "last") return settings_read_path(current_places(), kLastReplay);
+  if (name == "best") return settings_read_path(current_settings_places(), kBestReplay);
+  if (name == "last") return settings_read_path(current_settings_places(), kLastReplay);
   return name;
 }
 
 void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file) noexcept {
   try {
-    const settings_places places = current_places();
+    const settings_places places = current_settings_places();
     const std::string last = settings_save_path(places, kLastReplay);
     if (last.empty()) return;  // the settings' own save says why, once, at exit
     write_file_safely(last, file.data(), file.size());
 
+    // Another copy of the game finishing a game now waits, so neither lowers the best.
+    const std::string best_save = settings_save_path(places, kBestReplay);
+    const save_lock lock(std::filesystem::path(best_save).parent_path().string());
     replay kept;
     std::string error;
     const std::string best = settings_read_path(places, kBestReplay);
@@ -39,7 +39,7 @@ void keep_finished_game(const replay_header& header, const std::vector<uint8_t>&
     // A best from a newer version cannot be judged here, so it stays; a damaged one, or
     // something else in its place, is replaced (the save says so if it cannot be).
     if (refusal == replay_refusal::newer) return;
-    write_file_safely(settings_save_path(places, kBestReplay), file.data(), file.size());
+    write_file_safely(best_save, file.data(), file.size());
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "game: could not keep the recording of this game: %s\n", failure.what());
   }

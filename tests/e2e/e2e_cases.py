@@ -769,6 +769,31 @@ def case_replay(args, folder):
     best = os.path.join(game.data, "best.replay")
     check(os.path.exists(best), "the first recorded game should also be kept as the best")
 
+    # The simulator keeps every game of a long random-player run in its data folder, as the
+    # game does (and never in the player's home), and each kept game replays.
+    sim_data = os.path.join(folder, "sim-data")
+    sim_home = os.path.join(folder, "sim-home")
+    os.makedirs(sim_data)
+    os.makedirs(sim_home)
+    environment = dict(os.environ, HOME=sim_home)
+    environment.pop("XDG_DATA_HOME", None)
+    ran = subprocess.run([args.sim, "--seed", "77", "--random-input", "--frames", "30000",
+                          "--data", sim_data], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         text=True, timeout=300, env=environment)
+    check(ran.returncode == 0, "vextral-sim --data failed:\n%s" % ran.stdout)
+    check(os.listdir(sim_home) == [], "vextral-sim wrote into the home folder: %r"
+          % os.listdir(sim_home))
+    for name in ["last.replay", "best.replay"]:
+        kept = os.path.join(sim_data, name)
+        check(os.path.exists(kept), "vextral-sim --data should keep %s" % name)
+        before = open(kept, "rb").read()
+        again = subprocess.run([args.sim, "--replay", kept, "--data", sim_data],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                               timeout=300, env=environment)
+        check(again.returncode == 0, "the simulator's %s did not replay:\n%s"
+              % (name, again.stdout))
+        check(open(kept, "rb").read() == before, "replaying %s changed it" % name)
+
     # What no game can be watched from is refused at once, with one line and status 2.
     pipe = os.path.join(folder, "a-pipe")
     os.mkfifo(pipe)

@@ -264,7 +264,7 @@ TEST_F(SettingsFileTest, AnUnwritableFolderLosesTheSaveButNotTheExit) {
   exit_game();
   const std::string errors = ::testing::internal::GetCapturedStderr();
   // Both files fail for the one reason, said once.
-  const auto said = errors.find("game: the best score and stereo setting cannot be saved");
+  const auto said = errors.find("game: the best score, the stereo setting and the recorded games cannot be saved");
   ASSERT_NE(said, std::string::npos) << errors;
   EXPECT_EQ(errors.find("game:", said + 1), std::string::npos) << errors;
   EXPECT_TRUE(fs::is_regular_file(root_ + "/blocked"));
@@ -620,6 +620,25 @@ TEST_F(SettingsFileTest, TheLastGameIsAlwaysKeptAndTheBestOnlyForAHigherScore) {
   const bytes after_damage = keep(10, 5);
   EXPECT_EQ(read_bytes(best), after_damage);
   EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"best.replay", "last.replay"}));
+
+  // One from a newer version of the game cannot be judged here: it stays.
+  bytes newer = after_damage;
+  newer[4] = static_cast<uint8_t>(replay_format_version + 1);
+  write_bytes(best, newer);
+  keep(20000, 6);
+  EXPECT_EQ(read_bytes(best), newer);
+
+  // A folder, or a pipe, where the best should be neither stops the game nor the last game
+  // being kept.
+  fs::remove(best);
+  fs::create_directories(best + "/inside");
+  const bytes beside_folder = keep(30000, 7);
+  EXPECT_EQ(read_bytes(last), beside_folder);
+  EXPECT_TRUE(fs::is_directory(best + "/inside"));
+  fs::remove_all(best);
+  ASSERT_EQ(::mkfifo(best.c_str(), 0600), 0);
+  const bytes beside_pipe = keep(40000, 8);
+  EXPECT_EQ(read_bytes(last), beside_pipe);
   data_folder = saved_folder;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "game/files.h"
 #include "game/globals.h"
 #include "game/player.h"
 #include "game/replay_files.h"
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The simulator keeps to its data folder: the player's own best score and settings are
+  // never read or touched.
+  use_player_folder(false);
   sim_config config;
   config.seed =
       options.has_seed
