@@ -28,21 +28,47 @@ void main() {
 
 // The texel modulated by the colour, as the fixed-function texture environment does; the
 // mask blend mode's alpha test keeps fragments of alpha 0.5 and above.
-const char* const kFragmentShader = R"(#version 300 es
+const char* const kFragmentShaders[2][2] = {{R"(#version 300 es
 precision highp float;
-uniform sampler2D u_texture;
-uniform bool u_textured;
-uniform bool u_alpha_test;
 in vec2 v_texcoord;
 in vec4 v_colour;
 out vec4 fragment_colour;
 void main() {
-  vec4 colour = v_colour;
-  if (u_textured) colour = texture(u_texture, v_texcoord) * colour;
-  if (u_alpha_test && !(colour.a >= 0.5)) discard;
+  fragment_colour = v_colour;
+}
+)",
+                                             R"(#version 300 es
+precision highp float;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  if (!(v_colour.a >= 0.5)) discard;
+  fragment_colour = v_colour;
+}
+)"},
+                                            {R"(#version 300 es
+precision highp float;
+uniform sampler2D u_texture;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  fragment_colour = texture(u_texture, v_texcoord) * v_colour;
+}
+)",
+                                             R"(#version 300 es
+precision highp float;
+uniform sampler2D u_texture;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  vec4 colour = texture(u_texture, v_texcoord) * v_colour;
+  if (!(colour.a >= 0.5)) discard;
   fragment_colour = colour;
 }
-)";
+)"}};
 
 GLuint CompileShader(GLenum kind, const char* source) {
   const GLuint shader = glCreateShader(kind);
@@ -58,9 +84,9 @@ GLuint CompileShader(GLenum kind, const char* source) {
   return 0;
 }
 
-GLuint LinkProgram() {
+GLuint LinkProgram(const char* fragment_source) {
   const GLuint vertex = CompileShader(GL_VERTEX_SHADER, kVertexShader);
-  const GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, kFragmentShader) : 0;
+  const GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, fragment_source) : 0;
   if (!fragment) {
     if (vertex) glDeleteShader(vertex);
     return 0;
@@ -93,14 +119,20 @@ const void* Offset(size_t bytes) {
 
 bool CreateGLESPipeline(TGLESPipeline& pipeline) {
   pipeline = TGLESPipeline{};
-  pipeline.program = LinkProgram();
-  if (!pipeline.program) return false;
-  pipeline.projection = glGetUniformLocation(pipeline.program, "u_projection");
-  pipeline.textured = glGetUniformLocation(pipeline.program, "u_textured");
-  pipeline.alpha_test = glGetUniformLocation(pipeline.program, "u_alpha_test");
-  pipeline.sampler = glGetUniformLocation(pipeline.program, "u_texture");
-  glUseProgram(pipeline.program);
-  glUniform1i(pipeline.sampler, 0);
+  for (int32_t textured = 0; textured < 2; ++textured) {
+    for (int32_t alpha_test = 0; alpha_test < 2; ++alpha_test) {
+      TGLESProgram& program = pipeline.programs[textured][alpha_test];
+      program.program = LinkProgram(kFragmentShaders[textured][alpha_test]);
+      if (!program.program) {
+        DeleteGLESPipeline(pipeline);
+        return false;
+      }
+      program.projection = glGetUniformLocation(program.program, "u_projection");
+      const GLint sampler = glGetUniformLocation(program.program, "u_texture");
+      glUseProgram(program.program);
+      if (sampler >= 0) glUniform1i(sampler, 0);
+    }
+  }
 
   glGenVertexArrays(1, &pipeline.vertex_array);
   glBindVertexArray(pipeline.vertex_array);
@@ -129,6 +161,10 @@ void DeleteGLESPipeline(TGLESPipeline& pipeline) {
   if (pipeline.pixmap_texture) glDeleteTextures(1, &pipeline.pixmap_texture);
   if (pipeline.vertex_buffer) glDeleteBuffers(1, &pipeline.vertex_buffer);
   if (pipeline.vertex_array) glDeleteVertexArrays(1, &pipeline.vertex_array);
-  if (pipeline.program) glDeleteProgram(pipeline.program);
+  for (auto& row : pipeline.programs) {
+    for (TGLESProgram& program : row) {
+      if (program.program) glDeleteProgram(program.program);
+    }
+  }
   pipeline = TGLESPipeline{};
 }

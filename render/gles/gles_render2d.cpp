@@ -29,6 +29,7 @@ struct GLESCache {
   // The current context and its objects, as the last reset selected them.
   void* context = nullptr;
   const TGLESPipeline* pipeline = nullptr;
+  uint32_t program = 0;  // in use
   // Primitives of one kind drawn under the current state and not yet sent.
   GLenum batch_mode = GL_TRIANGLES;
   std::vector<TGLESVertex> batch;
@@ -87,6 +88,17 @@ void QueueFan(const std::vector<float>& placed) {
   }
 }
 
+// The program for the texturing and blend mode now set. Call with the queue flushed.
+void UseProgram() {
+  GLESCache& c = Cache();
+  if (!c.pipeline) return;
+  const uint32_t program =
+      c.pipeline->programs[c.textures_enabled ? 1 : 0][c.blend == BLEND_MASK ? 1 : 0].program;
+  if (program == c.program) return;
+  c.program = program;
+  glUseProgram(program);
+}
+
 void ApplyBlend(int32_t mode) {
   switch (mode) {
     case BLEND_ALPHA:
@@ -106,8 +118,7 @@ void ApplyBlend(int32_t mode) {
       break;
   }
   // The mask mode's alpha test lives in the fragment shader.
-  const TGLESPipeline* pipeline = Cache().pipeline;
-  if (pipeline) glUniform1i(pipeline->alpha_test, mode == BLEND_MASK ? 1 : 0);
+  UseProgram();
 }
 
 }  // namespace
@@ -264,7 +275,7 @@ void TGLESRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, floa
     std::memcpy(&corner.red, colour, sizeof(float) * 4);
   }
   // Two triangles sharing the diagonal from the first corner to the third.
-  for (int32_t index : {0, 1, 2, 0, 2, 3}) batch.push_back(corners[index]);
+  for (int32_t index : {0, 1, 3, 1, 2, 3}) batch.push_back(corners[index]);
 }
 
 void TGLESRender2DDriver::Flush() {
@@ -388,6 +399,7 @@ void TGLESRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   Flush();
   c.pipeline = nullptr;
   c.context = nullptr;
+  c.program = 0;
   c.blend = 0;
   c.bound_texture = 0;
   c.textures_enabled = false;
@@ -404,12 +416,9 @@ void TGLESRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   const TGLESPipeline& pipeline = gles->_context->pipeline;
   c.pipeline = &pipeline;
   c.context = gles->_context->gl_context;
-  glUseProgram(pipeline.program);
   glBindVertexArray(pipeline.vertex_array);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glUniform1i(pipeline.textured, 0);
-  glUniform1i(pipeline.alpha_test, 0);
   glDisable(GL_BLEND);
   // The fixed-function driver's glOrtho(0, width, height, 0, -1, 1), column by column.
   const float projection[16] = {2.0f / static_cast<float>(width),
@@ -428,7 +437,14 @@ void TGLESRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
                                 1.0f,
                                 0.0f,
                                 1.0f};
-  glUniformMatrix4fv(pipeline.projection, 1, GL_FALSE, projection);
+  for (const auto& row : pipeline.programs) {
+    for (const TGLESProgram& program : row) {
+      glUseProgram(program.program);
+      glUniformMatrix4fv(program.projection, 1, GL_FALSE, projection);
+    }
+  }
+  c.program = 0;
+  UseProgram();
   glViewport(0, 0, width, height);
 }
 
@@ -445,7 +461,7 @@ void TGLESRender2DDriver::EnableTextures() {
   if (c.textures_enabled || !Ready()) return;
   Flush();
   c.textures_enabled = true;
-  glUniform1i(c.pipeline->textured, 1);
+  UseProgram();
 }
 
 void TGLESRender2DDriver::DisableTextures() {
@@ -453,7 +469,7 @@ void TGLESRender2DDriver::DisableTextures() {
   if (!c.textures_enabled || !Ready()) return;
   Flush();
   c.textures_enabled = false;
-  glUniform1i(c.pipeline->textured, 0);
+  UseProgram();
 }
 
 void TGLESRender2DDriver::ForgetTexture(uint32_t name) {
@@ -467,6 +483,7 @@ void TGLESRender2DDriver::ForgetContext(void* gl_context) {
   c.batch.clear();
   c.context = nullptr;
   c.pipeline = nullptr;
+  c.program = 0;
 }
 
 std::shared_ptr<TGLESRender2DDriver> GLESRender2DDriver() {
