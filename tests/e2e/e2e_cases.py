@@ -644,9 +644,14 @@ def case_package(args, folder):
 
     # Unpacked where every user may read but, run as below, the player may not write.
     root = tempfile.mkdtemp(prefix="vextral-package-")
+    # The player's home, its audio output and the game's stderr, where the player can reach
+    # them whatever folder the build lies in (a checkout under /root is closed to others);
+    # copied into the case's folder at the end.
+    run = tempfile.mkdtemp(prefix="vextral-package-run-")
     as_root = os.geteuid() == 0
     try:
         os.chmod(root, 0o755)
+        os.chmod(run, 0o755)
         subprocess.run(["dpkg-deb", "-x", debs[0], root], check=True)
         check_package(debs[0], root)
         game_link = os.path.join(root, "usr/games/vextral")
@@ -660,12 +665,11 @@ def case_package(args, folder):
               "the package lacks sounds")
 
         backdrop = Backdrop(args.backdrop)
-        game = Game(game_link, os.path.join(folder, "run"), in_place=True)
+        game = Game(game_link, run, in_place=True)
         saved = os.path.join(game.home, ".local", "share", "vextral")
         game.audio_file = os.path.join(game.home, "audio.raw")
         if as_root:
             # Permission bits do not stop root: the game runs as nobody, in a home it owns.
-            os.chmod(game.folder, 0o755)
             os.chown(game.home, 65534, 65534)
             game.command_prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
         else:
@@ -721,6 +725,11 @@ def case_package(args, folder):
         for parent, _, _ in os.walk(root):
             os.chmod(parent, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
         shutil.rmtree(root, ignore_errors=True)
+        try:
+            shutil.copytree(run, os.path.join(folder, "run"), symlinks=True, dirs_exist_ok=True)
+        except OSError as error:
+            print("note: the game's run folder was not kept: %s" % error)
+        shutil.rmtree(run, ignore_errors=True)
 
 
 def replay_header(path):
