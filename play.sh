@@ -25,7 +25,7 @@ if [ ! -x build/game/vextral ]; then
   exit 1
 fi
 if [ -n "$demo" ]; then
-  say "playing the demonstration (about 20 seconds, longer on a busy machine); screenshots and audio go to build/demo/"
+  say "playing the demonstration (about 15 seconds, longer on a busy machine); screenshots and audio go to build/demo/"
   exec tools/demo.sh "$PWD/build/game/vextral" "$PWD/build/demo"
 fi
 say "starting the game"

@@ -1,4 +1,4 @@
-"""A scripted player runs the real game for about 20 seconds: splash, title menu, the
+"""A scripted player runs the real game for about 15 seconds: splash, title menu, the
 stereo modes, play, pause and exit. Each step waits to see the game react to the one
 before (tests/e2e/game_steps.py, the steps the tests take), so a slow machine only makes
 it take longer. The screenshots of the screens passed (NN-name.png), the game's mixed audio

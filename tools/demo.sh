@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Shows the game running on a machine without a display: a scripted player drives the
-# real game on a private Xvfb for about 20 seconds (longer on a busy machine: each step
+# real game on a private Xvfb for about 15 seconds (longer on a busy machine: each step
 # waits to see the game react) and leaves screenshots and the game's audio in a folder.
 # Usage: tools/demo.sh [game executable] [output folder]
 set -euo pipefail
