@@ -9,14 +9,15 @@ constexpr int64_t kNanosPerSecond = 1000000000;
 constexpr int64_t kNanosPerMilli = 1000000;
 // Flips shorter than this only copied the page and did not wait for anything.
 constexpr int64_t kUnblockedFlip = 2 * kNanosPerMilli;
-// Flips in a row that return at once before the probe decides the display does not block.
-constexpr int32_t kUnblockedFlipsToStop = 10;
+// Flips in a row that return at once before the probe decides the display does not block:
+// more than a queue of three pages lets return at once before it fills.
+constexpr int32_t kUnblockedFlipsToStop = 5;
 // A display within this fraction of the rate (or of a whole multiple of it) runs the game
 // at its own rate: 59.94 Hz does, 62 Hz does not.
 constexpr double kNearRate = 0.01;
 // A probe after a display change measures only frames shorter than half a period (longer
 // ones would hide the display's rate), and gives up after this many.
-constexpr int32_t kMaxProbeFlips = 60;
+constexpr int32_t kMaxProbeFlips = 30;
 // While the display paces, this many flips in a row well inside the period hand pacing to
 // software: more than return at once from a queue of three pages that drained during a
 // long frame, before the display paces them again.
@@ -144,9 +145,14 @@ bool TFramePacer::FlipProbing(TDisplay& display, TGraphicsDriver& driver) {
     probe_previous_ = false;
     return false;
   }
+  const int64_t before = display.Now();
   display.Flip(driver, 1);
   const int64_t now = display.Now();
-  const bool known = probe_previous_ && probe_.Add(now - last_flip_);
+  // The time between flips includes the frame's work; a flip that hardly waited says the
+  // display does not block (or not for long enough to time), whatever that time was.
+  const int64_t waited = now - before;
+  const bool known =
+      probe_previous_ && probe_.Add(waited < kUnblockedFlip ? waited : now - last_flip_);
   probe_previous_ = true;
   last_flip_ = now;
   if (known || ++probe_flips_ >= kMaxProbeFlips) {
