@@ -62,7 +62,6 @@ void TSimulatedDisplay::Flip(TGraphicsDriver& driver, int32_t sync) {
   while (!queued_.empty() && queued_.front() <= now_) queued_.pop_front();
   if (!blocking_ || refresh_hz_ <= 0.0) {
     // Nothing to wait for: shown (or, hidden, dropped) at once.
-    queued_.clear();
     PresentAt(now_, false);
     queued_.clear();
     return;
