@@ -71,10 +71,6 @@ void use_player_folder(bool used) {
   player_folder_used = used;
 }
 
-namespace {
-
-}  // namespace
-
 settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
                                      const char* home) {
   settings_places places;
@@ -187,7 +183,9 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
                            : places.installed  ? places.home + " cannot be written"
                                                : "neither is " + places.home;
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
-  std::fprintf(stderr, "game: the best score, the stereo setting and the recorded games cannot be saved: %s %s and %s\n",
+  std::fprintf(stderr,
+               "game: the best score, the stereo setting and the recorded games cannot be saved: "
+               "%s %s and %s\n",
                places.beside.c_str(), beside, home.c_str());
 }
 
@@ -197,7 +195,8 @@ void hiscore_file(int32_t mode) {
   if (mode == 0) {
     nowhere_reported = false;
     int32_t best = 0;
-    if (!read_setting_file(settings_read_path(current_settings_places(), kHiscoreFile), best) || best < 0)
+    if (!read_setting_file(settings_read_path(current_settings_places(), kHiscoreFile), best) ||
+        best < 0)
       best = 0;
     player->best_sc = best;
   } else {

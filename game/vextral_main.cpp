@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "game/main_loop.h"
-#include "game/replay_files.h"
-#include "game/replay_recorder.h"
-#include "game/replay_viewer.h"
+#include "game/replay/files.h"
+#include "game/replay/recorder.h"
+#include "game/replay/viewer.h"
 #include "game/sounds.h"
 
 namespace {

@@ -39,7 +39,10 @@ constexpr int32_t EVENT_MOUSEENTER = 1029;
 constexpr int32_t EVENT_MOUSELEAVE = 1030;
 constexpr int32_t EVENT_TIMERTICK = 2049;
 constexpr int32_t EVENT_GADGETACTION = 8193;
+// The graphics window now shows on another display, or the displays changed (data: the
+// display's index).
 constexpr int32_t EVENT_WINDOWMOVE = 16385;
+// The graphics window's size changed, as with a new display mode (x, y: the new size).
 constexpr int32_t EVENT_WINDOWSIZE = 16386;
 
 // Modifier mask bits carried in TEvent::mods.

@@ -180,6 +180,16 @@ void TranslateWindowEvent(const SDL_WindowEvent& window) {
         Raise(EVENT_APPRESUME);
       }
       break;
+    // The graphics module probes the display again after these: another monitor, a new
+    // mode or size can mean another refresh rate.
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      Raise(EVENT_WINDOWSIZE, 0, window.data1, window.data2);
+      break;
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+      Raise(EVENT_WINDOWMOVE, window.data1);
+      break;
+#endif
     case SDL_WINDOWEVENT_LEAVE:
       if (Pointer().inside) {
         Pointer().inside = false;
@@ -266,6 +276,10 @@ void TSDLSystemDriver::Translate(const SDL_Event& event) {
             WindowToBackBuffer(event.wheel.mouseY, Pointer().offset_y));
       break;
     }
+    case SDL_DISPLAYEVENT:
+      // A monitor came, went or turned: the window may now be on another display.
+      Raise(EVENT_WINDOWMOVE, static_cast<int32_t>(event.display.display));
+      break;
     case SDL_JOYDEVICEADDED:
     case SDL_JOYDEVICEREMOVED:
       RebuildJoystickPorts();

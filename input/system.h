@@ -40,7 +40,8 @@ TSystemDriver* SystemDriver();
 // Replaces the current driver (not owned; must outlive its use). Null restores the SDL one.
 void SetSystemDriver(TSystemDriver* driver);
 
-// Drives SDL: one per process. SIGINT, SIGTERM and SIGHUP (a closed terminal) become a close request (259).
+// Drives SDL: one per process. SIGINT, SIGTERM and SIGHUP (a closed terminal) become a close
+// request (259).
 class TSDLSystemDriver : public TSystemDriver {
  public:
   TSDLSystemDriver();

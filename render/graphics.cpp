@@ -1,41 +1,15 @@
 #include "render/graphics.h"
 
-#include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <limits>
 
 #include "input/event.h"
 #include "input/input.h"
 #include "render/display.h"
+#include "render/frame_pacer.h"
 
 namespace {
-
-struct PacingState {
-  bool enabled = false;
-  int32_t hertz = 0;
-  // When the current frame should end, in nanoseconds of the display's clock: whole
-  // milliseconds would make frames alternate between 16 and 17 ms at 60 Hz.
-  int64_t deadline = 0;
-  int64_t period_ns = 0;
-  int64_t remainder_ns = 0;  // nanoseconds left over per second
-  int64_t accumulator_ns = 0;
-  // The sync frames flip with: without software pacing, the swap interval that lets the
-  // display keep the rate (1, or refresh / hertz on a display at a multiple of it); with
-  // it, 1 on a display that synchronises (each frame waits for the first blank after its
-  // deadline, so none tears) and 0 on one that does not.
-  int32_t swap_interval = 1;
-  bool adaptive = false;  // a late frame flips with -1 instead of waiting a whole refresh
-  // While the display paces the frames, flips are watched: a driver that cannot set an
-  // interval above 1 flips too fast, and so does a display that only looked paced because
-  // a busy machine made three flips take a period each. Software pacing then takes over.
-  int32_t checks_left = 0;
-  int32_t fast_flips = 0;
-  int64_t last_flip = 0;
-};
 
 struct GraphicsModule {
   std::shared_ptr<TGraphicsDriver> driver;
@@ -45,7 +19,7 @@ struct GraphicsModule {
   int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
   std::vector<TGraphicsMode> modes;
   int32_t seq = 0;
-  PacingState pacing;
+  TFramePacer pacer;
   int32_t flip_hook = -1;
   bool exit_registered = false;
   std::string title = "Vextral";
@@ -67,116 +41,15 @@ void AdvanceSeq() {
   if (m.seq == 0) m.seq = 1;
 }
 
-constexpr int64_t kNanosPerSecond = 1000000000;
-constexpr int64_t kNanosPerMilli = 1000000;
-
-struct ProbeResult {
-  bool paces = false;         // the display flips at the requested rate by itself
-  int64_t steady_period = 0;  // flips blocked for about this long each (0: they did not)
-};
-
-// The period a run of early-returning flips blocked for, if steady: most of them within a
-// tenth of their median. Flips shorter than 2 ms only copied the page and did not wait.
-int64_t SteadyPeriod(std::array<int64_t, 10> durations) {
-  std::sort(durations.begin(), durations.end());
-  const int64_t median = (durations[4] + durations[5]) / 2;
-  if (median < 2 * kNanosPerMilli) return 0;
-  const auto near = std::count_if(durations.begin(), durations.end(), [median](int64_t d) {
-    return std::llabs(d - median) * 10 <= median;
-  });
-  return near >= 8 ? median : 0;
-}
-
-// Flips with sync 1 to see whether the hardware already flips at the requested rate: three
-// flips in a row whose durations lie within a millisecond of the period, tried for at most a
-// second. Ten flips in a row that return early end the probe sooner, and tell whether they
-// blocked at a steady, shorter period (a faster display).
-ProbeResult ProbeHardwarePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz) {
-  const int64_t period = 1000 / hertz;
-  const int64_t start = display.Now();
-  int32_t matches = 0;
-  std::array<int64_t, 10> early{};
-  size_t returned_early = 0;
-  while (display.Now() - start < kNanosPerSecond) {
-    const int64_t before = display.Now();
-    display.Flip(driver, 1);
-    const int64_t after = display.Now();
-    // Whole milliseconds as a millisecond clock would show them.
-    const int64_t difference = after / kNanosPerMilli - before / kNanosPerMilli - period;
-    if (difference >= -1 && difference <= 1) {
-      if (++matches == 3) return {true, 0};
-      returned_early = 0;
-    } else {
-      matches = 0;
-      // Flips that keep returning well inside the period are not waiting for a display at
-      // this rate (a faster, virtual or composited screen): no need to spend the whole
-      // second finding out.
-      if (difference < -1) {
-        early[returned_early] = after - before;
-        if (++returned_early == early.size()) return {false, SteadyPeriod(early)};
-      } else {
-        returned_early = 0;
-      }
-    }
+// The display or its mode changed (another monitor, a new size or refresh rate): the paced
+// flip probes the display again.
+std::shared_ptr<TObject> NoteDisplayChange(int32_t, const std::shared_ptr<TObject>& data,
+                                           const std::shared_ptr<TObject>&) {
+  const auto* event = dynamic_cast<const TEvent*>(data.get());
+  if (event && (event->id == EVENT_WINDOWMOVE || event->id == EVENT_WINDOWSIZE)) {
+    Module().pacer.DisplayChanged();
   }
-  return {};
-}
-
-void WatchFlips(PacingState& pacing, int32_t flips) {
-  pacing.checks_left = flips;
-  pacing.fast_flips = 0;
-  pacing.last_flip = 0;
-}
-
-// Decides how Flip(-1) keeps the requested rate on a full-screen display.
-void ChoosePacing(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, PacingState& pacing) {
-  const ProbeResult probe = ProbeHardwarePacing(display, driver, hertz);
-  if (probe.paces) {
-    pacing.enabled = false;
-    pacing.swap_interval = 1;
-    // Watched for as long as the graphics stay open: one clock read a frame, and a machine
-    // that was still busy loading during the first frames can be caught later.
-    WatchFlips(pacing, std::numeric_limits<int32_t>::max());
-    return;
-  }
-  const double reported = display.RefreshRate(driver);
-  if (reported > 0.0 && probe.steady_period > 0) {
-    // A display at a whole multiple of the rate shows every frame for the same number of
-    // refreshes; the flips must really block at that refresh, or nothing would pace them.
-    const double multiple = std::round(reported / hertz);
-    const double blocked_hz = static_cast<double>(kNanosPerSecond) / probe.steady_period;
-    if (multiple >= 2.0 && std::fabs(reported - multiple * hertz) <= 0.005 * multiple * hertz &&
-        std::fabs(blocked_hz - reported) <= 0.1 * reported) {
-      pacing.enabled = false;
-      pacing.swap_interval = static_cast<int32_t>(multiple);
-      WatchFlips(pacing, 30);
-      return;
-    }
-  }
-  if (reported > 0.0 || probe.steady_period > 0) {
-    pacing.swap_interval = 1;
-    pacing.adaptive = display.AdaptiveSync(driver);
-  }
-}
-
-// Called after each watched flip: three flips in a row that came well inside the period mean
-// the display is not pacing them.
-void CheckWatchedFlip(TDisplay& display, TGraphicsDriver& driver, PacingState& pacing) {
-  const int64_t now = display.Now();
-  if (pacing.last_flip != 0) {
-    pacing.fast_flips =
-        now - pacing.last_flip < pacing.period_ns * 3 / 4 ? pacing.fast_flips + 1 : 0;
-    if (pacing.fast_flips == 3) {
-      pacing.enabled = true;
-      pacing.swap_interval = 1;
-      pacing.adaptive = display.AdaptiveSync(driver);
-      pacing.deadline = now;
-      pacing.checks_left = 0;
-      return;
-    }
-  }
-  pacing.last_flip = now;
-  --pacing.checks_left;
+  return data;
 }
 
 void EndGraphicsAtExit() {
@@ -316,25 +189,13 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   AdvanceSeq();
   SetCurrentGraphics(g);
 
-  PacingState& pacing = m.pacing;
-  TDisplay& display = CurrentDisplay();
-  pacing.enabled = hertz != 0;
-  pacing.swap_interval = 0;
-  pacing.adaptive = false;
-  pacing.checks_left = 0;
   std::shared_ptr<TGraphicsDriver> driver = g->Driver();
-  if (pacing.enabled && driver && display.Unpaced(*driver)) pacing.enabled = false;
-  if (pacing.enabled && depth != 0 && driver) ChoosePacing(display, *driver, hertz, pacing);
-  if (!pacing.enabled && depth != 0 && pacing.swap_interval == 0) pacing.swap_interval = 1;
-  pacing.hertz = hertz;
-  pacing.period_ns = hertz > 0 ? kNanosPerSecond / hertz : 0;
-  pacing.remainder_ns = kNanosPerSecond - pacing.period_ns * hertz;
-  pacing.accumulator_ns = 0;
-  pacing.deadline = display.Now();
+  if (driver) m.pacer.Open(CurrentDisplay(), *driver, hertz, depth != 0);
 
   m.opened = g;
   if (depth != 0) MoveMouse(width / 2, height / 2);
   EnableInputPolling(nullptr);
+  AddHook(EmitEventHook, NoteDisplayChange);
   if (!m.exit_registered) {
     m.exit_registered = true;
     std::atexit(EndGraphicsAtExit);
@@ -346,6 +207,7 @@ void EndGraphics() {
   GraphicsModule& m = Module();
   if (!m.opened) return;
   AdvanceSeq();
+  RemoveHook(EmitEventHook, NoteDisplayChange);
   DisableInputPolling();
   CloseGraphics(m.opened);
 }
@@ -375,26 +237,8 @@ void Flip(int32_t sync) {
     display.Flip(*m.driver, sync);
   } else if (m.current != m.opened || !m.opened) {
     display.Flip(*m.driver, m.depth != 0 ? 1 : 0);
-  } else if (!m.pacing.enabled) {
-    display.Flip(*m.driver, m.pacing.swap_interval);
-    if (m.pacing.checks_left > 0) CheckWatchedFlip(display, *m.driver, m.pacing);
   } else {
-    PacingState& pacing = m.pacing;
-    pacing.deadline += pacing.period_ns;
-    pacing.accumulator_ns += pacing.remainder_ns;
-    if (pacing.accumulator_ns >= pacing.hertz) {
-      pacing.accumulator_ns -= pacing.hertz;
-      pacing.deadline += 1;
-    }
-    const int64_t now = display.Now();
-    if (pacing.deadline > now) {
-      display.SleepUntil(pacing.deadline);
-      display.Flip(*m.driver, pacing.swap_interval);
-    } else {
-      // A late frame gets a full period next, not a burst of catch-up.
-      pacing.deadline = now;
-      display.Flip(*m.driver, pacing.adaptive ? -1 : pacing.swap_interval);
-    }
+    m.pacer.Flip(display, *m.driver);
   }
   // Keeps the window responsive even in loops that make no input queries.
   if (m.current && !m.driver->Unpaced()) PumpEvents();
@@ -418,5 +262,5 @@ bool SoftwarePacingEnabled() {
 TFramePacing FramePacing() {
   GraphicsModule& m = Module();
   if (!m.opened) return {};
-  return {m.pacing.enabled, m.pacing.swap_interval, m.pacing.enabled && m.pacing.adaptive};
+  return m.pacer.Pacing();
 }

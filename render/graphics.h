@@ -112,8 +112,12 @@ int32_t GraphicsFlags();
 // Runs the flip hook, then presents. sync -1 keeps the opened rate: on a full-screen display
 // that flips at that rate, or at a whole multiple of it, by the swap interval alone;
 // otherwise by sleeping to a fixed schedule (never catching up after a late frame), each
-// frame then shown at the first vertical blank after its deadline where the display
-// synchronises. Other values go to the driver's Flip as they are.
+// frame then shown at the first vertical blank after its deadline where the display is not
+// slower than the rate. A late frame whose blank has gone by is shown at once (adaptively
+// where the display offers it) rather than a whole refresh later. The choice is made by
+// probing the display when the graphics open and again after a display or mode change
+// (EVENT_WINDOWMOVE, EVENT_WINDOWSIZE); a display that paces is watched, and pacing passes
+// to software if its flips stop waiting. Other values go to the driver's Flip as they are.
 void Flip(int32_t sync = -1);
 
 // Advanced by every OpenGraphics and EndGraphics; never 0. Driver frames made under another
@@ -124,10 +128,10 @@ int32_t FlipHookId();
 // Whether Flip(-1) currently paces in software (false when the hardware already does).
 bool SoftwarePacingEnabled();
 
-// How Flip(-1) presents on the graphics made by OpenGraphics, chosen when it opened.
+// How Flip(-1) presents on the graphics made by OpenGraphics, as last chosen.
 struct TFramePacing {
   bool software = false;      // sleeps to a fixed schedule at the opened rate
-  int32_t swap_interval = 0;  // the sync each frame flips with
-  bool adaptive = false;      // a late frame flips with sync -1 instead
+  int32_t swap_interval = 0;  // the sync each frame on time flips with
+  bool adaptive = false;      // a late frame flips with sync -1 (else, its blank gone, 0)
 };
 TFramePacing FramePacing();

@@ -43,6 +43,9 @@ int32_t RandomInt(int32_t a, int32_t b) {
   return b + TruncateToInt(unit * (1 - span));
 }
 
-int32_t RandomState() { return state; }
-void SetRandomState(int32_t new_state) { state = new_state; }
-
+int32_t RandomState() {
+  return state;
+}
+void SetRandomState(int32_t new_state) {
+  state = new_state;
+}

@@ -1,6 +1,8 @@
-"""A scripted player runs the real game for about 20 seconds: splash, title menu, the
-stereo modes, play, pause and exit. Screenshots and the game's mixed audio (as a WAV
-file) go into the output folder.
+"""A scripted player runs the real game for about 15 seconds: splash, title menu, the
+stereo modes, play, pause and exit. Each step waits to see the game react to the one
+before (tests/e2e/game_steps.py, the steps the tests take), so a slow machine only makes
+it take longer. The screenshots of the screens passed (NN-name.png), the game's mixed audio
+(audio.wav) and its stderr go into the output folder.
 
     demo.py --game build/game/vextral --output <folder>
 
@@ -8,6 +10,7 @@ Needs DISPLAY (tools/demo.sh runs it under a private Xvfb), xdotool and ImageMag
 """
 
 import argparse
+import glob
 import os
 import shutil
 import sys
@@ -16,9 +19,15 @@ import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_cases import shows_title_menu  # noqa: E402
+import game_steps  # noqa: E402
+from e2e_cases import SHIP_BOX, click_and_see_change  # noqa: E402
 from vextral_player import (  # noqa: E402
-    GRAPHICS_3D, START_GAME, E2EFailure, Game, Player, seconds_to_bytes)
+    GRAPHICS_3D, E2EFailure, Game, Player, difference, seconds_to_bytes)
+
+# The stereo modes the 3D Graphics item steps through, from Off.
+STEREO_MODES = ["magenta-green", "red-green", "red-cyan", "red-blue", "off"]
+# Around the ship: the ship turning, its shots and its flame show here.
+AROUND_SHIP = (SHIP_BOX[0] - 70, SHIP_BOX[1] - 70, SHIP_BOX[2] + 70, SHIP_BOX[3] + 70)
 
 
 def say(text):
@@ -36,61 +45,65 @@ def save_wav(raw_path, wav_path):
     return len(frames) / seconds_to_bytes(1.0)
 
 
-def run(game, player):
+class Album:
+    """The screenshots the demonstration keeps, numbered in the order taken."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.count = 0
+
+    def keep(self, shot, name):
+        self.count += 1
+        shot.save(os.path.join(self.folder, "%02d-%s.png" % (self.count, name)))
+
+
+def fly(game, player, round_number):
+    """Spins left firing, then thrusts; waits to see the ship react."""
+    before = player.shoot("before-round-%d" % round_number)
+    player.xdotool("keydown", "Left")
+    for _ in range(10):
+        player.tap("Control_L", 0.05)
+        time.sleep(0.1)
+    player.xdotool("keyup", "Left")
+    player.hold(["Up"], 0.3)
+    return player.wait_for("round-%d" % round_number, lambda s: not game.running()
+                           or difference(before, s, AROUND_SHIP, step=2) > 30)
+
+
+def run(game, player, album):
+    alive = game.running
+    say("starting the game; waiting for its window and the logo splash")
     game.start()
-    say("starting the game (logo splash)")
-    time.sleep(3.0)
-    player.shoot("splash")
-    player.tap("Escape")
+    window, splash = game_steps.first_frame(player, alive)
+    album.keep(splash, "splash")
+
     say("Escape skips the splash: the title menu")
-    try:
-        title = player.wait_for("title-menu", shows_title_menu, timeout=3)
-    except E2EFailure:
-        # The window's first focus change can swallow a key; Space also skips the splash
-        # and does nothing on the title.
-        player.tap("space")
-        title = player.wait_for("title-menu", shows_title_menu, timeout=10)
-    player.move(600, 120, title)
+    title = game_steps.skip_splash(player, alive, window)
+    album.keep(title, "title-menu")
 
-    say("3D Graphics: red/cyan stereo")
-    for _ in range(3):
-        player.click_item(GRAPHICS_3D, title)
-    player.move(600, 120, title)
-    time.sleep(1.0)
-    player.shoot("title-stereo-red-cyan")
-    say("3D Graphics: back to plain drawing")
-    player.click_item(GRAPHICS_3D, title)
-    player.click_item(GRAPHICS_3D, title)
+    say("3D Graphics steps through the stereo modes to red/cyan")
+    shot = title
+    for mode in STEREO_MODES[:3]:
+        shot = click_and_see_change(player, GRAPHICS_3D, shot, label="stereo-" + mode)
+    album.keep(shot, "title-stereo-red-cyan")
+    say("3D Graphics: on to red/blue, then back to plain drawing")
+    for mode in STEREO_MODES[3:]:
+        shot = click_and_see_change(player, GRAPHICS_3D, shot, label="stereo-" + mode)
 
-    say("Start Game: spinning, thrusting and firing")
-    player.click_item(START_GAME, title)
-    time.sleep(1.0)
-    player.shoot("play-start")
-    for round_number in range(3):
-        player.xdotool("keydown", "Left")
-        for _ in range(10):
-            player.tap("Control_L", 0.05)
-            time.sleep(0.1)
-        player.xdotool("keyup", "Left")
-        player.hold(["Up"], 0.3)
-        player.shoot("play-%d" % (round_number + 1))
-        if not game.running():
-            break
+    say("Start Game: spinning, firing and thrusting")
+    album.keep(game_steps.start_game(player, alive, shot), "play-start")
+    for round_number in range(1, 4):
+        album.keep(fly(game, player, round_number), "play-%d" % round_number)
 
     say("Space pauses the game")
-    player.tap("space")
-    time.sleep(1.0)
-    player.shoot("pause-menu")
-    say("Space resumes, Escape pauses, Escape returns to the title, Escape quits")
-    player.tap("space")
-    time.sleep(1.0)
+    album.keep(game_steps.pause(player, alive, "space"), "pause-menu")
+    say("Space resumes, Escape pauses, Escape returns to the title")
+    game_steps.resume(player, alive)
+    game_steps.pause(player, alive, "Escape")
+    album.keep(game_steps.back_to_title(player, alive), "title-after-game")
+    say("Escape on the title quits")
     player.tap("Escape")
-    time.sleep(0.5)
-    player.tap("Escape")
-    time.sleep(1.0)
-    player.shoot("title-after-game")
-    player.tap("Escape")
-    return game.wait_exit(15)
+    return game.wait_exit(60)
 
 
 def main():
@@ -102,20 +115,36 @@ def main():
     work = os.path.join(output, "run")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(output, exist_ok=True)
+    # What an earlier run left must not pass for this one's.
+    for old in glob.glob(os.path.join(output, "[0-9][0-9]-*.png")) + [
+            os.path.join(output, name) for name in ("audio.wav", "game-stderr.log")]:
+        if os.path.exists(old):
+            os.remove(old)
     game = Game(args.game, work)
-    player = Player(output)
+    # Every screenshot taken while waiting goes here; kept only when a step fails.
+    player = Player(os.path.join(work, "shots"))
+    album = Album(output)
     try:
-        status = run(game, player)
+        status = run(game, player, album)
+    except E2EFailure as error:
+        say("FAILED: %s" % error)
+        status = None
     finally:
         game.kill()
-    seconds = save_wav(game.audio_file, os.path.join(output, "audio.wav"))
-    shutil.copy(game.log_path, os.path.join(output, "game-stderr.log"))
+    seconds = 0.0
+    if os.path.exists(game.audio_file):
+        seconds = save_wav(game.audio_file, os.path.join(output, "audio.wav"))
+    if os.path.exists(game.log_path):
+        shutil.copy(game.log_path, os.path.join(output, "game-stderr.log"))
+    if status is None:
+        say("the screenshots taken while waiting are in %s" % player.shot_folder)
+        return 1
     for name in ("hiscore.dat", "anaglyph3d.dat"):
         content = game.read_setting(name)
         say("data/%s after exit: %s" % (name, content.hex(" ") if content else "missing"))
     shutil.rmtree(work, ignore_errors=True)
     say("the game exited with status %d; %d screenshots and %.1f s of audio (audio.wav) in %s"
-        % (status, player.count, seconds, output))
+        % (status, album.count, seconds, output))
     return 0 if status == 0 else 1
 
 

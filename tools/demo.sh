@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the game running on a machine without a display: a scripted player drives the
-# real game on a private Xvfb for about 20 seconds and leaves screenshots and the
-# game's audio in a folder. Usage: tools/demo.sh [game executable] [output folder]
+# real game on a private Xvfb for about 15 seconds (longer on a busy machine: each step
+# waits to see the game react) and leaves screenshots and the game's audio in a folder.
+# Usage: tools/demo.sh [game executable] [output folder]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 game="${1:-$root/build/game/vextral}"

@@ -1,13 +1,18 @@
-// The paced flip on simulated displays of 60, 75, 120, 144, 165 and 240 Hz and on one that
-// does not synchronise: 10 s of simulated time with 4 ms of work per frame, counting game
-// updates, torn flips and the p99 of the interval between presented frames. The display's
-// clock is simulated, so these figures do not depend on the load of the machine.
+// The paced flip on simulated displays: 10 s of simulated time each, counting game updates,
+// torn flips, the p99 of the interval between presented frames and the CPU time the paced
+// flip takes per second of game. Three kinds of case: frames of 4 ms of work on displays
+// from 50 to 240 Hz and on one that does not synchronise; slow frames of 18 to 20 ms on the
+// same displays; and a display that changes rate (a move to another monitor) after 5 s. The
+// display's clock is simulated, so these figures do not depend on the load of the machine
+// (except the CPU time, which is the real time the pacing code itself runs).
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/compare/bench_clock.h"
+#include "input/event.h"
 #include "render/display.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
@@ -15,42 +20,76 @@
 
 namespace {
 
+constexpr int64_t kMilli = 1000000;
 constexpr int64_t kSecond = 1000000000;
+constexpr int64_t kSpan = 10 * kSecond;
 
-void Measure(double refresh_hz, const std::string& name) {
+std::string RateName(double hz) {
+  if (hz == 0.0) return "none";
+  std::string name = std::to_string(static_cast<int>(hz));
+  const int hundredths = static_cast<int>(hz * 100.0 + 0.5) % 100;
+  return hundredths ? name + "_" + std::to_string(hundredths) : name;
+}
+
+TSimulatedRun Run(double refresh_hz, const std::vector<int64_t>& work,
+                  const std::function<void(TSimulatedDisplay&, int64_t)>& during = {}) {
   auto display = std::make_shared<TSimulatedDisplay>(refresh_hz, true);
   SetDisplay(display);
   SetGraphicsDriver(HeadlessGraphicsDriver());
   HeadlessGraphicsDriver()->SetRecording(false);
-  if (!OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) return;
-  Flip(-1);
-  const int64_t start = display->LastPresent();
-  const int64_t torn = display->TornFlips();
-  int64_t updates = 0;
-  int64_t last = start;
-  std::vector<double> intervals;
-  while (display->Now() < start + 10 * kSecond) {
-    display->Advance(4000000);
-    Flip(-1);
-    if (display->LastPresent() > start + 10 * kSecond) break;
-    ++updates;
-    intervals.push_back(static_cast<double>(display->LastPresent() - last) / 1e6);
-    last = display->LastPresent();
+  TSimulatedRun run;
+  if (OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) {
+    run = RunSimulatedFrames(*display, kSpan, work, [&](int64_t, int64_t elapsed) {
+      if (during) during(*display, elapsed);
+    });
   }
-  bench::report(("display_ups_" + name).c_str(), static_cast<double>(updates) / 10.0);
-  bench::report(("display_torn_" + name).c_str(), static_cast<double>(display->TornFlips() - torn));
-  bench::report(("display_p99_interval_" + name + "_ms").c_str(),
-                bench::percentile(intervals, 99.0));
-  const TFramePacing pacing = FramePacing();
-  bench::report(("display_swap_interval_" + name).c_str(), pacing.swap_interval);
   EndGraphics();
   SetDisplay(nullptr);
+  return run;
+}
+
+void Report(const std::string& key, const TSimulatedRun& run, bool with_cpu) {
+  const double seconds = static_cast<double>(kSpan) / kSecond;
+  bench::report(("display_" + key + "_ups").c_str(), static_cast<double>(run.updates) / seconds);
+  bench::report(("display_" + key + "_torn").c_str(), static_cast<double>(run.torn));
+  if (with_cpu) {
+    bench::report(("display_" + key + "_cpu_percent").c_str(), 100.0 * run.cpu_seconds / seconds);
+  }
+}
+
+void MeasureFastFrames(double refresh_hz) {
+  const std::string name = RateName(refresh_hz);
+  const TSimulatedRun run = Run(refresh_hz, {4 * kMilli});
+  bench::report(("display_ups_" + name).c_str(), static_cast<double>(run.updates) / 10.0);
+  bench::report(("display_torn_" + name).c_str(), static_cast<double>(run.torn));
+  bench::report(("display_p99_interval_" + name + "_ms").c_str(),
+                bench::percentile(run.intervals_ms, 99.0));
+}
+
+void MeasureSlowFrames(double refresh_hz) {
+  Report("slow_" + RateName(refresh_hz), Run(refresh_hz, {18 * kMilli, 19 * kMilli, 20 * kMilli}),
+         true);
+}
+
+void MeasureChange(double from_hz, double to_hz) {
+  const TSimulatedRun run =
+      Run(from_hz, {4 * kMilli}, [to_hz](TSimulatedDisplay& display, int64_t elapsed) {
+        if (elapsed < kSpan / 2 || display.Refresh() == to_hz) return;
+        display.SetRefreshRate(to_hz);
+        EmitEvent(TEvent::Create(EVENT_WINDOWMOVE));
+      });
+  Report("change_" + RateName(from_hz) + "_" + RateName(to_hz), run, true);
 }
 
 }  // namespace
 
 int main() {
-  for (int hz : {60, 75, 120, 144, 165, 240}) Measure(hz, std::to_string(hz));
-  Measure(0.0, "none");
+  const std::vector<double> rates{50, 59.94, 60, 62, 75, 120, 144, 165, 240, 0};
+  for (double hz : rates) MeasureFastFrames(hz);
+  for (double hz : rates) MeasureSlowFrames(hz);
+  for (auto [from, to] : std::vector<std::pair<double, double>>{
+           {120, 60}, {120, 144}, {120, 240}, {60, 75}, {60, 50}}) {
+    MeasureChange(from, to);
+  }
   return 0;
 }

@@ -8,8 +8,8 @@
 #include "game/globals.h"
 #include "game/main_loop.h"
 #include "game/player.h"
-#include "game/replay_format.h"
-#include "game/replay_recorder.h"
+#include "game/replay/format.h"
+#include "game/replay/recorder.h"
 #include "game/ufo.h"
 #include "tools/sim/simulator.h"
 

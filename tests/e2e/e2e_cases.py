@@ -21,6 +21,7 @@ import sys
 import tempfile
 import time
 import traceback
+import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -643,9 +644,14 @@ def case_package(args, folder):
 
     # Unpacked where every user may read but, run as below, the player may not write.
     root = tempfile.mkdtemp(prefix="vextral-package-")
+    # The player's home, its audio output and the game's stderr, where the player can reach
+    # them whatever folder the build lies in (a checkout under /root is closed to others);
+    # copied into the case's folder at the end.
+    run = tempfile.mkdtemp(prefix="vextral-package-run-")
     as_root = os.geteuid() == 0
     try:
         os.chmod(root, 0o755)
+        os.chmod(run, 0o755)
         subprocess.run(["dpkg-deb", "-x", debs[0], root], check=True)
         check_package(debs[0], root)
         game_link = os.path.join(root, "usr/games/vextral")
@@ -659,12 +665,11 @@ def case_package(args, folder):
               "the package lacks sounds")
 
         backdrop = Backdrop(args.backdrop)
-        game = Game(game_link, os.path.join(folder, "run"), in_place=True)
+        game = Game(game_link, run, in_place=True)
         saved = os.path.join(game.home, ".local", "share", "vextral")
         game.audio_file = os.path.join(game.home, "audio.raw")
         if as_root:
             # Permission bits do not stop root: the game runs as nobody, in a home it owns.
-            os.chmod(game.folder, 0o755)
             os.chown(game.home, 65534, 65534)
             game.command_prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
         else:
@@ -720,6 +725,11 @@ def case_package(args, folder):
         for parent, _, _ in os.walk(root):
             os.chmod(parent, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
         shutil.rmtree(root, ignore_errors=True)
+        try:
+            shutil.copytree(run, os.path.join(folder, "run"), symlinks=True, dirs_exist_ok=True)
+        except OSError as error:
+            print("note: the game's run folder was not kept: %s" % error)
+        shutil.rmtree(run, ignore_errors=True)
 
 
 def replay_header(path):
@@ -871,8 +881,52 @@ def case_replay(args, folder):
     check(kept_files() == before, "watching the best game changed what the player keeps")
 
 
+def case_demo(args, folder):
+    """tools/demo.sh, which ./play.sh runs where there is no display: on a virtual display
+    of its own it plays the game through the screens it keeps a picture of, exits 0 once
+    the game has, and leaves those pictures and the game's audio."""
+    demo = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "demo.sh")
+    output = os.path.join(folder, "demo")
+    environment = dict(os.environ)
+    environment.pop("DISPLAY", None)
+    result = subprocess.run([demo, args.game, output], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True, env=environment, timeout=600)
+    print(result.stdout, end="")
+    check(result.returncode == 0, "tools/demo.sh failed with status %d" % result.returncode)
+    kept = {name[3:-4]: os.path.join(output, name) for name in sorted(os.listdir(output))
+            if name.endswith(".png")}
+
+    def kept_shot(name):
+        check(name in kept, "the demonstration kept no %s screenshot (kept %s)"
+              % (name, sorted(kept)))
+        return Shot(*read_png(kept[name]), name=os.path.basename(kept[name]))
+
+    def expect(name, shows):
+        shot = kept_shot(name)
+        check(shows(shot), "%s does not show the screen it is named for" % shot.name)
+
+    backdrop = Backdrop(args.backdrop)
+    expect("splash", lambda s: shows_splash(s, backdrop))
+    expect("title-menu", shows_plain_title_menu)
+    check_stereo_screen(kept_shot("title-stereo-red-cyan"), 3)
+    expect("play-start", lambda s: len(ship_pixels(s, backdrop)) > 60 and not shows_title_menu(s))
+    expect("pause-menu", shows_plain_pause_menu)
+    expect("title-after-game", shows_plain_title_menu)
+    with wave.open(os.path.join(output, "audio.wav"), "rb") as audio:
+        check((audio.getnchannels(), audio.getsampwidth(), audio.getframerate()) == (2, 2, 44100),
+              "audio.wav should be 16-bit stereo at 44100 Hz")
+        seconds = audio.getnframes() / audio.getframerate()
+        samples = audio.readframes(audio.getnframes())
+    check(seconds > 5, "audio.wav holds only %.1f s" % seconds)
+    raw = os.path.join(folder, "audio.raw")
+    with open(raw, "wb") as f:
+        f.write(samples)
+    check(audio_rms(raw, 0) > 0.005, "audio.wav is silent: the music should play")
+
+
 CASES = {"play": case_play, "scaled": case_scaled, "faults": case_faults,
-         "installed": case_installed, "package": case_package, "replay": case_replay}
+         "installed": case_installed, "package": case_package, "replay": case_replay,
+         "demo": case_demo}
 
 
 def main():

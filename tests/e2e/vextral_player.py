@@ -232,6 +232,23 @@ def _link_or_copy(source, target):
         shutil.copy2(source, target)
 
 
+def wait_window(alive, timeout=60.0, interval=0.1, ended=None):
+    """Waits until the game's window is mapped on the display (a loaded machine may take
+    many seconds to get there) and gives its id; fails at once if alive() turns false, with
+    the message ended() gives."""
+    started = time.monotonic()
+    while True:
+        check(alive(), ended() if ended else "the game ended before opening its window")
+        found = subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "^Vextral$"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.split()
+        if found:
+            return found[0]
+        check(time.monotonic() - started < timeout,
+              "no game window after %.0f s" % (time.monotonic() - started))
+        time.sleep(interval)
+
+
 class Game:
     """A private installation of the game in folder/, started from folder/elsewhere.
 
@@ -308,20 +325,10 @@ class Game:
         return self.process is not None and self.process.poll() is None
 
     def wait_window(self, timeout=60.0, interval=0.1):
-        """Waits until the game's window is mapped on the display (a loaded machine may take
-        many seconds to get there); fails at once if the game ends first."""
-        deadline = time.monotonic() + timeout
-        while True:
-            check(self.running(), "the game ended before opening its window (status %s):\n%s"
-                  % (self.process.poll(), self.stderr_text()[-2000:]))
-            found = subprocess.run(
-                ["xdotool", "search", "--onlyvisible", "--name", "^Vextral$"],
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.split()
-            if found:
-                return found[0]
-            check(time.monotonic() < deadline,
-                  "no game window after %.0f s" % (time.monotonic() - self.started_at))
-            time.sleep(interval)
+        """Waits until the game's window is mapped on the display; its id."""
+        return wait_window(self.running, timeout, interval,
+                           lambda: "the game ended before opening its window (status %s):\n%s"
+                           % (self.process.poll(), self.stderr_text()[-2000:]))
 
     def wait_exit(self, timeout=15.0):
         try:

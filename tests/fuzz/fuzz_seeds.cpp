@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 #include "render/pixmap.h"
 #include "tests/audio/ogg_maker.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 
 namespace {
 

@@ -24,8 +24,8 @@
 
 #include "game/files.h"
 #include "game/globals.h"
-#include "game/replay_files.h"
-#include "game/replay_format.h"
+#include "game/replay/files.h"
+#include "game/replay/format.h"
 #include "render/stereo.h"
 #include "screens_support.h"
 
@@ -264,7 +264,8 @@ TEST_F(SettingsFileTest, AnUnwritableFolderLosesTheSaveButNotTheExit) {
   exit_game();
   const std::string errors = ::testing::internal::GetCapturedStderr();
   // Both files fail for the one reason, said once.
-  const auto said = errors.find("game: the best score, the stereo setting and the recorded games cannot be saved");
+  const auto said = errors.find(
+      "game: the best score, the stereo setting and the recorded games cannot be saved");
   ASSERT_NE(said, std::string::npos) << errors;
   EXPECT_EQ(errors.find("game:", said + 1), std::string::npos) << errors;
   EXPECT_TRUE(fs::is_regular_file(root_ + "/blocked"));

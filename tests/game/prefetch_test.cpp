@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "render/image.h"
 #include "render/image_frame.h"
 #include "render/pixmap.h"
+#include "tests/stream/stream_test_support.h"
 
 namespace {
 
@@ -50,17 +50,12 @@ TEST(SamplePrefetch, GivesTheSameSamplesAsADirectLoadWhoeverDecodesThem) {
 
 TEST(SamplePrefetch, AMissingOrUndecodableFileGivesNoSample) {
   const std::string missing = kData + "/no_such_sound.ogg";
-  const auto garbage = std::filesystem::temp_directory_path() / "vextral_prefetch_garbage.ogg";
-  {
-    std::FILE* file = std::fopen(garbage.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("OggS but not really", file);
-    std::fclose(file);
-  }
-  prefetch_samples({missing, garbage.string()});
-  EXPECT_EQ(take_prefetched_sample(garbage.string()), nullptr);
+  const TempDirectory directory;
+  const std::string garbage = directory / "garbage.ogg";
+  WriteFileBytes(garbage, "OggS but not really");
+  prefetch_samples({missing, garbage});
+  EXPECT_EQ(take_prefetched_sample(garbage), nullptr);
   EXPECT_EQ(take_prefetched_sample(missing), nullptr);
-  std::filesystem::remove(garbage);
 }
 
 TEST(SamplePrefetch, APrefetchLeftUntakenIsFinishedByTheNextOne) {
@@ -120,8 +115,8 @@ TEST_F(PrefetchedSoundsTest, AMissingDataFolderStillPlaysNothing) {
 namespace {
 
 // An RGB picture with black pixels (transparent under the default mask), red ones and a
-// grey gradient, saved as a PNG in the temporary folder.
-std::string write_picture(const char* name) {
+// grey gradient, saved as a PNG at path.
+std::string write_picture(const std::string& path) {
   auto pixmap = CreatePixmap(23, 9, PF_RGB888, 4);
   for (int32_t y = 0; y < pixmap->height; ++y) {
     for (int32_t x = 0; x < pixmap->width; ++x) {
@@ -132,7 +127,6 @@ std::string write_picture(const char* name) {
       pixmap->WritePixel(x, y, value);
     }
   }
-  const auto path = (std::filesystem::temp_directory_path() / name).string();
   EXPECT_TRUE(SavePixmapPNG(pixmap, path));
   return path;
 }
@@ -158,17 +152,19 @@ void expect_same_image(const std::shared_ptr<TImage>& got, const std::shared_ptr
   }
 }
 
+// Each test writes its pictures into a folder of its own: ctest runs the tests in parallel
+// processes.
 class ImagePrefetch : public testing::Test {
  protected:
   void SetUp() override {
-    paths_ = {write_picture("vextral_prefetch_a.png"), write_picture("vextral_prefetch_b.png")};
+    paths_ = {write_picture(directory_ / "a.png"), write_picture(directory_ / "b.png")};
   }
   void TearDown() override {
-    for (const auto& path : paths_) std::filesystem::remove(path);
     SetMaskColor(0, 0, 0);
     SetDefaultImageFlags(IMAGE_MASKED | IMAGE_FILTERED);
     SetAutoCentreHandle(false);
   }
+  TempDirectory directory_;
   std::vector<std::string> paths_;
 };
 
@@ -196,17 +192,11 @@ TEST_F(ImagePrefetch, SettingsChangedSinceThePrefetchStillApply) {
 
 TEST_F(ImagePrefetch, AMissingOrUndecodableFileGivesNoImage) {
   const std::string missing = paths_[0] + ".missing";
-  const auto garbage = std::filesystem::temp_directory_path() / "vextral_prefetch_garbage.png";
-  {
-    std::FILE* file = std::fopen(garbage.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("\x89PNG but not really", file);
-    std::fclose(file);
-  }
-  prefetch_images({missing, garbage.string()}, 0, 0, 0);
-  EXPECT_EQ(load_prefetched_image(garbage.string()), nullptr);
+  const std::string garbage = directory_ / "garbage.png";
+  WriteFileBytes(garbage, "\x89PNG but not really");
+  prefetch_images({missing, garbage}, 0, 0, 0);
+  EXPECT_EQ(load_prefetched_image(garbage), nullptr);
   EXPECT_EQ(load_prefetched_image(missing), nullptr);
-  std::filesystem::remove(garbage);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_format.h"
-#include "game/replay_player.h"
+#include "game/replay/format.h"
+#include "game/replay/player.h"
 #include "game_fixture.h"
 
 namespace {
@@ -176,19 +176,17 @@ TEST(ReplayFile, OlderRecordingsStillPlayAndTheHeaderLiesWhereItIsDocumented) {
 // once, without reading them.
 TEST(ReplayFile, WhatIsNoRegularFileOrIsTooLargeIsRefusedUnread) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::path(::testing::TempDir()) /
-                          ("vextral_replay_" + std::to_string(::getpid()));
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("vextral_replay_" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder / "a folder");
   ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
-  {
-    std::ofstream sparse(folder / "huge", std::ios::binary);
-  }
+  { std::ofstream sparse(folder / "huge", std::ios::binary); }
   fs::resize_file(folder / "huge", 1ull << 30);
 
-  for (const std::string& path : {(folder / "a folder").string(), (folder / "pipe").string(),
-                                 std::string("/dev/zero"), (folder / "huge").string(),
-                                 (folder / "missing").string()}) {
+  for (const std::string& path :
+       {(folder / "a folder").string(), (folder / "pipe").string(), std::string("/dev/zero"),
+        (folder / "huge").string(), (folder / "missing").string()}) {
     replay loaded;
     std::string error;
     EXPECT_EQ(replay_load_why(path, loaded, error), replay_refusal::unreadable) << path;

@@ -27,10 +27,12 @@ void PushKey(Uint32 type, SDL_Scancode scancode, SDL_Keycode sym, Uint8 repeat =
   SDL_PushEvent(&event);
 }
 
-void PushWindowEvent(Uint8 what) {
+void PushWindowEvent(Uint8 what, Sint32 data1 = 0, Sint32 data2 = 0) {
   SDL_Event event{};
   event.type = SDL_WINDOWEVENT;
   event.window.event = what;
+  event.window.data1 = data1;
+  event.window.data2 = data2;
   SDL_PushEvent(&event);
 }
 
@@ -239,6 +241,41 @@ TEST_F(SdlDriverTest, AWindowsFirstFocusKeepsAKeyPressedAsItAppeared) {
   PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
   EXPECT_EQ(KeyHits(27), 1);
   EXPECT_EQ(IsSuspended(), 0);
+}
+
+// Copies: the queue updates a queued event in place when its like comes again.
+std::vector<TEvent> hooked_events;
+
+std::shared_ptr<TObject> RecordEvent(int32_t, const std::shared_ptr<TObject>& data,
+                                     const std::shared_ptr<TObject>&) {
+  if (auto event = std::dynamic_pointer_cast<TEvent>(data)) hooked_events.push_back(*event);
+  return data;
+}
+
+// What the graphics module probes the display again after: a move to another monitor, a
+// monitor that came or went, and a new window size (a new display mode). Read from the hook
+// chain, where the graphics module listens: the queue keeps only the latest of each.
+TEST_F(SdlDriverTest, DisplayAndModeChangesBecomeWindowMoveAndSize) {
+  PushWindowEvent(SDL_WINDOWEVENT_DISPLAY_CHANGED, 1);
+  SDL_Event display{};
+  display.type = SDL_DISPLAYEVENT;
+  display.display.event = SDL_DISPLAYEVENT_CONNECTED;
+  display.display.display = 2;
+  SDL_PushEvent(&display);
+  PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1920, 1080);
+  PushWindowEvent(SDL_WINDOWEVENT_MOVED, 10, 10);  // a plain move keeps its display
+  hooked_events.clear();
+  AddHook(EmitEventHook, RecordEvent);
+  PumpEvents();
+  RemoveHook(EmitEventHook, RecordEvent);
+  ASSERT_EQ(hooked_events.size(), 3u);
+  EXPECT_EQ(hooked_events[0].id, EVENT_WINDOWMOVE);
+  EXPECT_EQ(hooked_events[0].data, 1);
+  EXPECT_EQ(hooked_events[1].id, EVENT_WINDOWMOVE);
+  EXPECT_EQ(hooked_events[1].data, 2);
+  EXPECT_EQ(hooked_events[2].id, EVENT_WINDOWSIZE);
+  EXPECT_EQ(hooked_events[2].x, 1920);
+  EXPECT_EQ(hooked_events[2].y, 1080);
 }
 
 TEST_F(SdlDriverTest, TextBecomesOneCharacterEachAndControlKeysTypeToo) {

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <SDL.h>
+
 #include "input/input.h"
 #include "input/system.h"
 #include "input/timer.h"
@@ -24,6 +26,20 @@ std::shared_ptr<TObject> WatchTicks(int32_t, const std::shared_ptr<TObject>& dat
     ++tick_events;
   }
   return data;
+}
+
+// Waits, without pumping, until the timer thread has handed at least ticks ticks to the main
+// thread (SDL user events; these tests push no others). A busy machine can starve that
+// thread for many periods, so no count is expected after any fixed time.
+void WaitForTicksInFlight(int32_t ticks) {
+  SDL_Event events[64];
+  for (int32_t waited = 0; waited < 10000; waited += 5) {
+    if (SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT) >= ticks) {
+      return;
+    }
+    SleepMillis(5);
+  }
+  FAIL() << "the timer thread handed over fewer than " << ticks << " ticks in 10 s";
 }
 
 class TimerTest : public ::testing::Test {
@@ -60,7 +76,7 @@ TEST_F(TimerTest, PeriodIsWholeMillisecondsAndImpossibleRatesFail) {
 TEST_F(TimerTest, TicksOnlyWhileTheMainThreadPumps) {
   auto timer = StartTimer(100.0f);
   ASSERT_NE(timer, nullptr);
-  SleepMillis(80);
+  WaitForTicksInFlight(3);
   EXPECT_EQ(TimerTickCount(timer), 0);
   EXPECT_EQ(tick_events, 0);
   PumpEvents();
@@ -74,11 +90,10 @@ TEST_F(TimerTest, WaitReportsMissedTicksAndTheQueueHoldsOneTick) {
   auto timer = StartTimer(100.0f);
   ASSERT_NE(timer, nullptr);
   EXPECT_GE(WaitForTick(timer), 1);
-  // Twenty periods without pumping; a busy machine may starve the timer thread of a
-  // good many of them, so only several are required.
-  SleepMillis(200);
+  // Five periods or more without pumping.
+  WaitForTicksInFlight(5);
   int32_t missed = WaitForTick(timer);
-  EXPECT_GE(missed, 4);
+  EXPECT_GE(missed, 5);
   CancelTimer(timer);  // no further ticks while the queue is read
   int32_t ticks_in_queue = 0;
   int32_t last_count = 0;
@@ -124,7 +139,7 @@ TEST_F(TimerTest, RunningTimerKeepsItselfAliveAndEmitsItsOwnEvent) {
   auto custom = TEvent::Create(TEvent::AllocUserId());
   std::weak_ptr<TTimer> weak = StartTimer(100.0f, custom);
   ASSERT_FALSE(weak.expired());
-  SleepMillis(30);
+  WaitForTicksInFlight(1);
   PumpEvents();
   auto timer = weak.lock();
   ASSERT_NE(timer, nullptr);

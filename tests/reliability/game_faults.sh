@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Faults the real game survives, on a private X server (run through tools/with-xvfb.sh):
-# SIGTERM and SIGINT during play, no audio device, the audio device failing mid-game, a disk
+# SIGTERM, SIGINT and SIGHUP (a closed terminal) during play, no audio device, the audio device failing mid-game, a disk
 # that refuses the saves, and a "data" folder that is a file. Each case runs its own copy of
 # the game (the executable and data/ in a fresh folder), plays a little, and checks the exit
 # status and the two settings files.
@@ -15,7 +15,7 @@ drive=$(dirname "$0")/../e2e/drive_game.py
 python=${VEXTRAL_PYTHON3:-python3}
 source_data=$(dirname "$exe")/data
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint no_audio audio_fails disk_refuses data_is_file)
+[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup no_audio audio_fails disk_refuses data_is_file)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -92,12 +92,15 @@ for case in "${cases[@]}"; do
   echo "== $case"
   setup
   case $case in
-    sigterm | sigint)
+    sigterm | sigint | sighup)
       launch env || continue
       signal=${case#sig}
       stop_with "${signal^^}"
       expect_bytes "$dir/data/hiscore.dat" 39300000
       expect_bytes "$dir/data/anaglyph3d.dat" 00000000
+      # The game in play is kept as abandoned, as at any other exit.
+      [ "$(head -c 4 "$dir/data/last.replay" 2>/dev/null)" = VXRP ] ||
+        fail "the game in play was not kept in last.replay"
       ;;
     no_audio)
       launch env SDL_AUDIODRIVER=no-such-device || continue

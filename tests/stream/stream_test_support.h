@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "stream/stream.h"
@@ -18,7 +19,8 @@ class TempDirectory {
  public:
   explicit TempDirectory(bool enter = false) {
     char pattern[] = "/tmp/vextral-stream-XXXXXX";
-    path_ = mkdtemp(pattern);
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
     if (enter) {
       previous_ = std::filesystem::current_path().string();
       std::filesystem::current_path(path_);

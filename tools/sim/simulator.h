@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 #include "tools/sim/sim_script.h"
 
 class TGraphicsDriver;

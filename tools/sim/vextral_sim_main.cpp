@@ -11,9 +11,9 @@
 #include "game/files.h"
 #include "game/globals.h"
 #include "game/player.h"
-#include "game/replay_files.h"
-#include "game/replay_format.h"
-#include "game/replay_player.h"
+#include "game/replay/files.h"
+#include "game/replay/format.h"
+#include "game/replay/player.h"
 #include "tools/sim/sim_script.h"
 #include "tools/sim/simulator.h"
 

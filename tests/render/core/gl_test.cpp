@@ -66,12 +66,12 @@ TEST_F(GLGraphicsTest, FullScreenOpensTheGameDisplayAndPacesTo60Hz) {
     periods.push_back(now - last);
     last = now;
   }
-  // Never faster than 60 Hz; and a typical frame lasts one period, not two. The median
-  // rather than the total: on a busy machine a few frames come late, and are not caught up.
+  // Never faster than 60 Hz. How close to a period a typical frame stays depends on the
+  // load of the machine; that frames are not held back is checked on the simulated
+  // display, whose clock is exact (PacingOnEveryDisplay in headless_test).
   EXPECT_GE(last - start, 950);
   std::nth_element(periods.begin(), periods.begin() + 30, periods.end());
   EXPECT_GE(periods[30], 15);
-  EXPECT_LE(periods[30], 20);
 }
 
 TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {

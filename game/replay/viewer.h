@@ -6,7 +6,7 @@
 // game ends at its last recorded frame. The player's own best score is left as it was.
 // Game thread only.
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 
 // Runs the playback (game_startup must have run). The exit status for the program: 0, or
 // 1 (after one "game:" line on stderr) when the game did not play as recorded.

@@ -1,4 +1,4 @@
-#include "game/replay_recorder.h"
+#include "game/replay/recorder.h"
 
 #include "game/globals.h"
 #include "game/player.h"

@@ -1,4 +1,4 @@
-#include "game/replay_files.h"
+#include "game/replay/files.h"
 
 #include <cstdio>
 #include <exception>

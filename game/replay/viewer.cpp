@@ -1,4 +1,4 @@
-#include "game/replay_viewer.h"
+#include "game/replay/viewer.h"
 
 #include <cstdio>
 #include <memory>
@@ -9,7 +9,7 @@
 #include "game/keys.h"
 #include "game/main_loop.h"
 #include "game/player.h"
-#include "game/replay_player.h"
+#include "game/replay/player.h"
 #include "game/screens.h"
 #include "game/sounds.h"
 #include "input/event.h"

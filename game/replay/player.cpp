@@ -1,9 +1,9 @@
-#include "game/replay_player.h"
+#include "game/replay/player.h"
 
-#include "game/globals.h"
-#include "game/keys.h"
 #include "audio/audio.h"
 #include "game/files.h"
+#include "game/globals.h"
+#include "game/keys.h"
 #include "game/player.h"
 #include "game/sounds.h"
 #include "support/random.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 
 // The file a replay name on the command line means: "best" and "last" are the kept
 // replays (where they are read from), anything else is a path as given.

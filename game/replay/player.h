@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 
 class replay_player : public TInputTap {
  public:

@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "game/replay_format.h"
+#include "game/replay/format.h"
 
 class replay_recorder : public TInputTap {
  public:
