@@ -8,6 +8,9 @@
 #                                  (what ./test.sh needs)
 #   tools/install-deps.sh --demo   also what the scripted demonstration on a virtual
 #                                  display needs (tools/demo.sh)
+#   tools/install-deps.sh --web    also what the browser build and its test need: Debian's
+#                                  Emscripten, the source-package tools that fetch the
+#                                  libraries it builds, Chromium, Python's web server, npm
 set -euo pipefail
 
 play_packages=(
@@ -17,6 +20,10 @@ play_packages=(
   fonts-dejavu-core
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)
+# Debian's Emscripten needs Debian's acorn among node's modules (NODE_PATH=/usr/share/nodejs).
+web_packages=(emscripten node-acorn dpkg-dev chromium python3 gzip)
+# npm comes with a node from elsewhere; Debian's own npm only where there is none.
+command -v npm >/dev/null || web_packages+=(npm)
 test_packages=(
   git
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -31,8 +38,9 @@ case "${1:-}" in
   "") ;;
   --test) packages+=("${test_packages[@]}") ;;
   --demo) packages+=("${demo_packages[@]}") ;;
+  --web) packages+=("${web_packages[@]}") ;;
   *)
-    echo "usage: $0 [--test | --demo]" >&2
+    echo "usage: $0 [--test | --demo | --web]" >&2
     exit 2
     ;;
 esac

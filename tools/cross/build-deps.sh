@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libraries the game links (SDL2, libpng, FreeType, libogg, libvorbis) and
-# GoogleTest for another system, from Debian's source packages of the very versions the
+# Builds the libraries the game links (SDL2, libpng, FreeType, libogg, libvorbis, and zlib
+# where the target has none) and GoogleTest for another system, from Debian's source packages of the very versions the
 # Linux build uses, so both builds play by the same code.
 #
 #   tools/cross/build-deps.sh TARGET [BUILD_FOLDER]
 #
-# TARGET is "windows" (64-bit, Debian's mingw-w64; zlib comes from libz-mingw-w64-dev).
+# TARGET is "windows" (64-bit, Debian's mingw-w64; zlib comes from libz-mingw-w64-dev) or
+# "web" (WebAssembly with Debian's Emscripten, single-threaded; zlib from Debian's source
+# too; no GoogleTest).
 # Everything goes to BUILD_FOLDER/deps (default build-TARGET/deps at the top of the work
 # tree): the sources under src/, the installed libraries in a prefix whose name carries
 # the versions and the compiler's, each library stamped once built, so a second run finds
@@ -22,7 +24,7 @@ set -euo pipefail
 shopt -s inherit_errexit
 
 usage() {
-  echo "usage: $0 windows [BUILD_FOLDER]" >&2
+  echo "usage: $0 windows|web [BUILD_FOLDER]" >&2
   exit 2
 }
 [ $# -ge 1 ] || usage
@@ -40,11 +42,18 @@ case "$target" in
     export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-gcc-ar-posix \
       RANLIB=$host-gcc-ranlib-posix RC=$host-windres
     ;;
+  web)
+    host=wasm32-unknown-emscripten
+    # Debian's Emscripten finds its JavaScript parser among Debian's node modules.
+    export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+    export CC=emcc CXX=em++ AR=emar RANLIB=emranlib
+    ;;
   *) usage ;;
 esac
 
 # The Linux build's packages, whose source packages are built here.
 binary_packages=(libsdl2-dev libpng-dev libfreetype-dev libogg-dev libvorbis-dev)
+[ "$target" = web ] && binary_packages+=(zlib1g-dev)
 declare -A version source_name
 for package in "${binary_packages[@]}"; do
   if ! line=$(dpkg-query -W -f='${source:Package} ${Version}' "$package" 2>/dev/null); then
@@ -58,7 +67,7 @@ gtest_version=$(dpkg-query -W -f='${Version}' libgtest-dev 2>/dev/null || echo n
 
 key=$({
   for package in "${binary_packages[@]}"; do echo "$package ${version[$package]}"; done
-  echo "gtest $gtest_version"
+  [ "$target" = web ] || echo "gtest $gtest_version"
   $CXX --version | head -n1
 } | sha256sum | cut -c1-12)
 prefix=$work/$target-$key
@@ -133,6 +142,14 @@ mkdir -p "$prefix"
 build_root=$work/build-$key
 mkdir -p "$build_root"
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig:/usr/$host/lib/pkgconfig PKG_CONFIG_PATH=
+if [ "$target" = web ]; then
+  # emcmake runs CMake with Emscripten's toolchain file, which searches only the roots named
+  # here; emconfigure and emmake take pkg-config's path from EM_PKG_CONFIG_PATH.
+  export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig EM_PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+  cmake_command=(emcmake cmake -DCMAKE_FIND_ROOT_PATH="$prefix")
+else
+  cmake_command=(cmake -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVEXTRAL_CROSS_PREFIX="$prefix")
+fi
 
 cmake_build() {  # name source-folder cmake-options...
   local name=$1 source=$2
@@ -140,8 +157,7 @@ cmake_build() {  # name source-folder cmake-options...
   [ -f "$prefix/.built-$name" ] && return
   echo "build-deps: $name" >&2
   rm -rf "${build_root:?}/$name"
-  cmake -S "$source" -B "$build_root/$name" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVEXTRAL_CROSS_PREFIX="$prefix" \
+  "${cmake_command[@]}" -S "$source" -B "$build_root/$name" -G "Unix Makefiles" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
     -Wno-dev "$@" >"$build_root/$name.log" 2>&1 ||
     { tail -n 30 "$build_root/$name.log" >&2; exit 1; }
@@ -170,23 +186,56 @@ freetype_source=$(fetch_source libfreetype-dev)
 ogg_source=$(fetch_source libogg-dev)
 vorbis_source=$(fetch_source libvorbis-dev)
 
-cmake_build sdl2 "$sdl_source" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
+if [ "$target" = web ]; then
+  # zlib's own configure (Debian's source lacks the Windows files its CMake build lists).
+  zlib_source=$(fetch_source zlib1g-dev)
+  if [ ! -f "$prefix/.built-zlib" ]; then
+    echo "build-deps: zlib" >&2
+    rm -rf "${build_root:?}/zlib"
+    mkdir -p "$build_root/zlib"
+    (cd "$build_root/zlib" && emconfigure "$zlib_source/configure" --static --prefix="$prefix" &&
+      emmake make -j "$jobs" libz.a && emmake make install) >"$build_root/zlib.log" 2>&1 ||
+      { tail -n 30 "$build_root/zlib.log" >&2; exit 1; }
+    touch "$prefix/.built-zlib"
+  fi
+  # No threads on the web: SDL's audio is fed from the browser's audio callback.
+  cmake_build sdl2 "$sdl_source" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
+    -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF
+else
+  cmake_build sdl2 "$sdl_source" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
+fi
 # The game has its own main() and picks its subsystem per executable: neither SDL's main()
 # nor the GUI subsystem goes into every link, and main keeps its name.
 sed -i -e 's/ *-lSDL2main//g' -e 's/ *-mwindows//g' -e 's/ *-Dmain=SDL_main//g' \
   "$prefix/lib/pkgconfig/sdl2.pc"
 
+png_options=()
+# Emscripten calls its processor x86, which would bring in libpng's SSE code.
+[ "$target" = web ] && png_options+=(-DPNG_HARDWARE_OPTIMIZATIONS=OFF)
 cmake_build png "$png_source" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
-  -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_EXECUTABLES=ON
+  -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_EXECUTABLES=ON "${png_options[@]}"
 
-# zlib is the system's (FreeType's own copy would clash with it in one link).
+# zlib is the system's, or the one built above (FreeType's own copy would clash with it in
+# one link).
 cmake_build freetype "$freetype_source" -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON \
   -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
 
-configure_build ogg "$ogg_source"
-configure_build vorbis "$vorbis_source" --disable-docs --disable-examples --disable-oggtest
+if [ "$target" = web ]; then
+  # Their configure scripts predate Emscripten's system name; their CMake builds know it,
+  # but CMake cannot read type sizes out of WebAssembly objects: wasm32's are given.
+  type_sizes=()
+  for pair in INT16:2 UINT16:2 U_INT16:2 INT32:4 UINT32:4 U_INT32:4 INT64:8 SHORT:2 INT:4 \
+    LONG:4 LONG_LONG:8; do
+    type_sizes+=(-DHAVE_${pair%:*}_SIZE=TRUE -D${pair%:*}_SIZE=${pair#*:})
+  done
+  cmake_build ogg "$ogg_source" -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF "${type_sizes[@]}"
+  cmake_build vorbis "$vorbis_source" -DBUILD_TESTING=OFF
+else
+  configure_build ogg "$ogg_source"
+  configure_build vorbis "$vorbis_source" --disable-docs --disable-examples --disable-oggtest
+fi
 
-if [ -d /usr/src/googletest ]; then
+if [ "$target" != web ] && [ -d /usr/src/googletest ]; then
   cmake_build googletest /usr/src/googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
 fi
 
