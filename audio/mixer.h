@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -255,8 +256,14 @@ class ringdevice : public audiodevice {
   std::unique_ptr<service_runner> runner_;
 };
 
-// The SDL audio output (44100 Hz, 16-bit stereo, fed from SDL's audio callback).
-std::unique_ptr<ringhardware> MakeSdlRingHardware();
+// The SDL audio output (44100 Hz, 16-bit stereo, fed from SDL's audio callback). When given,
+// before_fill runs in the callback before each fill: where there are no threads, the ring's
+// service pass runs there.
+std::unique_ptr<ringhardware> MakeSdlRingHardware(std::function<void()> before_fill = nullptr);
+// The device the Velmix drivers open unless a test replaced it: a ringdevice over SDL's
+// output, serviced by a thread of its own, or from SDL's callback where a program has no
+// threads (one file per system: sdl_device.cpp, sdl_device_web.cpp).
+audiodevice* MakeSdlDevice();
 
 // Makes the device that the Velmix drivers open; by default a ringdevice over SDL with
 // its own service thread. Tests replace it (nullptr restores the default).

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 #include "audio/mixer.h"
 
@@ -14,6 +16,7 @@ namespace {
 
 class sdlhardware : public ringhardware {
  public:
+  explicit sdlhardware(std::function<void()> before_fill) : before_fill_(std::move(before_fill)) {}
   ~sdlhardware() override { close(); }
 
   bool open(const int16_t* ring, int32_t ring_bytes) override {
@@ -79,6 +82,7 @@ class sdlhardware : public ringhardware {
   }
 
   void fill(uint8_t* out, int32_t length) {
+    if (before_fill_) before_fill_();
     if (!playing_.load(std::memory_order_acquire)) {
       std::memset(out, 0, static_cast<size_t>(length));
       return;
@@ -100,6 +104,7 @@ class sdlhardware : public ringhardware {
     position_.store(position, std::memory_order_release);
   }
 
+  std::function<void()> before_fill_;
   SDL_AudioDeviceID device_ = 0;
   const uint8_t* ring_ = nullptr;
   int32_t ring_bytes_ = 0;
@@ -110,6 +115,6 @@ class sdlhardware : public ringhardware {
 
 }  // namespace
 
-std::unique_ptr<ringhardware> MakeSdlRingHardware() {
-  return std::make_unique<sdlhardware>();
+std::unique_ptr<ringhardware> MakeSdlRingHardware(std::function<void()> before_fill) {
+  return std::make_unique<sdlhardware>(std::move(before_fill));
 }

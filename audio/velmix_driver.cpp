@@ -8,16 +8,12 @@
 
 namespace {
 
-audiodevice* make_sdl_device() {
-  return new ringdevice(MakeSdlRingHardware(), true);
-}
-
-audiodevice_factory device_factory = make_sdl_device;
+audiodevice_factory device_factory = MakeSdlDevice;
 
 }  // namespace
 
 void SetVelmixDeviceFactory(audiodevice_factory factory) {
-  device_factory = factory != nullptr ? factory : make_sdl_device;
+  device_factory = factory != nullptr ? factory : MakeSdlDevice;
 }
 
 audiodevice* MakeVelmixDevice() {

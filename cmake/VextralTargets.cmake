@@ -1,3 +1,27 @@
+# vextral_keep_system_sources(list-variable)
+# What differs between systems lives in one file per system and concern: *_posix.cpp,
+# *_windows.cpp or *_web.cpp. Leaves in the list only the files for the system being built
+# for. The browser build (Emscripten, whose C library is a POSIX one) takes the POSIX files
+# too, except where a file of the same name ending in _web.cpp stands in: foo_web.cpp
+# replaces foo_posix.cpp, or foo.cpp where the desktop systems share one file.
+function(vextral_keep_system_sources variable)
+  set(sources ${${variable}})
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_(posix|web)\\.cpp$")
+  elseif(EMSCRIPTEN)
+    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
+    set(web_sources ${sources})
+    list(FILTER web_sources INCLUDE REGEX "_web\\.cpp$")
+    foreach(web_source ${web_sources})
+      string(REGEX REPLACE "_web\\.cpp$" "" stem ${web_source})
+      list(REMOVE_ITEM sources ${stem}_posix.cpp ${stem}.cpp)
+    endforeach()
+  else()
+    list(FILTER sources EXCLUDE REGEX "_(windows|web)\\.cpp$")
+  endif()
+  set(${variable} ${sources} PARENT_SCOPE)
+endfunction()
+
 # vextral_library(NAME folder DEPENDS libs...)
 # Builds every .cpp of a subsystem folder (including its subfolders) into the
 # static library vextral_<folder> (files named *_main.cpp excepted); the repository root is the include root, so
@@ -7,12 +31,7 @@ function(vextral_library)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   # Files named *_main.cpp hold an executable's main() and stay out of the library.
   list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
-  # What differs between systems lives in one file per system: *_posix.cpp or *_windows.cpp.
-  if(WIN32)
-    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
-  else()
-    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
-  endif()
+  vextral_keep_system_sources(sources)
   if(NOT sources)
     # A folder still being written: keep the target so dependants configure.
     set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/empty_${ARG_NAME}.cpp)

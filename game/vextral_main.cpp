@@ -13,16 +13,16 @@
 #include "game/replay/recorder.h"
 #include "game/replay/viewer.h"
 #include "game/sounds.h"
+#include "stream/filesystem.h"
+#include "stream/program_folder.h"
 
 namespace {
 
 constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE]";
 
 void change_to_executable_folder() {
-  std::error_code error;
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return;
-  std::filesystem::current_path(executable.parent_path(), error);
+  const std::string folder = ProgramFolder();
+  if (!folder.empty()) ChangeDirectory(folder);
 }
 
 // The sounds and images decode while the display opens.

@@ -5,8 +5,9 @@
 // answer through the tap, after pumping and after taking its hits, so the live state moves
 // on as usual either way. Main thread only.
 
-#include <bit>
 #include <cstdint>
+
+#include "support/bit_cast.h"
 
 enum class input_query : uint8_t {
   key_is_down,
@@ -51,5 +52,5 @@ inline int32_t TapAnswer(input_query query, int32_t argument, int32_t live) {
 inline float TapAnswer(input_query query, int32_t argument, float live) {
   TInputTap* tap = InputTap();
   if (!tap) return live;
-  return std::bit_cast<float>(tap->Answer(query, argument, std::bit_cast<int32_t>(live)));
+  return BitCast<float>(tap->Answer(query, argument, BitCast<int32_t>(live)));
 }

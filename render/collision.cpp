@@ -3,13 +3,13 @@
 #include "render/collision.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <memory>
 
 #include "render/image.h"
 #include "render/pixmap.h"
 #include "render/render2d.h"
+#include "support/bit_cast.h"
 #include "support/random.h"
 #include "support/truncate.h"
 
@@ -345,8 +345,8 @@ void PlaceImage(TQuad& quad, TImage& image, int32_t x, int32_t y, int32_t frame,
 class PoseMatrix {
  public:
   const float (&For(float rotation, float scale_x, float scale_y, bool rendered))[4] {
-    const uint32_t key[4] = {std::bit_cast<uint32_t>(rotation), std::bit_cast<uint32_t>(scale_x),
-                             std::bit_cast<uint32_t>(scale_y), rendered ? 1u : 0u};
+    const uint32_t key[4] = {BitCast<uint32_t>(rotation), BitCast<uint32_t>(scale_x),
+                             BitCast<uint32_t>(scale_y), rendered ? 1u : 0u};
     if (!valid_ || !std::equal(key, key + 4, key_)) {
       if (rendered) {
         RotationScaleMatrix(rotation, scale_x, scale_y, m_[0], m_[1], m_[2], m_[3]);

@@ -1,17 +1,10 @@
 #include "render/display.h"
 
-#include <sched.h>
-#include <time.h>
-
-#include <cerrno>
-
 #include <algorithm>
-
-#include "render/graphics.h"
+#include <thread>
 
 namespace {
 
-constexpr int64_t kNanosPerSecond = 1000000000;
 // Bounds of the early wake-up: a ceiling so that a badly loaded machine does not turn pacing
 // back into spinning (spinning there only gets the thread preempted).
 constexpr int64_t kMaxMargin = 1000000;
@@ -19,19 +12,6 @@ constexpr int64_t kMaxMargin = 1000000;
 // comes later than it, down one step otherwise. Rare long delays then barely move it, and
 // spinning is paid only for the lateness most wakes show.
 constexpr int64_t kMarginStep = 2000;
-
-class RealDisplay : public TDisplay {
- public:
-  int64_t Now() override { return TPreciseSleeper::Now(); }
-  void SleepUntil(int64_t deadline) override { sleeper_.SleepUntil(deadline); }
-  void Flip(TGraphicsDriver& driver, int32_t sync) override { driver.Flip(sync); }
-  double RefreshRate(TGraphicsDriver& driver) override { return driver.RefreshRate(); }
-  bool AdaptiveSync(TGraphicsDriver& driver) override { return driver.AdaptiveSync(); }
-  bool Unpaced(TGraphicsDriver& driver) override { return driver.Unpaced(); }
-
- private:
-  TPreciseSleeper sleeper_;
-};
 
 std::shared_ptr<TDisplay>& Installed() {
   static std::shared_ptr<TDisplay> display;
@@ -45,30 +25,19 @@ void SetDisplay(std::shared_ptr<TDisplay> display) {
 }
 
 TDisplay& CurrentDisplay() {
-  static RealDisplay real;
   const std::shared_ptr<TDisplay>& installed = Installed();
-  return installed ? *installed : real;
-}
-
-int64_t TPreciseSleeper::Now() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
+  return installed ? *installed : SystemDisplay();
 }
 
 void TPreciseSleeper::SleepUntil(int64_t deadline) {
   const int64_t wake = deadline - margin_;
   if (wake > Now()) {
-    const timespec until{static_cast<time_t>(wake / kNanosPerSecond),
-                         static_cast<long>(wake % kNanosPerSecond)};
-    // Interrupted by a signal: sleep on to the same instant.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    SleepToward(wake);
     const int64_t late = Now() - wake;
     margin_ += late > margin_ ? 9 * kMarginStep : -kMarginStep;
     margin_ = std::clamp(margin_, int64_t{0}, kMaxMargin);
   }
   // The last stretch, about as long as a wake-up is late. Yielding lets the threads a flip
   // depends on (the GL driver's, the display server) finish their work first.
-  while (Now() < deadline) sched_yield();
+  while (Now() < deadline) std::this_thread::yield();
 }

@@ -31,9 +31,12 @@ class TDisplay {
 // one. Install it before OpenGraphics, which chooses how to pace by probing it.
 void SetDisplay(std::shared_ptr<TDisplay> display);
 TDisplay& CurrentDisplay();
+// The system's own display, used when none is installed: one implementation per system
+// (real_display.cpp on the desktop, real_display_web.cpp in a browser).
+TDisplay& SystemDisplay();
 
-// Sleeps to an absolute deadline on CLOCK_MONOTONIC, waking early by the wake-up lateness
-// most recent sleeps have shown and spinning only that last stretch.
+// Sleeps to an absolute deadline on the monotonic clock (nanoseconds), waking early by the wake-up
+// lateness most recent sleeps have shown and spinning only that last stretch.
 class TPreciseSleeper {
  public:
   static int64_t Now();
@@ -42,5 +45,9 @@ class TPreciseSleeper {
   int64_t Margin() const { return margin_; }
 
  private:
+  // Sleeps until about the instant wake on Now()'s clock; one implementation per system
+  // (precise_sleep_posix.cpp, precise_sleep_windows.cpp).
+  static void SleepToward(int64_t wake);
+
   int64_t margin_ = 100000;
 };

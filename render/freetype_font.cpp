@@ -65,7 +65,7 @@ bool ReadWholeStream(TStream& stream, std::unique_ptr<uint8_t[]>& buffer, int32_
     return false;
   }
   size = static_cast<int32_t>(bytes.size());
-  buffer = std::make_unique_for_overwrite<uint8_t[]>(bytes.size());
+  buffer.reset(new uint8_t[bytes.size()]);  // left unset: filled next
   if (!bytes.empty()) std::memcpy(buffer.get(), bytes.data(), bytes.size());
   return true;
 }

@@ -4,8 +4,10 @@
 #include "stream/text_stream.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <type_traits>
 
 namespace {
 
@@ -27,8 +29,23 @@ char Narrow(int32_t character) {
 template <typename Number>
 std::string Decimal(Number value) {
   char text[64];
+#if !defined(__cpp_lib_to_chars)
+  // A C++ library without floating-point to_chars (Emscripten's): the shortest %g that
+  // reads back as the same value, which is what to_chars gives but for its exponent style.
+  if constexpr (std::is_floating_point_v<Number>) {
+    for (int digits = 1; digits <= 17; ++digits) {
+      std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+      if (static_cast<Number>(std::strtod(text, nullptr)) == value) break;
+    }
+    return text;
+  } else {
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+  }
+#else
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
+#endif
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "game/replay/format.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "stream/regular_file.h"
+#include "support/bit_cast.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ void put_start_state(uint8_t* out, const replay_start_state& start) {
                             start.music_track,
                             start.sfx_level,
                             start.music_level,
-                            std::bit_cast<int32_t>(start.sfx_volume),
-                            std::bit_cast<int32_t>(start.music_volume)};
+                            BitCast<int32_t>(start.sfx_volume),
+                            BitCast<int32_t>(start.music_volume)};
   for (int32_t value : values) {
     put_u32(out, static_cast<uint32_t>(value));
     out += 4;
@@ -86,8 +86,8 @@ replay_start_state get_start_state(const uint8_t* in) {
   start.music_track = next();
   start.sfx_level = next();
   start.music_level = next();
-  start.sfx_volume = std::bit_cast<float>(next());
-  start.music_volume = std::bit_cast<float>(next());
+  start.sfx_volume = BitCast<float>(next());
+  start.music_volume = BitCast<float>(next());
   return start;
 }
 

@@ -1,4 +1,5 @@
 #include "render/gles/gles_graphics.h"
+#include "render/gles/gles_window.h"
 
 #include <SDL2/SDL.h>
 
@@ -379,19 +380,7 @@ std::shared_ptr<TGraphics> TGLESGraphicsDriver::CreateGraphics(int32_t width, in
   context->flags = flags;
 
   SetContextAttributes();
-  Uint32 window_flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  int x = 32, y = 32, window_w = width, window_h = height;
-  SDL_Rect desktop;
-  if (context->kind == 3 && SDL_GetDisplayBounds(0, &desktop) == 0) {
-    // Full screen without a mode switch: a borderless window over the whole desktop, made
-    // at the desktop's size from the start so the drawable never has to follow a resize.
-    window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-    x = desktop.x;
-    y = desktop.y;
-    window_w = desktop.w;
-    window_h = desktop.h;
-  }
-  context->window = SDL_CreateWindow(AppTitle().c_str(), x, y, window_w, window_h, window_flags);
+  context->window = CreateGraphicsWindow(AppTitle(), width, height, context->kind == 3);
   if (!context->window) {
     RestoreContextAttributes();
     std::fprintf(stderr, "render: cannot open a window: %s\n", SDL_GetError());

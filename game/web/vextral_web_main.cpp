@@ -1,0 +1,139 @@
+// The game in a browser page (tools/web/). The page loads the program and calls main at the
+// player's first click or key, so that sound may start. The program lies in Emscripten's
+// file system as an installed game, so the player's files live in the player's folder,
+// which is kept in the browser's storage (IndexedDB, through Emscripten's IDBFS): it is
+// loaded before the game reads it and written back after every save. A page can be closed
+// or reloaded between any two frames, with no exit to save at, so the settings are saved
+// as soon as they change outside play, and each game's recording when the game ends.
+
+#include <emscripten.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/files.h"
+#include "game/globals.h"
+#include "game/main_loop.h"
+#include "game/player.h"
+#include "game/replay/files.h"
+#include "game/replay/recorder.h"
+#include "game/sounds.h"
+#include "stream/filesystem.h"
+#include "stream/program_folder.h"
+
+namespace {
+
+// Mounts the browser's storage at folder and loads what it keeps there (the game waits,
+// yielding to the page). The page finds the folder as Module.vextralSaves.folder.
+EM_ASYNC_JS(void, load_browser_storage, (const char* folder_name), {
+  const folder = UTF8ToString(folder_name);
+  FS.mkdirTree(folder);
+  FS.mount(IDBFS, {}, folder);
+  Module.vextralSaves = {folder : folder, syncing : false, again : false, kept : 0};
+  await new Promise(
+      done = > FS.syncfs(
+                   true, error = > {
+                     if (error)
+                       err("game: the saved files could not be read from the browser: " + error);
+                     done();
+                   }));
+  if (Module.onSavesChanged) Module.onSavesChanged();
+});
+
+// Writes the player's folder back to the browser's storage. Saves made while a write is
+// under way are written by one more write after it; Module.vextralSaves.kept counts the
+// writes done, and Module.onSavesChanged, when the page sets it, hears of each.
+EM_JS(void, keep_in_browser_storage, (), {
+  const saves = Module.vextralSaves;
+  if (!saves) return;
+  if (saves.syncing) {
+    saves.again = true;
+    return;
+  }
+  saves.syncing = true;
+  FS.syncfs(
+      false, error = > {
+        saves.syncing = false;
+        if (error)
+          err("game: the saved files could not be kept in the browser: " + error);
+        else
+          saves.kept++;
+        if (Module.onSavesChanged) Module.onSavesChanged();
+        if (saves.again) {
+          saves.again = false;
+          _keep_in_browser_storage_again();
+        }
+      });
+});
+
+// The page hears that the game has ended (Exit Game, or Escape on the title menu).
+EM_JS(void, tell_page_game_ended, (), {
+  if (Module.onGameEnded) Module.onGameEnded();
+});
+
+// What the page shows beside the game, and what its tests wait for: the screen the game
+// is on (game_state), the score, the best score, the stereo scheme and the level.
+EM_JS(void, tell_page_frame, (int state, int score, int best, int stereo, int level), {
+  Module.vextralGame = {state : state, score : score, best : best, stereo : stereo, level : level};
+});
+
+// The starting best score and stereo scheme, as last saved.
+int32_t saved_best = 0;
+int32_t saved_stereo = 0;
+
+void save_changed_settings() {
+  // The best score climbs all through a game: it is saved once play stops (pause, game
+  // over, the menus), not on every frame.
+  if (game_state == STATE_PLAY || game_state == STATE_DESTROYED) return;
+  bool saved = false;
+  if (player->best_sc != saved_best) {
+    saved_best = player->best_sc;
+    hiscore_file(1);
+    saved = true;
+  }
+  if (stereo_mode != saved_stereo) {
+    saved_stereo = stereo_mode;
+    stereo_settings(2);
+    saved = true;
+  }
+  if (saved) keep_in_browser_storage();
+}
+
+void keep_game(const replay_header& header, std::vector<uint8_t> file) {
+  keep_finished_game(header, file);
+  keep_in_browser_storage();
+}
+
+}  // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE void keep_in_browser_storage_again() {
+  keep_in_browser_storage();
+}
+
+int main() {
+  ChangeDirectory(ProgramFolder());
+  const settings_places places = current_settings_places();
+  if (!places.home.empty()) load_browser_storage(places.home.c_str());
+
+  prefetch_sounds();
+  prefetch_embedded_images();
+  if (!game_startup()) return 1;
+  saved_best = player->best_sc;
+  saved_stereo = stereo_mode;
+
+  replay_recorder recorder(keep_game);
+  recorder.attach();
+  frame_hook = [&recorder] {
+    recorder.on_frame_start();
+    save_changed_settings();
+    tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level);
+  };
+  run_main_loop();
+  recorder.on_exit();
+  frame_hook = nullptr;
+  game_exit();
+  keep_in_browser_storage();
+  tell_page_game_ended();
+  return 0;
+}

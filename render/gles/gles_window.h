@@ -1,0 +1,15 @@
+#pragma once
+// The window that graphics draw into, the part that differs between systems: a desktop
+// window or full screen (gles_window.cpp), the page's canvas in a browser
+// (gles_window_web.cpp). Made hidden where a system allows it; the caller shows it once its
+// context is ready. Game thread.
+
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+#include <string>
+
+// A window for OpenGL ES graphics of width x height, full screen when asked; none (SDL's
+// error set) on failure.
+SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_t height,
+                                 bool full_screen);

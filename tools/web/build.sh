@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the game for the browser into build-web/: index.html, vextral.js, vextral.wasm and
+# vextral.data (the sounds) at the top of it, a static folder any web server can serve
+# (tools/web/serve.sh serves it here). Beneath it: deps/ (SDL2, libpng, zlib, FreeType,
+# libogg and libvorbis built with Emscripten from Debian's sources, by
+# tools/cross/build-deps.sh), host/ (the native asset generator and resource embedder the
+# build runs) and wasm/ (the game's build with Emscripten). A second run builds only what
+# changed.
+#
+#   tools/web/build.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+tools/install-deps.sh --web
+
+out=$root/build-web
+jobs=${VEXTRAL_JOBS:-2}
+# Debian's Emscripten finds its JavaScript parser among Debian's node modules.
+export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+
+prefix=$(tools/cross/build-deps.sh web "$out" | tail -n 1)
+
+echo "== build-web/host: the asset generator and the resource embedder"
+cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_BUILD_TESTS=OFF \
+  -DVEXTRAL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out/host" -j "$jobs" --target vextral-assetgen vextral_embed_tool
+
+echo "== build-web/wasm: the game with Emscripten"
+# pkg-config finds only the libraries built for the browser.
+PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH='' \
+  emcmake cmake -S . -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_WERROR=ON \
+  -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_BUILD="$out/host" >/dev/null
+cmake --build "$out/wasm" -j "$jobs" --target vextral
+
+for file in vextral.js vextral.wasm vextral.data; do
+  cp -p "$out/wasm/game/$file" "$out/$file"
+done
+cp -p tools/web/index.html "$out/index.html"
+echo "build-web/: index.html vextral.js vextral.wasm vextral.data (tools/web/serve.sh serves it)"
