@@ -5,7 +5,9 @@
 # ThreadSanitizer (build-tsan/). Extra arguments go to every ctest run, e.g. ./test.sh -R stream.
 #
 # VEXTRAL_TEST_STAGES picks the stages (default "plain asan tsan"); the stage "soak" runs the
-# 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two cores).
+# 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two cores); the
+# stage "web" builds the browser version (tools/web/build.sh, about a quarter of an hour the
+# first time) and plays it in Debian's Chromium, headless (tests/web/play_test.mjs).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh --test
@@ -59,6 +61,33 @@ if wants soak; then
   configure_sanitizer_build build-asan address,undefined
   cmake --build build-asan -j "$jobs" --target reliability_soak
   (cd build-asan && ctest --output-on-failure -C soak -L soak "$@") || status=1
+fi
+
+if wants web; then
+  echo "== build-web/: the browser version played in Chromium"
+  tools/web/build.sh
+  (cd tests/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  # A free port on the loopback, served until the test ends.
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  python3 -m http.server --bind 127.0.0.1 --directory build-web "$port" >/dev/null 2>&1 &
+  server=$!
+  served=0
+  for _ in $(seq 600); do
+    if python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/index.html', timeout=1)" 2>/dev/null; then
+      served=1
+      break
+    fi
+    kill -0 $server 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ $served -eq 1 ]; then
+    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output || status=1
+  else
+    echo "web: the page could not be served on 127.0.0.1:$port" >&2
+    status=1
+  fi
+  kill $server 2>/dev/null || true
+  wait $server 2>/dev/null || true
 fi
 
 exit $status

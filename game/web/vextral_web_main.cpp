@@ -24,20 +24,20 @@
 
 namespace {
 
+// The JavaScript below is left as written.
+// clang-format off
+
 // Mounts the browser's storage at folder and loads what it keeps there (the game waits,
 // yielding to the page). The page finds the folder as Module.vextralSaves.folder.
 EM_ASYNC_JS(void, load_browser_storage, (const char* folder_name), {
   const folder = UTF8ToString(folder_name);
   FS.mkdirTree(folder);
   FS.mount(IDBFS, {}, folder);
-  Module.vextralSaves = {folder : folder, syncing : false, again : false, kept : 0};
-  await new Promise(
-      done = > FS.syncfs(
-                   true, error = > {
-                     if (error)
-                       err("game: the saved files could not be read from the browser: " + error);
-                     done();
-                   }));
+  Module.vextralSaves = { folder: folder, syncing: false, again: false, kept: 0 };
+  await new Promise((done) => FS.syncfs(true, (error) => {
+    if (error) err('game: the saved files could not be read from the browser: ' + error);
+    done();
+  }));
   if (Module.onSavesChanged) Module.onSavesChanged();
 });
 
@@ -52,19 +52,16 @@ EM_JS(void, keep_in_browser_storage, (), {
     return;
   }
   saves.syncing = true;
-  FS.syncfs(
-      false, error = > {
-        saves.syncing = false;
-        if (error)
-          err("game: the saved files could not be kept in the browser: " + error);
-        else
-          saves.kept++;
-        if (Module.onSavesChanged) Module.onSavesChanged();
-        if (saves.again) {
-          saves.again = false;
-          _keep_in_browser_storage_again();
-        }
-      });
+  FS.syncfs(false, (error) => {
+    saves.syncing = false;
+    if (error) err('game: the saved files could not be kept in the browser: ' + error);
+    else saves.kept++;
+    if (Module.onSavesChanged) Module.onSavesChanged();
+    if (saves.again) {
+      saves.again = false;
+      _keep_in_browser_storage_again();
+    }
+  });
 });
 
 // The page hears that the game has ended (Exit Game, or Escape on the title menu).
@@ -75,8 +72,10 @@ EM_JS(void, tell_page_game_ended, (), {
 // What the page shows beside the game, and what its tests wait for: the screen the game
 // is on (game_state), the score, the best score, the stereo scheme and the level.
 EM_JS(void, tell_page_frame, (int state, int score, int best, int stereo, int level), {
-  Module.vextralGame = {state : state, score : score, best : best, stereo : stereo, level : level};
+  Module.vextralGame = { state: state, score: score, best: best, stereo: stereo, level: level };
 });
+
+// clang-format on
 
 // The starting best score and stereo scheme, as last saved.
 int32_t saved_best = 0;

@@ -1,0 +1,246 @@
+// Plays the browser build in Debian's Chromium, headless, as a player would: the page
+// before any gesture is silent, the first click starts the game with sound, the splash
+// and then the title show, stereo drawing tints the title's two edges apart, Start Game
+// begins a game whose ship turns and whose shots score, Escape pauses, and a reload
+// keeps the best score and the stereo scheme.
+//
+//   node tests/web/play_test.mjs URL OUTPUT_FOLDER
+//
+// Screenshots go to OUTPUT_FOLDER. Every wait is for something the page shows, with a
+// generous deadline for a loaded machine. Ends with "N passed, N failed".
+
+import { mkdirSync } from 'node:fs';
+import { join } from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [url, output] = process.argv.slice(2);
+if (!url || !output) {
+  console.error('usage: node play_test.mjs URL OUTPUT_FOLDER');
+  process.exit(2);
+}
+mkdirSync(output, { recursive: true });
+
+// game_state values (game/globals.h).
+const STATE = { play: 2, pause: 3, title: 4 };
+const DEADLINE = 120000;
+// The title menu's rows, in the game's 640 x 480 pixels.
+const MENU = { start: { x: 320, y: 250 }, stereo: { x: 320, y: 280 } };
+// The big title, its row and how far it reaches on either side.
+const TITLE_ROW = { y: 100, left: 120, right: 520 };
+
+let passed = 0;
+let failed = 0;
+async function check(name, body) {
+  try {
+    await body();
+    passed++;
+    console.log(`ok: ${name}`);
+  } catch (error) {
+    failed++;
+    console.log(`FAILED: ${name}: ${error.message}`);
+  }
+}
+
+function assert(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+const browser = await puppeteer.launch({
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader',
+         '--enable-unsafe-swiftshader', '--window-size=900,700'],
+});
+const page = await browser.newPage();
+await page.setViewport({ width: 900, height: 700 });
+const log = [];
+page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
+page.on('pageerror', (error) => log.push(`page error: ${error.message}`));
+
+const game = () => page.evaluate(() => Module.vextralGame || null);
+const waitFor = (test, ...args) => page.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
+const waitForState = (state) => waitFor((wanted) => Module.vextralGame?.state === wanted, state);
+
+// A point of the game's 640 x 480 picture on the page.
+async function pagePoint(point) {
+  const box = await (await page.$('#canvas')).boundingBox();
+  return { x: box.x + point.x * box.width / 640, y: box.y + point.y * box.height / 480 };
+}
+
+// The canvas as the page shows it, as RGB pixels read back by the page itself.
+async function canvasPixels(name) {
+  const png = await (await page.$('#canvas')).screenshot({ path: join(output, `${name}.png`) });
+  return page.evaluate(async (data) => {
+    const image = new Image();
+    image.src = `data:image/png;base64,${data}`;
+    await image.decode();
+    const scratch = document.createElement('canvas');
+    scratch.width = 640;
+    scratch.height = 480;
+    const context = scratch.getContext('2d');
+    context.drawImage(image, 0, 0, 640, 480);
+    return Array.from(context.getImageData(0, 0, 640, 480).data);
+  }, Buffer.from(png).toString('base64'));
+}
+
+const pixel = (pixels, x, y) => pixels.slice((y * 640 + x) * 4, (y * 640 + x) * 4 + 3);
+
+// Sums the colour of the outermost bright pixels of the title's row, from one side inwards.
+function titleEdge(pixels, from, step) {
+  const sum = [0, 0, 0];
+  let found = 0;
+  for (let x = from; found < 6 && x > 0 && x < 639; x += step) {
+    for (let y = TITLE_ROW.y - 30; y <= TITLE_ROW.y + 30; y += 2) {
+      const [r, g, b] = pixel(pixels, x, y);
+      if (r + g + b > 150) {
+        sum[0] += r;
+        sum[1] += g;
+        sum[2] += b;
+        found++;
+      }
+    }
+  }
+  assert(found > 0, 'no title drawn in its row');
+  return sum;
+}
+
+// In stereo the title's leftmost and rightmost pixels belong to different eyes: one edge
+// leans to red, the other to green.
+function stereoEdges(pixels) {
+  const left = titleEdge(pixels, TITLE_ROW.left - 40, 1);
+  const right = titleEdge(pixels, TITLE_ROW.right + 40, -1);
+  const leaning = (rgb) => Math.sign(rgb[0] - rgb[1]);
+  return { left, right, apart: leaning(left) !== leaning(right) };
+}
+
+function differingPixels(before, after, area) {
+  let count = 0;
+  for (let y = area.y; y < area.y + area.height; y++) {
+    for (let x = area.x; x < area.x + area.width; x++) {
+      const i = (y * 640 + x) * 4;
+      if (Math.abs(before[i] - after[i]) + Math.abs(before[i + 1] - after[i + 1]) > 60) count++;
+    }
+  }
+  return count;
+}
+
+async function clickMenu(row) {
+  const point = await pagePoint(row);
+  await page.mouse.move(point.x, point.y, { steps: 4 });
+  await page.mouse.down();
+  await waitFor(() => true);
+  await page.mouse.up();
+}
+
+let bestBeforeReload = 0;
+let stereoBeforeReload = 0;
+
+try {
+  await page.goto(url, { waitUntil: 'load' });
+  await waitFor(() => window.vextral?.ready);
+
+  await check('no sound before the first gesture, sound after it', async () => {
+    assert(await page.evaluate(() => vextral.soundLevel()) === 0, 'sound before any gesture');
+    await page.click('#overlay');
+    await waitFor(() => vextral.soundLevel() > 0.001);
+  });
+
+  await check('the splash, then the title menu', async () => {
+    // The splash shows before the main loop runs its first frame.
+    let lit = 0;
+    while (lit < 2000 && !(await game())) {
+      const pixels = await canvasPixels('01-splash');
+      if (await game()) break;
+      lit = 0;
+      for (let i = 0; i < pixels.length; i += 4) if (pixels[i] + pixels[i + 1] + pixels[i + 2] > 150) lit++;
+    }
+    assert(lit >= 2000, 'no splash seen before the title');
+    await waitForState(STATE.title);
+    const pixels = await canvasPixels('02-title');
+    const edges = stereoEdges(pixels);
+    assert(!edges.apart, `plain title's edges lean apart: ${edges.left} ${edges.right}`);
+  });
+
+  await check('stereo tints the title row\'s edges apart', async () => {
+    await clickMenu(MENU.stereo);
+    await waitFor(() => Module.vextralGame?.stereo === 1);
+    // The first stereo frames may still be on their way to the screen.
+    let edges;
+    for (let attempt = 0; attempt < 20; attempt++) {
+      edges = stereoEdges(await canvasPixels('03-title-stereo'));
+      if (edges.apart) break;
+    }
+    assert(edges.apart, `stereo title's edges do not lean apart: ${edges.left} ${edges.right}`);
+  });
+
+  await check('Start Game, then the keys turn the ship and its shots score', async () => {
+    await clickMenu(MENU.start);
+    await waitForState(STATE.play);
+    const ship = { x: 280, y: 200, width: 80, height: 80 };
+    const before = await canvasPixels('04-play');
+    await page.keyboard.down('ArrowLeft');
+    await waitFor(() => true);
+    let turned = 0;
+    for (let attempt = 0; attempt < 30 && turned < 40; attempt++) {
+      turned = differingPixels(before, await canvasPixels('05-turned'), ship);
+    }
+    assert(turned >= 40, `the ship did not turn (${turned} pixels changed)`);
+    // Fire while turning, until a shot scores.
+    const deadline = Date.now() + DEADLINE;
+    while (Date.now() < deadline && (await game()).score === 0) {
+      if ((await game()).state === STATE.title) await clickMenu(MENU.start);
+      await page.keyboard.down('ControlLeft');
+      await page.waitForFunction(() => true);
+      await page.keyboard.up('ControlLeft');
+    }
+    await page.keyboard.up('ArrowLeft');
+    const state = await game();
+    assert(state.score > 0, 'no shot scored');
+    await canvasPixels('06-scored');
+  });
+
+  await check('Escape pauses, and the best score is kept in the browser', async () => {
+    await page.keyboard.press('Escape');
+    await waitForState(STATE.pause);
+    await canvasPixels('07-paused');
+    // Saved, and no write to the browser's storage still under way.
+    await waitFor(() => {
+      const saves = Module.vextralSaves;
+      let saved = null;
+      try {
+        saved = new DataView(Module.FS.readFile(`${saves.folder}/hiscore.dat`).buffer).getInt32(0, true);
+      } catch (missing) {
+        return false;
+      }
+      return saved === Module.vextralGame.best && !saves.syncing && !saves.again;
+    });
+    const state = await game();
+    bestBeforeReload = state.best;
+    stereoBeforeReload = state.stereo;
+    assert(bestBeforeReload > 0, 'no best score');
+  });
+
+  await check('a reload keeps the best score and the stereo scheme', async () => {
+    await page.reload({ waitUntil: 'load' });
+    await waitFor(() => window.vextral?.ready);
+    await page.keyboard.press('Enter');
+    await waitForState(STATE.title);
+    const state = await game();
+    assert(state.best === bestBeforeReload, `best ${state.best}, was ${bestBeforeReload}`);
+    assert(state.stereo === stereoBeforeReload, `stereo ${state.stereo}, was ${stereoBeforeReload}`);
+    let edges;
+    for (let attempt = 0; attempt < 20; attempt++) {
+      edges = stereoEdges(await canvasPixels('08-title-after-reload'));
+      if (edges.apart) break;
+    }
+    assert(edges.apart, 'the title is not drawn in stereo after the reload');
+  });
+} catch (error) {
+  failed++;
+  console.log(`FAILED: ${error.message}`);
+} finally {
+  if (failed > 0) console.log(log.slice(-40).join('\n'));
+  await browser.close();
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed > 0 ? 1 : 0);
