@@ -81,7 +81,8 @@ if wants web; then
     sleep 0.1
   done
   if [ $served -eq 1 ]; then
-    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output || status=1
+    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output \
+      build-web/host/tools/sim/vextral-sim || status=1
   else
     echo "web: the page could not be served on 127.0.0.1:$port" >&2
     status=1

@@ -2,18 +2,21 @@
 // before any gesture is silent, the first click starts the game with sound, the splash
 // and then the title show, stereo drawing tints the title's two edges apart, Start Game
 // begins a game whose ship turns and whose shots score, Escape pauses, and a reload
-// keeps the best score and the stereo scheme.
+// keeps the best score and the stereo scheme. With the Linux simulator given, the game
+// abandoned from the pause menu is downloaded from the page and replayed by it to the same
+// score.
 //
-//   node tests/web/play_test.mjs URL OUTPUT_FOLDER
+//   node tests/web/play_test.mjs URL OUTPUT_FOLDER [VEXTRAL_SIM]
 //
 // Screenshots go to OUTPUT_FOLDER. Every wait is for something the page shows, with a
 // generous deadline for a loaded machine. Ends with "N passed, N failed".
 
-import { mkdirSync } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const [url, output] = process.argv.slice(2);
+const [url, output, simulator] = process.argv.slice(2);
 if (!url || !output) {
   console.error('usage: node play_test.mjs URL OUTPUT_FOLDER');
   process.exit(2);
@@ -203,21 +206,55 @@ try {
     await page.keyboard.press('Escape');
     await waitForState(STATE.pause);
     await canvasPixels('07-paused');
-    // Saved, and no write to the browser's storage still under way.
-    await waitFor(() => {
-      const saves = Module.vextralSaves;
-      let saved = null;
+    // The best score is in the browser's own storage (IDBFS keeps each file of the folder
+    // mounted at PATH under its path in the IndexedDB database PATH), not only in memory.
+    await waitFor(async () => {
+      const folder = Module.vextralSaves.folder;
+      const database = await new Promise((done, failed) => {
+        const opening = indexedDB.open(folder);
+        opening.onsuccess = () => done(opening.result);
+        opening.onerror = () => failed(opening.error);
+      });
       try {
-        saved = new DataView(Module.FS.readFile(`${saves.folder}/hiscore.dat`).buffer).getInt32(0, true);
-      } catch (missing) {
-        return false;
+        const entry = await new Promise((done, failed) => {
+          const reading = database.transaction('FILE_DATA').objectStore('FILE_DATA')
+                                  .get(`${folder}/hiscore.dat`);
+          reading.onsuccess = () => done(reading.result);
+          reading.onerror = () => failed(reading.error);
+        });
+        if (!entry || !entry.contents) return false;
+        const bytes = new Uint8Array(entry.contents);
+        return new DataView(bytes.buffer, bytes.byteOffset).getInt32(0, true) === Module.vextralGame.best;
+      } finally {
+        database.close();
       }
-      return saved === Module.vextralGame.best && !saves.syncing && !saves.again;
     });
     const state = await game();
     bestBeforeReload = state.best;
     stereoBeforeReload = state.stereo;
     assert(bestBeforeReload > 0, 'no best score');
+  });
+
+  await check('the game left from the pause menu is offered for download and replays on Linux', async () => {
+    const { score, level } = await game();
+    await page.keyboard.press('Escape');
+    await waitForState(STATE.title);
+    // The page offers the recording once it is saved.
+    await waitFor(() => document.getElementById('last').getAttribute('aria-disabled') === 'false' &&
+                        !Module.vextralSaves.syncing && !Module.vextralSaves.again);
+    const bytes = await page.evaluate(async () => {
+      const response = await fetch(document.getElementById('last').href);
+      return Array.from(new Uint8Array(await response.arrayBuffer()));
+    });
+    const file = join(output, 'last.replay');
+    writeFileSync(file, Buffer.from(bytes));
+    assert(Buffer.from(bytes).subarray(0, 4).toString() === 'VXRP', 'the download is no replay');
+    if (!simulator) return;
+    const printed = execFileSync(simulator, ['--replay', file], { encoding: 'utf8' });
+    const replayed = /score (\d+), level (\d+)/.exec(printed);
+    assert(replayed, `vextral-sim printed: ${printed}`);
+    assert(Number(replayed[1]) === score && Number(replayed[2]) === level,
+           `replayed to score ${replayed[1]}, level ${replayed[2]}; played ${score}, level ${level}`);
   });
 
   await check('a reload keeps the best score and the stereo scheme', async () => {
