@@ -1,7 +1,8 @@
 // Plays the browser build in Debian's Chromium, headless, as a player would: the page
 // before any gesture is silent, the first click starts the game with sound, the splash
 // and then the title show, stereo drawing tints the title's two edges apart, Start Game
-// begins a game whose ship turns and whose shots score, Escape pauses, and a reload
+// begins a game whose ship turns and whose shots score, a page that loses the focus holds
+// the game until it has it back, Escape pauses, and a reload
 // keeps the best score and the stereo scheme. With the Linux simulator given, the game
 // abandoned from the pause menu is downloaded from the page and replayed by it to the same
 // score.
@@ -200,6 +201,21 @@ try {
     const state = await game();
     assert(state.score > 0, 'no shot scored');
     await canvasPixels('06-scored');
+  });
+
+  await check('a page that loses the focus holds the game until it has it back', async () => {
+    await page.evaluate(() => window.dispatchEvent(new FocusEvent('blur')));
+    // Held: no frame for 30 polls in a row (each frame hands the page a new record).
+    await waitFor(() => {
+      const current = Module.vextralGame;
+      if (current !== window.heldFrame) {
+        window.heldFrame = current;
+        window.heldPolls = 0;
+      }
+      return ++window.heldPolls >= 30;
+    });
+    await page.evaluate(() => window.dispatchEvent(new FocusEvent('focus')));
+    await waitFor(() => Module.vextralGame !== window.heldFrame);
   });
 
   await check('Escape pauses, and the best score is kept in the browser', async () => {
