@@ -219,6 +219,12 @@ try {
   });
 
   await check('Escape pauses, and the best score is kept in the browser', async () => {
+    // Escape pauses play, not the interval after a lost ship nor the game-over screen.
+    await waitFor((states) => states.includes(Module.vextralGame?.state), [STATE.play, STATE.title]);
+    if ((await game()).state === STATE.title) {
+      await clickMenu(MENU.start);
+      await waitForState(STATE.play);
+    }
     await page.keyboard.press('Escape');
     await waitForState(STATE.pause);
     await canvasPixels('07-paused');
