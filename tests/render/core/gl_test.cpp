@@ -83,7 +83,10 @@ TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {
   const int32_t start = ClockMillis();
   Flip(-1);
   Flip(-1);
-  EXPECT_GE(ClockMillis() - start, 28) << "each frame after a late one gets a full period";
+  // Caught up, the two would go out back to back. On a loaded machine the late frame's own
+  // flip can take most of a period, which the next frame's wait then lacks; the exact
+  // schedule after a late frame is checked on the simulated display's clock.
+  EXPECT_GE(ClockMillis() - start, 15) << "the frames after a late one are not caught up";
 }
 
 TEST_F(GLGraphicsTest, WindowedModeIsAFixedWindowAt32_32) {
