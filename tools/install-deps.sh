@@ -13,7 +13,7 @@ set -euo pipefail
 play_packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev zlib1g-dev libfreetype-dev libvorbis-dev libogg-dev
-  libgl-dev libgl1-mesa-dri
+  libgl-dev libgles-dev libgl1-mesa-dri
   fonts-dejavu-core
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)

@@ -1,7 +1,8 @@
 // Our renderer on OpenGL (Mesa llvmpipe under Xvfb): frames of 500 and 2,000 rotated,
 // additively blended 32-pixel sprites with nearest and linear filtering, and an empty
 // frame. Each frame is cleared, drawn, flipped and finished (glFinish), so the wall time is
-// the whole cost. Prints the median milliseconds per frame.
+// the whole cost. Prints the median milliseconds per frame. With VEXTRAL_RENDERER=gles the
+// same frames go through the OpenGL ES shader driver, reported as render_gles_*.
 
 #include <SDL2/SDL_opengl.h>
 
@@ -61,12 +62,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "render: no OpenGL window (run under tools/with-xvfb.sh)\n");
     return 1;
   }
-  bench::report("render_empty_ms", frame_ms(frames * 5, nullptr, 0));
+  const std::string prefix =
+      CurrentRender2DDriver()->ToString() == "OpenGL ES" ? "render_gles_" : "render_";
+  bench::report((prefix + "empty_ms").c_str(), frame_ms(frames * 5, nullptr, 0));
   for (int32_t filtered = 0; filtered < 2; ++filtered) {
     std::shared_ptr<TImage> image = sprite_image(filtered ? IMAGE_FILTERED : 0);
     for (int32_t count : {500, 2000}) {
-      const std::string key = std::string("render_") + (filtered ? "linear_" : "nearest_") +
-                              std::to_string(count) + "_ms";
+      const std::string key =
+          prefix + (filtered ? "linear_" : "nearest_") + std::to_string(count) + "_ms";
       bench::report(key.c_str(), frame_ms(frames, image, count));
     }
   }

@@ -10,6 +10,7 @@
 
 #include "input/system.h"
 #include "render/gl/gl_render2d.h"
+#include "render/letterbox.h"
 
 namespace {
 
@@ -141,19 +142,6 @@ bool EnsureSharedContext() {
   LoadFramebufferFunctions();
   SDL_GL_MakeCurrent(previous_window, previous_context);
   return true;
-}
-
-// Where the back buffer appears in an area of area_w x area_h: scaled to fit with its
-// aspect ratio kept, centred.
-void FitRectangle(int32_t width, int32_t height, int32_t area_w, int32_t area_h, float& scale,
-                  int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
-  scale = std::min(static_cast<float>(area_w) / static_cast<float>(width),
-                   static_cast<float>(area_h) / static_cast<float>(height));
-  if (!(scale > 0.0f)) scale = 1.0f;
-  w = static_cast<int32_t>(std::lround(width * scale));
-  h = static_cast<int32_t>(std::lround(height * scale));
-  x = (area_w - w) / 2;
-  y = (area_h - h) / 2;
 }
 
 // Tells the input layer how window positions map onto back-buffer pixels.

@@ -26,6 +26,7 @@
 #include "input/system.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
+#include "render/pixmap.h"
 #include "render/render2d.h"
 #include "support/random.h"
 #include "tools/sim/sim_audio.h"
@@ -201,8 +202,12 @@ bool simulator::start() {
   sim_audio_driver& audio = sim_audio_driver::instance();
   audio.clear();
   SetAudioDriver(audio.Name());
-  SetGraphicsDriver(HeadlessGraphicsDriver());
-  HeadlessGraphicsDriver()->SetRecording(config_.record_draw_calls);
+  if (config_.graphics_driver) {
+    SetGraphicsDriver(config_.graphics_driver);
+  } else {
+    SetGraphicsDriver(HeadlessGraphicsDriver());
+    HeadlessGraphicsDriver()->SetRecording(config_.record_draw_calls);
+  }
 
   sound_started_hook = [this, &audio](const std::string& file_name) {
     sounds_.push_back(file_name);
@@ -284,7 +289,12 @@ void simulator::on_frame_start() {
   if (config_.screenshot_every > 0 && completed > 0 && completed % config_.screenshot_every == 0) {
     char name[64];
     std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", completed - 1);
-    HeadlessGraphicsDriver()->SaveBufferPNG(config_.screenshot_dir + name);
+    if (config_.graphics_driver) {
+      SavePixmapPNG(GrabPixmap(0, 0, GraphicsWidth(), GraphicsHeight()),
+                    config_.screenshot_dir + name);
+    } else {
+      HeadlessGraphicsDriver()->SaveBufferPNG(config_.screenshot_dir + name);
+    }
   }
   if (completed == 0 && !config_.draw_pixels && config_.screenshot_every <= 0) {
     // The sprite sheet has been grabbed by now; nothing later needs real pixels, so an

@@ -1,6 +1,6 @@
 #pragma once
-// Runs the game's own code on the headless 2D driver with the silent audio driver and
-// scripted or random input, as fast as the CPU allows. One simulator at a time per
+// Runs the game's own code on the headless 2D driver (or another one given) with the silent audio
+// driver and scripted or random input, as fast as the CPU allows. One simulator at a time per
 // process (the game's state is global); game thread only.
 //
 //   simulator sim(config);
@@ -19,6 +19,7 @@
 #include "game/replay/format.h"
 #include "tools/sim/sim_script.h"
 
+class TGraphicsDriver;
 class replay_player;
 class replay_recorder;
 
@@ -62,6 +63,9 @@ struct sim_config {
   // Rasterise every frame into the back buffer (always on with screenshots). Off, the
   // drawing is clipped away after start-up, which makes a frame several times cheaper.
   bool draw_pixels = false;
+  // The 2D driver the game draws with; none: the headless one. An OpenGL driver needs a
+  // display, and paces its flips unless a simulated display is installed (render/display.h).
+  std::shared_ptr<TGraphicsDriver> graphics_driver;
 };
 
 class simulator {

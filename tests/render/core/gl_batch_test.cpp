@@ -1,8 +1,7 @@
-// Queued drawing on the OpenGL driver: quads, lines and points are sent in batches, and
-// every read, clear, state change, texture deletion and context switch must see them drawn
-// in the order they were issued.
+// Queued drawing on both OpenGL drivers (fixed-function and ES): primitives are sent in
+// batches, and every read, clear, state change, texture deletion and context switch must see
+// them drawn in the order they were issued.
 
-#include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +9,7 @@
 
 #include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
+#include "render/gles/gles_render2d.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/pixmap.h"
@@ -17,10 +17,11 @@
 
 namespace {
 
-class GLBatching : public testing::Test {
+class GLBatching : public testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    SetGraphicsDriver(GLRender2DDriver());
+    SetGraphicsDriver(GetParam() ? std::static_pointer_cast<TRender2DDriver>(GLESRender2DDriver())
+                                 : std::static_pointer_cast<TRender2DDriver>(GLRender2DDriver()));
     ASSERT_TRUE(OpenGraphics(128, 96, 0, 0, 0));
     SetBlend(BLEND_SOLID);
     Cls();
@@ -38,7 +39,7 @@ std::shared_ptr<TImage> SolidImage(uint32_t argb) {
   return LoadImage(pixels, 0);
 }
 
-TEST_F(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
+TEST_P(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
   auto red = SolidImage(0xFFFF0000u), white = SolidImage(0xFFFFFFFFu);
   DrawImage(red, 10, 10);
   DrawImage(white, 14, 10);  // another texture: a new batch
@@ -53,7 +54,7 @@ TEST_F(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
   EXPECT_EQ(Pixel(28, 12), 0xFF0000u);
 }
 
-TEST_F(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
+TEST_P(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
   auto white = SolidImage(0xFFFFFFFFu);
   SetColor(255, 0, 0);
   DrawRect(0, 0, 40, 40);
@@ -74,7 +75,7 @@ TEST_F(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
   EXPECT_EQ(Pixel(70, 50), 0xFF00FFu);
 }
 
-TEST_F(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
+TEST_P(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
   SetColor(100, 0, 0);
   DrawRect(0, 0, 20, 20);
   SetBlend(BLEND_LIGHT);
@@ -91,7 +92,7 @@ TEST_F(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
   EXPECT_EQ(Pixel(45, 15), 0x000000u);
 }
 
-TEST_F(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
+TEST_P(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
   SetColor(255, 255, 255);
   DrawRect(0, 0, 50, 50);
   Cls();
@@ -100,7 +101,7 @@ TEST_F(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
   EXPECT_EQ(Pixel(65, 5), 0xFFFFFFu);
 }
 
-TEST_F(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
+TEST_P(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
   auto red = SolidImage(0xFFFF0000u);
   DrawImage(red, 10, 10);
   red.reset();                           // deletes the texture while its quad waits
@@ -110,7 +111,7 @@ TEST_F(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
   EXPECT_EQ(Pixel(32, 12), 0x00FF00u);
 }
 
-TEST_F(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
+TEST_P(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
   std::shared_ptr<TGraphics> first = CurrentGraphics();
   SetColor(255, 0, 0);
   DrawRect(0, 0, 10, 10);
@@ -128,7 +129,7 @@ TEST_F(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
   CloseGraphics(second);
 }
 
-TEST_F(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
+TEST_P(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
   SetColor(0, 0, 255);
   DrawRect(0, 0, 10, 10);
   Flip(0);
@@ -139,5 +140,8 @@ TEST_F(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
   SetBlend(BLEND_SOLID);
   EXPECT_EQ(Pixel(25, 5), 0x000000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, GLBatching, testing::Bool(),
+                         [](const auto& info) { return info.param ? "opengl_es" : "opengl"; });
 
 }  // namespace

@@ -1,0 +1,504 @@
+#include "render/gles/gles_graphics.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "input/system.h"
+#include "render/gles/gles_api.h"
+#include "render/gles/gles_render2d.h"
+#include "render/letterbox.h"
+
+namespace {
+
+constexpr int32_t kUnknownSync = INT32_MIN;
+
+struct Platform {
+  std::shared_ptr<TGLESGraphics> current;
+  // Every context not yet closed; they all share one group of textures.
+  std::vector<TGLESContext*> open;
+  uint64_t share_group = 0;  // 0 while no context is open
+  uint64_t last_share_group = 0;
+  // The swap interval last set by Flip; unknown at first, so the first flip sets it.
+  int32_t remembered_sync = kUnknownSync;
+  // The pointer mapping last handed to the input layer.
+  SDL_Window* mapped_window = nullptr;
+  int32_t mapped_w = -1, mapped_h = -1;
+  // Textures released while no context of the group was current, deleted the next time one
+  // is.
+  std::vector<GLuint> pending_textures;
+};
+
+// Never destroyed: image frames held by globals release their textures during static
+// destruction, after a function-local static would already be gone.
+Platform& State() {
+  static Platform& platform = *new Platform;
+  return platform;
+}
+
+TGLESContext* OpenContextOf(SDL_GLContext gl_context) {
+  if (!gl_context) return nullptr;
+  for (TGLESContext* context : State().open) {
+    if (context->gl_context == gl_context) return context;
+  }
+  return nullptr;
+}
+
+bool ShareGroupCurrent() {
+  return OpenContextOf(SDL_GL_GetCurrentContext()) != nullptr;
+}
+
+// Needs a context of the group current.
+void DeletePendingTextures() {
+  Platform& p = State();
+  if (p.pending_textures.empty()) return;
+  glDeleteTextures(static_cast<GLsizei>(p.pending_textures.size()), p.pending_textures.data());
+  for (GLuint name : p.pending_textures) TGLESRender2DDriver::ForgetTexture(name);
+  p.pending_textures.clear();
+}
+
+bool InitVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "render: no display: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+// An OpenGL ES 3.0 context on a double-buffered window; colour depth, alpha, depth and
+// stencil live in the off-screen back buffer. Set before the window is made: the window
+// system picks the window's visual for the kind of context asked for.
+void SetContextAttributes() {
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+// The attributes are global to SDL: a desktop OpenGL window made later in the same process
+// must not get an ES context.
+void RestoreContextAttributes() {
+  SDL_GL_ResetAttributes();
+}
+
+void MakeContextCurrent(const std::shared_ptr<TGLESGraphics>& g) {
+  if (g && g->_context && g->_context->gl_context) {
+    SDL_GL_MakeCurrent(g->_context->window, g->_context->gl_context);
+  } else {
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+  }
+}
+
+// Makes the new context, sharing textures with the open ones (any of them, made current for
+// the creation). Restores the attributes; the caller restores the current context.
+SDL_GLContext CreateSharedContext(SDL_Window* window) {
+  Platform& p = State();
+  if (!p.open.empty()) {
+    TGLESContext* sibling = p.open.front();
+    SDL_GL_MakeCurrent(sibling->window, sibling->gl_context);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+  } else {
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  }
+  SDL_GLContext gl_context = SDL_GL_CreateContext(window);
+  RestoreContextAttributes();
+  if (!gl_context) {
+    std::fprintf(stderr, "render: cannot create an OpenGL ES 3.0 context: %s\n", SDL_GetError());
+  }
+  return gl_context;
+}
+
+// Tells the input layer how window positions map onto back-buffer pixels.
+void UpdatePointerMapping(const TGLESContext* context) {
+  Platform& p = State();
+  if (!context || !context->window) {
+    if (p.mapped_window) SetPointerMapping(nullptr);
+    p.mapped_window = nullptr;
+    return;
+  }
+  int32_t window_w = 0, window_h = 0;
+  SDL_GetWindowSize(context->window, &window_w, &window_h);
+  if (p.mapped_window == context->window && p.mapped_w == window_w && p.mapped_h == window_h) {
+    return;
+  }
+  p.mapped_window = context->window;
+  p.mapped_w = window_w;
+  p.mapped_h = window_h;
+  if (context->framebuffer == 0 || window_w <= 0 || window_h <= 0) {
+    SetPointerMapping(context->window, 1.0f, 0, 0, context->width, context->height);
+    return;
+  }
+  float scale = 1.0f;
+  int32_t x = 0, y = 0, w = 0, h = 0;
+  FitRectangle(context->width, context->height, window_w, window_h, scale, x, y, w, h);
+  SetPointerMapping(context->window, scale, x, y, context->width, context->height);
+}
+
+// The off-screen back buffer of the requested size; false if it cannot be made. Needs the
+// context current.
+bool CreateBackBuffer(TGLESContext& context) {
+  GLint max_size = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
+  if (context.width > max_size || context.height > max_size) return false;
+  glGenFramebuffers(1, &context.framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
+  glGenRenderbuffers(1, &context.colour_buffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, context.colour_buffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, context.width, context.height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                            context.colour_buffer);
+  if (context.flags & (GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) {
+    glGenRenderbuffers(1, &context.stencil_buffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, context.stencil_buffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, context.width, context.height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              context.stencil_buffer);
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &context.framebuffer);
+    glDeleteRenderbuffers(1, &context.colour_buffer);
+    if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
+    context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+    return false;
+  }
+  glViewport(0, 0, context.width, context.height);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  return true;
+}
+
+// The back buffer's and the pipeline's objects, deleted in their own context, which must be
+// current: the framebuffer and vertex array belong to that context alone, the rest to the
+// share group, which outlives the context while other contexts are open.
+void DeleteContextObjects(TGLESContext& context) {
+  if (context.framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &context.framebuffer);
+  }
+  if (context.colour_buffer) glDeleteRenderbuffers(1, &context.colour_buffer);
+  if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
+  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+  DeleteGLESPipeline(context.pipeline);
+}
+
+// Copies the back buffer to the window, scaled to fit with black bars, and swaps.
+void Present(TGLESContext& context) {
+  if (context.framebuffer == 0) {
+    SDL_GL_SwapWindow(context.window);
+    return;
+  }
+  int32_t drawable_w = 0, drawable_h = 0;
+  SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+  float scale = 1.0f;
+  int32_t x = 0, y = 0, w = 0, h = 0;
+  FitRectangle(context.width, context.height, drawable_w, drawable_h, scale, x, y, w, h);
+
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  if (w != drawable_w || h != drawable_h) {
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  }
+  // GL counts y from the bottom: the bar below the picture is y high in either direction.
+  glBlitFramebuffer(0, 0, context.width, context.height, x, drawable_h - y - h, x + w,
+                    drawable_h - y, GL_COLOR_BUFFER_BIT,
+                    (w == context.width && h == context.height) ? GL_NEAREST : GL_LINEAR);
+  SDL_GL_SwapWindow(context.window);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context.framebuffer);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+// Sets up a new context (current): its back buffer when wanted, and the drawing objects.
+// False, with the context deleted and its window left to the caller, on failure.
+bool PrepareContext(TGLESContext& context, bool back_buffer) {
+  Platform& p = State();
+  if (p.open.empty()) p.share_group = ++p.last_share_group;
+  p.open.push_back(&context);
+  bool ready = CreateGLESPipeline(context.pipeline);
+  if (ready && back_buffer && !CreateBackBuffer(context)) {
+    int32_t drawable_w = 0, drawable_h = 0;
+    SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+    if (drawable_w != context.width || drawable_h != context.height) {
+      std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
+                   context.height);
+      ready = false;
+    }
+  }
+  if (ready) return true;
+  DeleteContextObjects(context);
+  p.open.erase(std::find(p.open.begin(), p.open.end(), &context));
+  if (p.open.empty()) {
+    p.share_group = 0;
+    p.pending_textures.clear();
+  }
+  SDL_GL_MakeCurrent(nullptr, nullptr);
+  SDL_GL_DeleteContext(context.gl_context);
+  context.gl_context = nullptr;
+  return false;
+}
+
+void CloseContext(TGLESContext& context) {
+  Platform& p = State();
+  TGLESRender2DDriver::Flush();
+  if (p.current && p.current->_context.get() == &context) {
+    p.current = nullptr;
+    UpdatePointerMapping(nullptr);
+  }
+  if (context.gl_context) {
+    const auto gl_context = static_cast<SDL_GLContext>(context.gl_context);
+    if (SDL_GL_MakeCurrent(context.window, gl_context) == 0) {
+      DeletePendingTextures();
+      DeleteContextObjects(context);
+    }
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+    SDL_GL_DeleteContext(gl_context);
+    TGLESRender2DDriver::ForgetContext(gl_context);
+  }
+  const auto position = std::find(p.open.begin(), p.open.end(), &context);
+  if (position != p.open.end()) p.open.erase(position);
+  if (p.open.empty()) {
+    // The last context takes the share group and every texture in it along.
+    p.share_group = 0;
+    p.pending_textures.clear();
+  }
+  if (context.window) {
+    if (p.mapped_window == context.window) UpdatePointerMapping(nullptr);
+    SDL_DestroyWindow(context.window);
+  }
+  context.gl_context = nullptr;
+  context.window = nullptr;
+  context.kind = 0;
+  context.width = context.height = context.depth = context.hertz = context.flags = 0;
+  // Restores the current graphics' context if another one was current when closing.
+  MakeContextCurrent(p.current);
+}
+
+}  // namespace
+
+std::shared_ptr<TGraphicsDriver> TGLESGraphics::Driver() {
+  return _context && _context->kind ? GLESGraphicsDriver() : nullptr;
+}
+
+void TGLESGraphics::GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
+                                int32_t& flags) {
+  width = height = depth = hertz = flags = 0;
+  if (!_context || !_context->kind) return;
+  if (_context->kind == 1 && _context->window) {
+    SDL_GetWindowSize(_context->window, &_context->width, &_context->height);
+  }
+  width = _context->width;
+  height = _context->height;
+  depth = _context->depth;
+  hertz = _context->hertz;
+  flags = _context->flags;
+}
+
+void TGLESGraphics::Close() {
+  if (_context && _context->kind) CloseContext(*_context);
+}
+
+TGLESGraphics::~TGLESGraphics() {
+  Close();
+}
+
+std::vector<TGraphicsMode> TGLESGraphicsDriver::GraphicsModes() {
+  std::vector<TGraphicsMode> modes;
+  if (!InitVideo()) return modes;
+  const int count = SDL_GetNumDisplayModes(0);
+  for (int index = 0; index < count && modes.size() < 1024; ++index) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(0, index, &mode) != 0) continue;
+    const int32_t bits = static_cast<int32_t>(SDL_BITSPERPIXEL(mode.format));
+    if (bits < 16) continue;
+    modes.push_back(TGraphicsMode{mode.w, mode.h, bits, mode.refresh_rate});
+  }
+  return modes;
+}
+
+std::shared_ptr<TGraphics> TGLESGraphicsDriver::AttachGraphics(void* window, int32_t flags) {
+  if (!window || !InitVideo()) return nullptr;
+  TGLESRender2DDriver::Flush();  // queued drawing belongs to the context current now
+  Platform& p = State();
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  SetContextAttributes();
+  auto context = std::make_shared<TGLESContext>();
+  context->kind = 1;
+  context->flags = flags;
+  context->window = SDL_CreateWindowFrom(window);
+  if (!context->window) {
+    RestoreContextAttributes();
+    std::fprintf(stderr, "render: cannot attach to the window: %s\n", SDL_GetError());
+    return nullptr;
+  }
+  SDL_GetWindowSize(context->window, &context->width, &context->height);
+  context->gl_context = CreateSharedContext(context->window);
+  if (!context->gl_context || !PrepareContext(*context, false)) {
+    SDL_DestroyWindow(context->window);
+    MakeContextCurrent(p.current);
+    return nullptr;
+  }
+  MakeContextCurrent(p.current);
+  auto graphics = std::make_shared<TGLESGraphics>();
+  graphics->_context = context;
+  return graphics;
+}
+
+std::shared_ptr<TGraphics> TGLESGraphicsDriver::CreateGraphics(int32_t width, int32_t height,
+                                                               int32_t depth, int32_t hertz,
+                                                               int32_t flags) {
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    std::fprintf(stderr, "render: cannot open graphics of %d x %d\n", width, height);
+    return nullptr;
+  }
+  if (!InitVideo()) return nullptr;
+  TGLESRender2DDriver::Flush();  // queued drawing belongs to the context current now
+  Platform& p = State();
+
+  auto context = std::make_shared<TGLESContext>();
+  context->kind = depth != 0 ? 3 : 2;
+  context->width = width;
+  context->height = height;
+  context->depth = depth;
+  context->hertz = hertz;
+  context->flags = flags;
+
+  SetContextAttributes();
+  Uint32 window_flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  int x = 32, y = 32, window_w = width, window_h = height;
+  SDL_Rect desktop;
+  if (context->kind == 3 && SDL_GetDisplayBounds(0, &desktop) == 0) {
+    // Full screen without a mode switch: a borderless window over the whole desktop, made
+    // at the desktop's size from the start so the drawable never has to follow a resize.
+    window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    x = desktop.x;
+    y = desktop.y;
+    window_w = desktop.w;
+    window_h = desktop.h;
+  }
+  context->window = SDL_CreateWindow(AppTitle().c_str(), x, y, window_w, window_h, window_flags);
+  if (!context->window) {
+    RestoreContextAttributes();
+    std::fprintf(stderr, "render: cannot open a window: %s\n", SDL_GetError());
+    return nullptr;
+  }
+  context->gl_context = CreateSharedContext(context->window);
+  if (!context->gl_context || !PrepareContext(*context, true)) {
+    SDL_DestroyWindow(context->window);
+    MakeContextCurrent(p.current);
+    return nullptr;
+  }
+  SDL_ShowWindow(context->window);
+  MakeContextCurrent(p.current);
+  auto graphics = std::make_shared<TGLESGraphics>();
+  graphics->_context = context;
+  return graphics;
+}
+
+void TGLESGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
+  Platform& p = State();
+  auto gles = std::dynamic_pointer_cast<TGLESGraphics>(g);
+  if (gles && (!gles->_context || !gles->_context->kind)) gles = nullptr;
+  if (gles == p.current && (!gles || SDL_GL_GetCurrentContext() == gles->_context->gl_context)) {
+    return;
+  }
+  TGLESRender2DDriver::Flush();
+  p.current = gles;
+  MakeContextCurrent(gles);
+  if (gles) DeletePendingTextures();
+  if (gles && gles->_context->framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, gles->_context->framebuffer);
+  }
+  UpdatePointerMapping(gles ? gles->_context.get() : nullptr);
+}
+
+void TGLESGraphicsDriver::Flip(int32_t sync) {
+  Platform& p = State();
+  if (!p.current || !p.current->_context || !SDL_GL_GetCurrentContext()) return;
+  TGLESRender2DDriver::Flush();
+  const int32_t wanted = sync < 0 ? -1 : sync;
+  if (wanted != p.remembered_sync) {
+    p.remembered_sync = wanted;
+    if (SDL_GL_SetSwapInterval(wanted) != 0 && wanted < 0) SDL_GL_SetSwapInterval(1);
+  }
+  Present(*p.current->_context);
+  UpdatePointerMapping(p.current->_context.get());
+}
+
+double TGLESGraphicsDriver::RefreshRate() {
+  Platform& p = State();
+  if (!p.current || !p.current->_context || !p.current->_context->window) return 0.0;
+  const int index = SDL_GetWindowDisplayIndex(p.current->_context->window);
+  SDL_DisplayMode mode;
+  if (index < 0 || SDL_GetCurrentDisplayMode(index, &mode) != 0) return 0.0;
+  return mode.refresh_rate > 0 ? mode.refresh_rate : 0.0;
+}
+
+bool TGLESGraphicsDriver::AdaptiveSync() {
+  Platform& p = State();
+  if (!p.current || !SDL_GL_GetCurrentContext()) return false;
+  const bool offered = SDL_GL_SetSwapInterval(-1) == 0;
+  p.remembered_sync = kUnknownSync;  // the next flip sets its own interval again
+  return offered;
+}
+
+std::shared_ptr<TGLESGraphics> TGLESGraphicsDriver::CurrentGLESGraphics() {
+  return State().current;
+}
+
+uint64_t TGLESGraphicsDriver::ShareGroup() {
+  return State().share_group;
+}
+
+void TGLESGraphicsDriver::DeleteTexture(uint32_t name, uint64_t share_group) {
+  Platform& p = State();
+  if (name == 0 || share_group == 0 || share_group != p.share_group) return;
+  if (!ShareGroupCurrent()) {
+    p.pending_textures.push_back(name);
+    return;
+  }
+  TGLESRender2DDriver::Flush();  // queued drawing may still use it
+  const GLuint texture = name;
+  glDeleteTextures(1, &texture);
+  TGLESRender2DDriver::ForgetTexture(name);
+  DeletePendingTextures();
+}
+
+TGLESShareGroupScope::TGLESShareGroupScope() {
+  Platform& p = State();
+  if (p.open.empty()) return;
+  open_ = true;
+  if (ShareGroupCurrent()) return;
+  TGLESRender2DDriver::Flush();
+  previous_window_ = SDL_GL_GetCurrentWindow();
+  previous_context_ = SDL_GL_GetCurrentContext();
+  TGLESContext* context =
+      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
+  SDL_GL_MakeCurrent(context->window, context->gl_context);
+  switched_ = true;
+  DeletePendingTextures();
+}
+
+TGLESShareGroupScope::~TGLESShareGroupScope() {
+  if (switched_) SDL_GL_MakeCurrent(previous_window_, previous_context_);
+}
+
+std::shared_ptr<TGLESGraphicsDriver> GLESGraphicsDriver() {
+  static std::shared_ptr<TGLESGraphicsDriver> driver = std::make_shared<TGLESGraphicsDriver>();
+  return driver;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// OpenGL ES 3.0 windows over SDL2 (WebGL 2 in a browser): one window and ES context per
+// graphics, each context sharing its textures with the others alive at the time. As on the
+// desktop driver, the requested width x height is an off-screen framebuffer that every
+// drawing call and pixel read sees, presented letterboxed by Flip. There is no hidden
+// texture context (a browser offers one canvas): textures live in the contexts' share
+// group, which ends when its last context closes. Game thread only.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "render/gles/gles_pipeline.h"
+#include "render/graphics.h"
+
+struct SDL_Window;
+
+// The platform context record of one window.
+struct TGLESContext {
+  int32_t kind = 0;  // 1 attached to a foreign window, 2 own window, 3 own full-screen window
+  int32_t width = 0, height = 0;  // the back buffer
+  int32_t depth = 0, hertz = 0, flags = 0;
+  SDL_Window* window = nullptr;
+  void* gl_context = nullptr;   // SDL_GLContext
+  uint32_t framebuffer = 0;     // off-screen back buffer (0: the window's own)
+  uint32_t colour_buffer = 0;   // its colour renderbuffer
+  uint32_t stencil_buffer = 0;  // its depth/stencil renderbuffer, if asked for
+  TGLESPipeline pipeline;       // the 2D driver's objects in this context
+};
+
+class TGLESGraphics : public TGraphics {
+ public:
+  std::shared_ptr<TGLESContext> _context;
+
+  std::shared_ptr<TGraphicsDriver> Driver() override;
+  void GetSettings(int32_t& width, int32_t& height, int32_t& depth, int32_t& hertz,
+                   int32_t& flags) override;
+  void Close() override;
+  ~TGLESGraphics() override;
+};
+
+class TGLESGraphicsDriver : public TGraphicsDriver {
+ public:
+  std::vector<TGraphicsMode> GraphicsModes() override;
+  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;
+  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
+                                            int32_t hertz, int32_t flags) override;
+  void SetGraphics(std::shared_ptr<TGraphics> g) override;
+  void Flip(int32_t sync) override;
+  double RefreshRate() override;
+  bool AdaptiveSync() override;
+  // The graphics whose context is current, or none.
+  std::shared_ptr<TGLESGraphics> CurrentGLESGraphics();
+
+  // The share group textures are made in now: non-zero while any context is open, new each
+  // time one opens with none other open.
+  static uint64_t ShareGroup();
+  // Deletes a texture made in the given share group: at once if a context of the group is
+  // current, else the next time one is made current; nothing if the group has ended (its
+  // textures went with it). Safe during static destruction.
+  static void DeleteTexture(uint32_t name, uint64_t share_group);
+};
+
+// Texture work needs a context of the share group current: this makes the current
+// graphics' context current if another (or none) is, else any open one, and puts the
+// previous context back when it goes. Open() is false when no context is open.
+class TGLESShareGroupScope {
+ public:
+  TGLESShareGroupScope();
+  ~TGLESShareGroupScope();
+  TGLESShareGroupScope(const TGLESShareGroupScope&) = delete;
+  TGLESShareGroupScope& operator=(const TGLESShareGroupScope&) = delete;
+  bool Open() const { return open_; }
+
+ private:
+  bool open_ = false;
+  bool switched_ = false;
+  SDL_Window* previous_window_ = nullptr;
+  void* previous_context_ = nullptr;
+};
+
+// The one OpenGL ES graphics driver, created on first use.
+std::shared_ptr<TGLESGraphicsDriver> GLESGraphicsDriver();

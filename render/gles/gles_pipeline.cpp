@@ -1,0 +1,170 @@
+#include "render/gles/gles_pipeline.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "render/gles/gles_api.h"
+
+namespace {
+
+// Positions arrive in back-buffer pixels and go through the same orthographic matrix the
+// fixed-function driver loads (left 0, right width, bottom height, top 0), applied the same
+// way, so both drivers place every vertex on the same spot.
+const char* const kVertexShader = R"(#version 300 es
+uniform mat4 u_projection;
+in vec2 a_position;
+in vec2 a_texcoord;
+in vec4 a_colour;
+out vec2 v_texcoord;
+out vec4 v_colour;
+void main() {
+  gl_Position = u_projection * vec4(a_position, 0.0, 1.0);
+  gl_PointSize = 1.0;
+  v_texcoord = a_texcoord;
+  v_colour = a_colour;
+}
+)";
+
+// The texel modulated by the colour, as the fixed-function texture environment does; the
+// mask blend mode's alpha test keeps fragments of alpha 0.5 and above.
+const char* const kFragmentShaders[2][2] = {{R"(#version 300 es
+precision highp float;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  fragment_colour = v_colour;
+}
+)",
+                                             R"(#version 300 es
+precision highp float;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  if (!(v_colour.a >= 0.5)) discard;
+  fragment_colour = v_colour;
+}
+)"},
+                                            {R"(#version 300 es
+precision highp float;
+uniform sampler2D u_texture;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  fragment_colour = texture(u_texture, v_texcoord) * v_colour;
+}
+)",
+                                             R"(#version 300 es
+precision highp float;
+uniform sampler2D u_texture;
+in vec2 v_texcoord;
+in vec4 v_colour;
+out vec4 fragment_colour;
+void main() {
+  vec4 colour = texture(u_texture, v_texcoord) * v_colour;
+  if (!(colour.a >= 0.5)) discard;
+  fragment_colour = colour;
+}
+)"}};
+
+GLuint CompileShader(GLenum kind, const char* source) {
+  const GLuint shader = glCreateShader(kind);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint compiled = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+  if (compiled == GL_TRUE) return shader;
+  char log[512] = {};
+  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+  std::fprintf(stderr, "render: the OpenGL ES shader does not compile: %s\n", log);
+  glDeleteShader(shader);
+  return 0;
+}
+
+GLuint LinkProgram(const char* fragment_source) {
+  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, kVertexShader);
+  const GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, fragment_source) : 0;
+  if (!fragment) {
+    if (vertex) glDeleteShader(vertex);
+    return 0;
+  }
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
+  glBindAttribLocation(program, 0, "a_position");
+  glBindAttribLocation(program, 1, "a_texcoord");
+  glBindAttribLocation(program, 2, "a_colour");
+  glLinkProgram(program);
+  // The program keeps what it needs; the shaders go with it.
+  glDeleteShader(vertex);
+  glDeleteShader(fragment);
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked == GL_TRUE) return program;
+  char log[512] = {};
+  glGetProgramInfoLog(program, sizeof log, nullptr, log);
+  std::fprintf(stderr, "render: the OpenGL ES shaders do not link: %s\n", log);
+  glDeleteProgram(program);
+  return 0;
+}
+
+const void* Offset(size_t bytes) {
+  return reinterpret_cast<const void*>(bytes);
+}
+
+}  // namespace
+
+bool CreateGLESPipeline(TGLESPipeline& pipeline) {
+  pipeline = TGLESPipeline{};
+  for (int32_t textured = 0; textured < 2; ++textured) {
+    for (int32_t alpha_test = 0; alpha_test < 2; ++alpha_test) {
+      TGLESProgram& program = pipeline.programs[textured][alpha_test];
+      program.program = LinkProgram(kFragmentShaders[textured][alpha_test]);
+      if (!program.program) {
+        DeleteGLESPipeline(pipeline);
+        return false;
+      }
+      program.projection = glGetUniformLocation(program.program, "u_projection");
+      const GLint sampler = glGetUniformLocation(program.program, "u_texture");
+      glUseProgram(program.program);
+      if (sampler >= 0) glUniform1i(sampler, 0);
+    }
+  }
+
+  glGenVertexArrays(1, &pipeline.vertex_array);
+  glBindVertexArray(pipeline.vertex_array);
+  glGenBuffers(1, &pipeline.vertex_buffer);
+  glBindBuffer(GL_ARRAY_BUFFER, pipeline.vertex_buffer);
+  constexpr GLsizei stride = sizeof(TGLESVertex);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, x)));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, u)));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, red)));
+
+  glGenTextures(1, &pipeline.pixmap_texture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, pipeline.pixmap_texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return true;
+}
+
+void DeleteGLESPipeline(TGLESPipeline& pipeline) {
+  if (pipeline.pixmap_texture) glDeleteTextures(1, &pipeline.pixmap_texture);
+  if (pipeline.vertex_buffer) glDeleteBuffers(1, &pipeline.vertex_buffer);
+  if (pipeline.vertex_array) glDeleteVertexArrays(1, &pipeline.vertex_array);
+  for (auto& row : pipeline.programs) {
+    for (TGLESProgram& program : row) {
+      if (program.program) glDeleteProgram(program.program);
+    }
+  }
+  pipeline = TGLESPipeline{};
+}

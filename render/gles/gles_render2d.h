@@ -1,0 +1,71 @@
+#pragma once
+// The OpenGL ES 3.0 2D driver (WebGL 2 in a browser): one shader program, one streamed
+// vertex buffer, and every primitive (quads, ovals and polygons as triangles, lines, points)
+// queued until the state changes, so a frame of sprites is a few draw calls. Blend modes,
+// colour modulation, the mask mode's alpha test, clipping and read-back behave as on the
+// fixed-function driver, pixel for pixel where the rasteriser allows. Game thread only,
+// with an ES context current for every drawing call.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/render2d.h"
+
+class TGLESRender2DDriver : public TRender2DDriver {
+ public:
+  std::vector<TGraphicsMode> GraphicsModes() override;
+  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;
+  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
+                                            int32_t hertz, int32_t flags) override;
+  void SetGraphics(std::shared_ptr<TGraphics> g) override;
+  void Flip(int32_t sync) override;
+  double RefreshRate() override;
+  bool AdaptiveSync() override;
+
+  std::shared_ptr<TImageFrame> CreateFrameFromPixmap(std::shared_ptr<TPixmap> pixmap,
+                                                     int32_t flags) override;
+  void SetBlend(int32_t mode) override;
+  void SetAlpha(float alpha) override;
+  void SetColor(int32_t red, int32_t green, int32_t blue) override;
+  void SetClsColor(int32_t red, int32_t green, int32_t blue) override;
+  void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  void SetTransform(float ix, float iy, float jx, float jy) override;
+  void SetLineWidth(float width) override;
+  void Cls() override;
+  void Plot(float x, float y) override;
+  void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
+                float ty) override;
+  void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) override;
+  std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  // Forgets the caches, selects the graphics' context objects and sets the projection and
+  // viewport for its size.
+  void ResetGLContext(std::shared_ptr<TGraphics> g);
+  std::string ToString() override { return "OpenGL ES"; }
+
+  // Cache-aware texture switching for image frames: binding the bound name, or switching
+  // texturing on (off) when it already is, does not reach OpenGL.
+  static void BindTexture(uint32_t name);
+  static void EnableTextures();
+  static void DisableTextures();
+  // Sends the queued drawing as one draw call. Every state change, pixel read or write,
+  // present and context switch flushes first. With no context current, or another than
+  // the one the drawing was queued for, the queue is dropped.
+  static void Flush();
+  // Queues a quad with the corners (x0, y0), (x1, y0), (x1, y1), (x0, y1) placed through the
+  // current matrix plus (tx, ty), texture coordinates (u0, v0) to (u1, v1) in the same order,
+  // and the current colour.
+  static void QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty, float u0,
+                        float v0, float u1, float v1);
+  // Deleting a texture must forget it if it is the bound one.
+  static void ForgetTexture(uint32_t name);
+  // A context being deleted: its objects must not be used again.
+  static void ForgetContext(void* gl_context);
+};
+
+// The one OpenGL ES 2D driver, created on first use.
+std::shared_ptr<TGLESRender2DDriver> GLESRender2DDriver();
