@@ -1,13 +1,10 @@
 #include "game/replay_format.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
+
+#include "game/replay_read.h"
 
 namespace {
 
@@ -109,8 +106,7 @@ bool start_state_in_range(const replay_start_state& start) {
   auto volume = [](float value) { return value >= 0.0f && value <= 1.5f; };
   return within(start.shot_side, 0, 1) && within(start.stereo_mode, 0, 4) &&
          within(start.music_track, 1, 2) && within(start.sfx_level, 0, 10) &&
-         within(start.music_level, 0, 10) && volume(start.sfx_volume) &&
-         volume(start.music_volume);
+         within(start.music_level, 0, 10) && volume(start.sfx_volume) && volume(start.music_volume);
 }
 
 }  // namespace
@@ -279,8 +275,8 @@ replay_refusal replay_parse_why(std::vector<uint8_t> bytes, replay& out, std::st
   const uint32_t payload_size = get_u32(&bytes[32]);
   const size_t present = bytes.size() - header_size;
   if (present < payload_size) {
-    return damaged("truncated (" + std::to_string(present) + " of " +
-                   std::to_string(payload_size) + " bytes of frames)");
+    return damaged("truncated (" + std::to_string(present) + " of " + std::to_string(payload_size) +
+                   " bytes of frames)");
   }
   if (present > payload_size) return damaged("damaged (bytes after the last frame)");
   if (file_checksum(bytes) != get_u32(&bytes[kChecksumOffset]))
@@ -320,55 +316,6 @@ replay_refusal replay_parse_why(std::vector<uint8_t> bytes, replay& out, std::st
 bool replay_parse(std::vector<uint8_t> bytes, replay& out, std::string& error) {
   return replay_parse_why(std::move(bytes), out, error) == replay_refusal::none;
 }
-
-namespace {
-
-// The whole of a regular file of at most replay_max_file_size bytes. A pipe, a device or a
-// folder is refused without reading from it; opening does not block on a pipe.
-bool read_replay_bytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (descriptor < 0) {
-    error = std::string("cannot be read (") + std::strerror(errno) + ")";
-    return false;
-  }
-  struct stat status {};
-  bool ok = false;
-  if (::fstat(descriptor, &status) != 0) {
-    error = std::string("cannot be read (") + std::strerror(errno) + ")";
-  } else if (!S_ISREG(status.st_mode)) {
-    error = S_ISDIR(status.st_mode) ? "is a folder, not a replay" : "is not a regular file";
-  } else if (static_cast<uint64_t>(status.st_size) > replay_max_file_size) {
-    error = "is too large for a replay (" + std::to_string(status.st_size) + " bytes)";
-  } else {
-    // The file may grow while it is read: never take more than the cap, plus one byte to
-    // notice that it did.
-    bytes.resize(static_cast<size_t>(status.st_size) + 1);
-    size_t filled = 0;
-    ok = true;
-    while (filled < bytes.size()) {
-      const ssize_t got = ::read(descriptor, bytes.data() + filled, bytes.size() - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        error = std::string("cannot be read (") + std::strerror(errno) + ")";
-        ok = false;
-        break;
-      }
-      if (got == 0) break;
-      filled += static_cast<size_t>(got);
-      if (filled == bytes.size() && bytes.size() <= replay_max_file_size)
-        bytes.resize(std::min(bytes.size() * 2, replay_max_file_size + 1));
-    }
-    if (ok && filled > replay_max_file_size) {
-      error = "is too large for a replay";
-      ok = false;
-    }
-    bytes.resize(filled);
-  }
-  ::close(descriptor);
-  return ok;
-}
-
-}  // namespace
 
 replay_refusal replay_load_why(const std::string& path, replay& out, std::string& error) {
   std::vector<uint8_t> bytes;

@@ -52,7 +52,7 @@ TEST(SamplePrefetch, AMissingOrUndecodableFileGivesNoSample) {
   const std::string missing = kData + "/no_such_sound.ogg";
   const auto garbage = std::filesystem::temp_directory_path() / "vextral_prefetch_garbage.ogg";
   {
-    std::FILE* file = std::fopen(garbage.c_str(), "wb");
+    std::FILE* file = std::fopen(garbage.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fputs("OggS but not really", file);
     std::fclose(file);
@@ -198,7 +198,7 @@ TEST_F(ImagePrefetch, AMissingOrUndecodableFileGivesNoImage) {
   const std::string missing = paths_[0] + ".missing";
   const auto garbage = std::filesystem::temp_directory_path() / "vextral_prefetch_garbage.png";
   {
-    std::FILE* file = std::fopen(garbage.c_str(), "wb");
+    std::FILE* file = std::fopen(garbage.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fputs("\x89PNG but not really", file);
     std::fclose(file);

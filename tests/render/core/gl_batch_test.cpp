@@ -4,6 +4,8 @@
 
 #include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
+// On Windows, SDL_opengl.h brings windows.h, whose LoadImage macro would rename ours.
+#undef LoadImage
 
 #include <cstdint>
 #include <memory>
