@@ -5,7 +5,8 @@
 ; files go to each player's %APPDATA%\Vextral, which the uninstaller leaves alone.
 ; /S installs silently; /D=<folder> (last on the command line) chooses the folder.
 
-Unicode true
+; A 64-bit installer, as the game is (and as a 64-bit-only Wine runs).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -9,8 +9,9 @@
 #
 # On the way: the libraries, built once from Debian's sources (tools/cross/build-deps.sh,
 # into build-windows/deps), and a small build for this machine (build-windows/host) of the
-# programs the build runs (the asset generator, the embedding tool) and of the Linux
-# vextral-sim that the Windows end-to-end case replays a recording in.
+# programs the build runs (the asset generator, the embedding tool), and of the Linux
+# vextral-sim and vextral that the Windows end-to-end case replays a recording in and
+# times the start-up against.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -38,7 +39,8 @@ prefix=$(tools/cross/build-deps.sh windows "$out" | tail -n1)
 echo "== build-windows/host: the build's own programs"
 cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_BUILD_TESTS=OFF \
   -DVEXTRAL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$out/host" -j "$jobs" --target vextral-assetgen vextral_embed_tool vextral-sim
+cmake --build "$out/host" -j "$jobs" --target vextral-assetgen vextral_embed_tool vextral-sim \
+  vextral
 
 # Every linked library's licence goes with the game.
 licence=$out/LICENSE.txt
