@@ -4,8 +4,10 @@
 # (build-asan/, halting on the first report) and the audio mixer and device tests under
 # ThreadSanitizer (build-tsan/). Extra arguments go to every ctest run, e.g. ./test.sh -R stream.
 #
-# VEXTRAL_TEST_STAGES picks the stages (default "plain asan tsan"); the stage "soak" runs the
-# 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two cores).
+# VEXTRAL_TEST_STAGES picks the stages (default "plain asan tsan"; add "windows" or "web"); the stage "soak"
+# runs the 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two
+# cores). The stage "windows" cross-builds the Windows game with mingw-w64 and tests it
+# under Wine (tools/windows/test.sh: the unit tests, then the installer and a game played).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh --test
@@ -59,6 +61,12 @@ if wants soak; then
   configure_sanitizer_build build-asan address,undefined
   cmake --build build-asan -j "$jobs" --target reliability_soak
   (cd build-asan && ctest --output-on-failure -C soak -L soak "$@") || status=1
+fi
+
+if wants windows; then
+  echo "== build-windows/: the Windows build under Wine"
+  # ctest arguments mean nothing to the Windows test executables.
+  VEXTRAL_JOBS=$jobs tools/windows/test.sh || status=1
 fi
 
 exit $status

@@ -1,3 +1,17 @@
+# vextral_keep_system_sources(list-variable)
+# What differs between systems lives in one file per system: *_posix.cpp or *_windows.cpp
+# (and its tests in *_posix_test.cpp or *_windows_test.cpp). Leaves in the list only the
+# files for the system being built for.
+function(vextral_keep_system_sources variable)
+  set(sources ${${variable}})
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix(_test)?\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_windows(_test)?\\.cpp$")
+  endif()
+  set(${variable} ${sources} PARENT_SCOPE)
+endfunction()
+
 # vextral_library(NAME folder DEPENDS libs...)
 # Builds every .cpp of a subsystem folder (including its subfolders) into the
 # static library vextral_<folder> (files named *_main.cpp excepted); the repository root is the include root, so
@@ -7,12 +21,7 @@ function(vextral_library)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   # Files named *_main.cpp hold an executable's main() and stay out of the library.
   list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
-  # What differs between systems lives in one file per system: *_posix.cpp or *_windows.cpp.
-  if(WIN32)
-    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
-  else()
-    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
-  endif()
+  vextral_keep_system_sources(sources)
   if(NOT sources)
     # A folder still being written: keep the target so dependants configure.
     set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/empty_${ARG_NAME}.cpp)
@@ -29,13 +38,43 @@ endfunction()
 # Xvfb server started by tools/with-xvfb.sh; the others are discovered case by case.
 function(vextral_test)
   cmake_parse_arguments(ARG "DISPLAY" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(WIN32)
+    # Test files that exercise what only POSIX systems have (signals, fork, symbolic links,
+    # permission bits, /proc) are left out there; tests/CMakeLists.txt names them.
+    set(kept)
+    foreach(source ${ARG_SOURCES})
+      get_filename_component(file_name ${source} NAME)
+      if(NOT file_name IN_LIST VEXTRAL_POSIX_ONLY_TEST_FILES)
+        list(APPEND kept ${source})
+      endif()
+    endforeach()
+    if(NOT kept)
+      return()
+    endif()
+    set(ARG_SOURCES ${kept})
+  endif()
+  vextral_keep_system_sources(ARG_SOURCES)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main
                                             GTest::gmock)
   # The game keeps its files in the player's home when its data folder is read-only: a
   # player folder that can never be made keeps the tests away from the real home.
   list(PREPEND ARG_ENVIRONMENT XDG_DATA_HOME=/dev/null/vextral-tests)
-  if(ARG_DISPLAY)
+  if(CMAKE_CROSSCOMPILING)
+    # Run on the other system, each executable once: the build lists them in
+    # cross-tests.txt for tools/windows/run-tests.sh.
+    if(ARG_DISPLAY)
+      set(kind display)
+    else()
+      set(kind plain)
+    endif()
+    # The player folder variable means nothing there: the runner gives each run a fresh
+    # system of its own instead.
+    list(REMOVE_AT ARG_ENVIRONMENT 0)
+    list(JOIN ARG_ENVIRONMENT " " environment)
+    set_property(GLOBAL APPEND PROPERTY VEXTRAL_CROSS_TESTS
+                 "${kind} $<TARGET_FILE:${ARG_NAME}> ${environment}")
+  elseif(ARG_DISPLAY)
     add_test(NAME ${ARG_NAME}
              COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)
     set_tests_properties(${ARG_NAME} PROPERTIES LABELS "display;${ARG_LABELS}"

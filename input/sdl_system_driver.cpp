@@ -4,42 +4,14 @@
 #include <SDL.h>
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 
 #include "input/event.h"
 #include "input/internal.h"
+#include "input/session.h"
 #include "input/system.h"
 
 namespace {
-
-// ---- Close request from the terminal or the session (SIGINT, SIGTERM, SIGHUP) ----
-
-volatile std::sig_atomic_t close_signal_pending = 0;
-
-// A second signal before the pump took the first means the game is not listening (hung,
-// or busy outside its loop): then the signal ends the process as it normally would.
-void RecordCloseSignal(int signal_number) {
-  if (close_signal_pending) {
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-    return;
-  }
-  close_signal_pending = 1;
-}
-
-void InstallCloseSignalHandlers() {
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction previous {};
-    sigaction(signal_number, nullptr, &previous);
-    // A signal the parent chose to ignore (nohup, background jobs) stays ignored.
-    if (previous.sa_handler == SIG_IGN) continue;
-    struct sigaction action {};
-    action.sa_handler = RecordCloseSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
-  }
-}
 
 // ---- Pointer: mapping from window pixels to back-buffer pixels, enter/leave, cursor ----
 
@@ -101,10 +73,7 @@ void Raise(int32_t id, int32_t data = 0, int32_t x = 0, int32_t y = 0) {
 }
 
 void RaiseCloseIfSignalled() {
-  if (close_signal_pending) {
-    close_signal_pending = 0;
-    Raise(EVENT_APPTERMINATE);
-  }
+  if (TakeCloseRequest()) Raise(EVENT_APPTERMINATE);
 }
 
 void TrackPointer(int32_t x, int32_t y) {
@@ -223,7 +192,7 @@ TSDLSystemDriver::TSDLSystemDriver() {
     std::fprintf(stderr, "input: joysticks unavailable: %s\n", SDL_GetError());
   }
   TimerTickEventType();
-  InstallCloseSignalHandlers();
+  StartSessionWatch();
   Pointer().visible = 1;
 }
 
@@ -301,8 +270,8 @@ void TSDLSystemDriver::Poll() {
 
 void TSDLSystemDriver::Wait() {
   SDL_Event event;
-  // A short time-out so a close signal, which SDL does not see, still ends the wait.
-  while (!close_signal_pending) {
+  // A short time-out so a close request, which SDL does not see, still ends the wait.
+  while (!CloseRequestPending()) {
     if (SDL_WaitEventTimeout(&event, 10)) {
       Translate(event);
       break;

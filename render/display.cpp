@@ -1,17 +1,12 @@
 #include "render/display.h"
 
-#include <sched.h>
-#include <time.h>
-
-#include <cerrno>
-
 #include <algorithm>
+#include <thread>
 
 #include "render/graphics.h"
 
 namespace {
 
-constexpr int64_t kNanosPerSecond = 1000000000;
 // Bounds of the early wake-up: a ceiling so that a badly loaded machine does not turn pacing
 // back into spinning (spinning there only gets the thread preempted).
 constexpr int64_t kMaxMargin = 1000000;
@@ -50,25 +45,15 @@ TDisplay& CurrentDisplay() {
   return installed ? *installed : real;
 }
 
-int64_t TPreciseSleeper::Now() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
-}
-
 void TPreciseSleeper::SleepUntil(int64_t deadline) {
   const int64_t wake = deadline - margin_;
   if (wake > Now()) {
-    const timespec until{static_cast<time_t>(wake / kNanosPerSecond),
-                         static_cast<long>(wake % kNanosPerSecond)};
-    // Interrupted by a signal: sleep on to the same instant.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    SleepToward(wake);
     const int64_t late = Now() - wake;
     margin_ += late > margin_ ? 9 * kMarginStep : -kMarginStep;
     margin_ = std::clamp(margin_, int64_t{0}, kMaxMargin);
   }
   // The last stretch, about as long as a wake-up is late. Yielding lets the threads a flip
   // depends on (the GL driver's, the display server) finish their work first.
-  while (Now() < deadline) sched_yield();
+  while (Now() < deadline) std::this_thread::yield();
 }

@@ -32,8 +32,8 @@ class TDisplay {
 void SetDisplay(std::shared_ptr<TDisplay> display);
 TDisplay& CurrentDisplay();
 
-// Sleeps to an absolute deadline on CLOCK_MONOTONIC, waking early by the wake-up lateness
-// most recent sleeps have shown and spinning only that last stretch.
+// Sleeps to an absolute deadline on the monotonic clock (nanoseconds), waking early by the wake-up
+// lateness most recent sleeps have shown and spinning only that last stretch.
 class TPreciseSleeper {
  public:
   static int64_t Now();
@@ -42,5 +42,9 @@ class TPreciseSleeper {
   int64_t Margin() const { return margin_; }
 
  private:
+  // Sleeps until about the instant wake on Now()'s clock; one implementation per system
+  // (precise_sleep_posix.cpp, precise_sleep_windows.cpp).
+  static void SleepToward(int64_t wake);
+
   int64_t margin_ = 100000;
 };

@@ -8,6 +8,8 @@
 #                                  (what ./test.sh needs)
 #   tools/install-deps.sh --demo   also what the scripted demonstration on a virtual
 #                                  display needs (tools/demo.sh)
+#   tools/install-deps.sh --windows  also what the Windows build and its tests under Wine
+#                                  need (tools/windows/build.sh, tools/windows/test.sh)
 set -euo pipefail
 
 play_packages=(
@@ -26,13 +28,21 @@ test_packages=(
   dpkg-dev lintian desktop-file-utils appstream man-db
 )
 
+windows_packages=(
+  "${test_packages[@]}"
+  mingw-w64 libz-mingw-w64-dev wine wine64 nsis zip
+  # apt-get source unpacks with dpkg-source.
+  dpkg-dev
+)
+
 packages=("${play_packages[@]}")
 case "${1:-}" in
   "") ;;
   --test) packages+=("${test_packages[@]}") ;;
   --demo) packages+=("${demo_packages[@]}") ;;
+  --windows) packages+=("${windows_packages[@]}") ;;
   *)
-    echo "usage: $0 [--test | --demo]" >&2
+    echo "usage: $0 [--test | --demo | --windows]" >&2
     exit 2
     ;;
 esac

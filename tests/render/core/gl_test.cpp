@@ -223,6 +223,18 @@ TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {
   g->Close();  // closing twice is harmless
 }
 
+// The handle SDL made the window with, in the form this system's SDL gives it.
+void* NativeWindowHandle(const SDL_SysWMinfo& info) {
+#if defined(SDL_VIDEO_DRIVER_WINDOWS)
+  if (info.subsystem == SDL_SYSWM_WINDOWS) return info.info.win.window;
+#endif
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (info.subsystem == SDL_SYSWM_X11)
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(info.info.x11.window));
+#endif
+  return nullptr;
+}
+
 TEST_F(GLGraphicsTest, AttachedWindowIsDrawnIntoAtItsOwnSize) {
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
   SDL_Window* own = SDL_CreateWindow("host", 0, 0, 200, 100, SDL_WINDOW_OPENGL);
@@ -230,8 +242,8 @@ TEST_F(GLGraphicsTest, AttachedWindowIsDrawnIntoAtItsOwnSize) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   ASSERT_TRUE(SDL_GetWindowWMInfo(own, &info));
-  ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
-  void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(info.info.x11.window));
+  void* handle = NativeWindowHandle(info);
+  ASSERT_NE(handle, nullptr);
   std::shared_ptr<TGraphics> g = AttachGraphics(handle, 0);
   ASSERT_TRUE(g);
   SetCurrentGraphics(g);

@@ -1,0 +1,19 @@
+#pragma once
+// What the system says about the process's life beyond SDL's events: requests to close
+// from outside the window (Ctrl+C, the terminal, the session ending) and the timer
+// resolution. One implementation file per system (session_posix.cpp: SIGINT, SIGTERM and
+// SIGHUP; session_windows.cpp: console control events, the session-end messages and
+// 1 ms timer resolution).
+
+#include <functional>
+
+// Installs the handlers. Called once, on the game thread, by the SDL system driver.
+void StartSessionWatch();
+// True while a close request waits; any thread.
+bool CloseRequestPending();
+// True once for each close request: takes it. Game thread.
+bool TakeCloseRequest();
+// Where the system ends the process as soon as it has been told the session ends (Windows'
+// WM_ENDSESSION), the game cannot wind down by itself: handler then runs on the game thread
+// and saves what an exit saves. Empty by default; the process ends right after it.
+void SetSessionEndHandler(std::function<void()> handler);
