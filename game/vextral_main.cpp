@@ -40,7 +40,7 @@ int play() {
   frame_hook = [&recorder] { recorder.on_frame_start(); };
   // Where the system ends the process with the session, the exit's saves come first.
   SetSessionEndHandler([&recorder] {
-    recorder.on_exit();
+    recorder.on_session_end();
     game_exit(0);
   });
   run_main_loop();

@@ -46,12 +46,15 @@ void RunSessionEndHandler() {
 LRESULT CALLBACK SessionWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_QUERYENDSESSION:
-      // The game starts winding down now; logoff may go ahead.
-      close_pending = true;
+      // Logoff may go ahead; another program may still cancel it, so the game plays on.
       return TRUE;
     case WM_ENDSESSION:
-      // Once this returns the process may end at any moment: save first.
-      if (wparam) RunSessionEndHandler();
+      if (wparam) {
+        // Once this returns the process may end at any moment: save first, then wind
+        // down as a close would, should Windows leave time for it.
+        RunSessionEndHandler();
+        close_pending = true;
+      }
       return 0;
     default:
       return DefWindowProcW(window, message, wparam, lparam);

@@ -2,11 +2,12 @@
 
 The installer runs silently (/S) into a fresh Wine prefix's Program Files; the installed
 game is started by its Windows path and played with real X input (splash, title, the R\\C
-stereo scheme, Start Game, rotate and fire, Escape to the pause menu, back to the title,
-quit); a screenshot keeps the stereo title. Then: the saves are in %APPDATA%\\Vextral and
+stereo scheme, Start Game, rotate and fire, Escape to the pause menu, Quit This Game, Exit
+Game); a screenshot keeps the stereo title. Then: the saves are in %APPDATA%\\Vextral and
 nothing new is under Program Files; the recording kept there replays to the same frames,
-score and level in the Linux vextral-sim; the uninstaller removes the program and its
-Start-menu entries and keeps the saves.
+score and level in the Linux vextral-sim; a logoff during a second game (Wine's end of
+session) keeps that game's recording and ends the game; the uninstaller removes the
+program and its Start-menu entries and keeps the saves.
 
     windows_case.py --installer SETUP.EXE --sim LINUX-VEXTRAL-SIM --backdrop PNG --output DIR
                     [--linux-game VEXTRAL]
@@ -33,7 +34,7 @@ from e2e_cases import (  # noqa: E402
     GRAPHICS_3D, SCHEME_TINTS, SHIP_BOX, TITLE_BOX, Backdrop, check_stereo_screen,
     click_and_see_change, replay_header, ship_pixels, skip_splash)
 from vextral_player import (  # noqa: E402
-    START_GAME, E2EFailure, Game, Player, check, difference)
+    EXIT_GAME, START_GAME, E2EFailure, Game, Player, check, difference)
 
 INSTALLED = "C:\\Program Files\\Vextral\\vextral.exe"
 # Beside the menu, where the pause screen shows the game dimmed.
@@ -46,6 +47,40 @@ def shows_tints(shot, mode):
     left, right = SCHEME_TINTS[mode]
     return (shot.count(TITLE_BOX, left, step=2) > 150
             and shot.count(TITLE_BOX, right, step=2) > 150)
+
+
+def wait_window_and_focus_for(game):
+    """game.wait_window, then the keyboard focus given to the window: with no window
+    manager on the virtual display, Wine's window does not take it by itself as a native
+    window does."""
+    wait_window = game.wait_window
+
+    def wait_window_and_focus(*arguments, **options):
+        game.window = wait_window(*arguments, **options)
+        focus(game)
+        return game.window
+
+    return wait_window_and_focus
+
+
+def focus(game):
+    subprocess.run(["xdotool", "windowfocus", "--sync", game.window], timeout=30,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def press_until(game, player, label, reached, attempts=3):
+    """Taps Escape until the screen shows reached, pressing again only after the screen
+    before it has stayed up for a while."""
+    for attempt in range(attempts):
+        # The pause menu moves the pointer, after which Wine (with no window manager) may
+        # leave the keyboard focus elsewhere: give it back first, as a click would.
+        focus(game)
+        player.tap("Escape")
+        if player.poll(label, reached, timeout=15) is not None:
+            return
+        print("note: Escape press %d towards %s was not taken; pressing again"
+              % (attempt + 1, label))
+    raise E2EFailure("timed out waiting for: %s (see %s.png)" % (label, player.last.name))
 
 
 def tree(folder):
@@ -156,17 +191,7 @@ def run(args, output, prefix, backdrop, player):
                 in_place=True)
     game.executable = INSTALLED  # by its Windows path, as the Start menu starts it
     game.command_prefix = ["wine"]
-    # With no window manager on the virtual display, Wine's window does not take the
-    # keyboard focus by itself as a native window does: give it, as a desktop would.
-    wait_window = game.wait_window
-
-    def wait_window_and_focus(*arguments, **options):
-        window = wait_window(*arguments, **options)
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return window
-
-    game.wait_window = wait_window_and_focus
+    game.wait_window = wait_window_and_focus_for(game)
     game.start()
     try:
         _, title = skip_splash(game, player, backdrop)
@@ -194,18 +219,22 @@ def run(args, output, prefix, backdrop, player):
             player.tap("Control_L")
         check(game.running(), "the game ended during play")
 
-        # Escape pauses: the game's picture dimmed under the pause menu.
-        before_pause = player.shoot("before-pause")
-        lit = before_pause.mean_brightness(DARK_BOX)
-        player.tap("Escape")
-        player.wait_for("paused", lambda s: s.mean_brightness(DARK_BOX) < 0.5 * lit)
-        # Escape again: back to the title, undimmed, in the chosen scheme.
-        player.tap("Escape")
-        player.wait_for("title-again", lambda s: s.mean_brightness(DARK_BOX) > 0.7 * lit
-                        and shows_tints(s, 3))
-        player.tap("Escape")
-        status = game.wait_exit(120)
-        check(status == 0, "Escape on the title: the game exited with status %s" % status)
+        # Escape pauses: the pause menu comes up over the title art (which play never shows).
+        # Then Quit This Game and Exit Game, both the menus' last item, end the game: each
+        # click moves one step, so a click Wine did not pass on is simply clicked again.
+        press_until(game, player, "paused", lambda s: shows_tints(s, 3))
+        status = None
+        for attempt in range(4):
+            player.click_item(EXIT_GAME)
+            player.move(600, 120)
+            try:
+                status = game.process.wait(20)
+                break
+            except subprocess.TimeoutExpired:
+                check(attempt < 3, "Quit This Game and Exit Game did not end the game")
+                player.shoot("menu-after-click-%d" % (attempt + 1))
+        game.log.close()
+        check(status == 0, "Exit Game: the game exited with status %s" % status)
     finally:
         game.kill()
 
@@ -236,6 +265,40 @@ def run(args, output, prefix, backdrop, player):
           "the replay should end on score %d, level %d:\n%s" % (score, level, replayed.stdout))
     print("windows e2e: the Windows recording (%d frames, score %d, level %d) replays the same "
           "on Linux" % (frames, score, level))
+
+    # ---- Logoff during a game: the recording is kept, the game ends ----
+    recorded = os.path.getmtime(os.path.join(saves, "last.replay"))
+    # Plain drawing again, which the splash-skipping helper reads the title menu in.
+    with open(os.path.join(saves, "anaglyph3d.dat"), "wb") as f:
+        f.write(struct.pack("<i", 0))
+    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-logoff"),
+                in_place=True)
+    game.executable = INSTALLED
+    game.command_prefix = ["wine"]
+    game.wait_window = wait_window_and_focus_for(game)
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        player.click_item(START_GAME)
+        player.wait_for("play-before-logoff", lambda s: len(ship_pixels(s, backdrop)) > 60
+                        and not shows_tints(s, 3))
+        player.hold(["Right"], 0.5)
+        # Wine's end of session: every window hears WM_QUERYENDSESSION, then WM_ENDSESSION.
+        subprocess.run(["wine", "wineboot", "--end-session"], timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        game.wait_exit(120)
+    finally:
+        game.kill()
+    check(os.path.getmtime(os.path.join(saves, "last.replay")) > recorded,
+          "the game ended by the logoff should be kept as last.replay")
+    replayed = subprocess.run([args.sim, "--replay", os.path.join(saves, "last.replay"),
+                               "--data", sim_data], stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True, timeout=300,
+                              env=dict(os.environ, HOME=os.path.join(output, "sim-home")))
+    check(replayed.returncode == 0, "the game ended by the logoff does not replay:\n%s"
+          % replayed.stdout)
+    print("windows e2e: a logoff during play keeps the game (%d frames) and ends it"
+          % replay_header(os.path.join(saves, "last.replay"))[0])
 
     # ---- Uninstall: the program goes, the saves stay ----
     subprocess.run(["wine", "C:\\Program Files\\Vextral\\uninstall.exe", "/S"], timeout=120,
