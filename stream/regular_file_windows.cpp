@@ -7,18 +7,7 @@
 namespace {
 
 std::string unreadable() {
-  wchar_t* text = nullptr;
-  const DWORD code = GetLastError();
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L' ' || message.back() == L'.'))
-    message.pop_back();
-  return "cannot be read (" +
-         (message.empty() ? "error " + std::to_string(code) : Utf8FromWide(message)) + ")";
+  return "cannot be read (" + SystemMessage(GetLastError()) + ")";
 }
 
 // Reads to the end, at most max_size + 1 bytes: one more than allowed shows the file grew.

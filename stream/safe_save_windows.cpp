@@ -17,20 +17,6 @@ namespace {
 constexpr int kNameAttempts = 16;
 constexpr DWORD kLockWaitMillis = 2000;
 
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L' ' || message.back() == L'.'))
-    message.pop_back();
-  if (message.empty()) return "error " + std::to_string(code);
-  return Utf8FromWide(message);
-}
-
 // Letters and digits from the system's random source; the clock and a counter when there
 // is none (the exclusive create keeps the save safe either way).
 std::wstring RandomSuffix() {

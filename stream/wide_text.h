@@ -24,3 +24,18 @@ inline std::string Utf8FromWide(const std::wstring& wide) {
                       nullptr, nullptr);
   return text;
 }
+
+// The system's own words for an error code, on one line ("error N" when it has none).
+inline std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                              message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  if (message.empty()) return "error " + std::to_string(code);
+  return Utf8FromWide(message);
+}
