@@ -4,20 +4,26 @@
 # (build-asan/, halting on the first report) and the audio mixer and device tests under
 # ThreadSanitizer (build-tsan/). Extra arguments go to every ctest run, e.g. ./test.sh -R stream.
 #
-# VEXTRAL_TEST_STAGES picks the stages (default "plain asan tsan"); the stage "soak" runs the
-# 1,000,000-frame simulator soak under AddressSanitizer (about half an hour on two cores); the
-# stage "web" builds the browser version (tools/web/build.sh, about a quarter of an hour the
-# first time) and plays it in Debian's Chromium, headless (tests/web/play_test.mjs).
+# VEXTRAL_TEST_STAGES picks the stages (default "plain asan tsan windows web"). The stage
+# "windows" cross-builds the Windows game with mingw-w64 and tests it under Wine
+# (tools/windows/test.sh: the unit tests, then the installer and a game played); the stage
+# "web" builds the browser version and plays it in Debian's Chromium, headless
+# (tools/web/test.sh); the stage "soak" runs the 1,000,000-frame simulator soak under
+# AddressSanitizer (about half an hour on two cores).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh --test
-
-stages=${VEXTRAL_TEST_STAGES:-plain asan tsan}
+stages=${VEXTRAL_TEST_STAGES:-plain asan tsan windows web}
 jobs=$(nproc)
 root=$PWD
 status=0
 
 wants() { [[ " $stages " == *" $1 "* ]]; }
+
+# Everything the stages need, in one go.
+install_options=(--test)
+wants windows && install_options+=(--windows)
+wants web && install_options+=(--web)
+tools/install-deps.sh "${install_options[@]}"
 
 # Sanitizer settings shared by the sanitizer stages: stop at the first report, and ignore only
 # what the system libraries keep for good (tools/sanitizer/).
@@ -37,6 +43,8 @@ if wants plain; then
     -DVEXTRAL_BUILD_TESTS=ON -DVEXTRAL_BUILD_BENCH=ON >/dev/null
   cmake --build build -j "$jobs"
   (cd build && ctest --output-on-failure -j "$jobs" "$@") || status=1
+  # The Windows and browser builds run this build's asset generator and embedding tool.
+  export VEXTRAL_HOST_TOOLS=$root/build
 fi
 
 if wants asan; then
@@ -63,32 +71,15 @@ if wants soak; then
   (cd build-asan && ctest --output-on-failure -C soak -L soak "$@") || status=1
 fi
 
+if wants windows; then
+  echo "== build-windows/: the Windows build under Wine"
+  # ctest arguments mean nothing to the Windows test executables.
+  VEXTRAL_JOBS=$jobs tools/windows/test.sh || status=1
+fi
+
 if wants web; then
   echo "== build-web/: the browser version played in Chromium"
-  tools/web/build.sh
-  (cd tests/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
-  # A free port on the loopback, served until the test ends.
-  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  python3 -m http.server --bind 127.0.0.1 --directory build-web "$port" >/dev/null 2>&1 &
-  server=$!
-  served=0
-  for _ in $(seq 600); do
-    if python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/index.html', timeout=1)" 2>/dev/null; then
-      served=1
-      break
-    fi
-    kill -0 $server 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ $served -eq 1 ]; then
-    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output \
-      build-web/host/tools/sim/vextral-sim || status=1
-  else
-    echo "web: the page could not be served on 127.0.0.1:$port" >&2
-    status=1
-  fi
-  kill $server 2>/dev/null || true
-  wait $server 2>/dev/null || true
+  VEXTRAL_JOBS=$jobs tools/web/test.sh || status=1
 fi
 
 exit $status

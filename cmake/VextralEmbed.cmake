@@ -8,7 +8,15 @@
 # DEPENDS: the embedding then waits for it instead of running the command a second time.
 
 if(NOT TARGET vextral_embed_tool)
-  add_executable(vextral_embed_tool ${CMAKE_CURRENT_LIST_DIR}/../tools/embed/embed_main.cpp)
+  if(CMAKE_CROSSCOMPILING)
+    # The tool runs at build time: it comes from a build for the build machine
+    # (tools/windows/build.sh and tools/web/build.sh make one), named by VEXTRAL_HOST_TOOLS.
+    add_executable(vextral_embed_tool IMPORTED)
+    set_target_properties(vextral_embed_tool PROPERTIES
+                          IMPORTED_LOCATION ${VEXTRAL_HOST_TOOLS}/vextral_embed_tool)
+  else()
+    add_executable(vextral_embed_tool ${CMAKE_CURRENT_LIST_DIR}/../tools/embed/embed_main.cpp)
+  endif()
 endif()
 
 function(vextral_embed)

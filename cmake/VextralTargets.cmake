@@ -1,15 +1,16 @@
 # vextral_keep_system_sources(list-variable)
 # What differs between systems lives in one file per system and concern: *_posix.cpp,
-# *_windows.cpp or *_web.cpp. Leaves in the list only the files for the system being built
-# for. The browser build (Emscripten, whose C library is a POSIX one) takes the POSIX files
-# too, except where a file of the same name ending in _web.cpp stands in: foo_web.cpp
-# replaces foo_posix.cpp, or foo.cpp where the desktop systems share one file.
+# *_windows.cpp or *_web.cpp (and its tests in *_posix_test.cpp or *_windows_test.cpp).
+# Leaves in the list only the files for the system being built for. The browser build
+# (Emscripten, whose C library is a POSIX one) takes the POSIX files too, except where a
+# file of the same name ending in _web.cpp stands in: foo_web.cpp replaces foo_posix.cpp,
+# or foo.cpp where the desktop systems share one file.
 function(vextral_keep_system_sources variable)
   set(sources ${${variable}})
   if(WIN32)
-    list(FILTER sources EXCLUDE REGEX "_(posix|web)\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "_(posix|web)(_test)?\\.cpp$")
   elseif(EMSCRIPTEN)
-    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "_windows(_test)?\\.cpp$")
     set(web_sources ${sources})
     list(FILTER web_sources INCLUDE REGEX "_web\\.cpp$")
     foreach(web_source ${web_sources})
@@ -17,7 +18,7 @@ function(vextral_keep_system_sources variable)
       list(REMOVE_ITEM sources ${stem}_posix.cpp ${stem}.cpp)
     endforeach()
   else()
-    list(FILTER sources EXCLUDE REGEX "_(windows|web)\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "_(windows|web)(_test)?\\.cpp$")
   endif()
   set(${variable} ${sources} PARENT_SCOPE)
 endfunction()
@@ -48,13 +49,43 @@ endfunction()
 # Xvfb server started by tools/with-xvfb.sh; the others are discovered case by case.
 function(vextral_test)
   cmake_parse_arguments(ARG "DISPLAY" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(WIN32)
+    # Test files that exercise what only POSIX systems have (signals, fork, symbolic links,
+    # permission bits, /proc) are left out there; tests/CMakeLists.txt names them.
+    set(kept)
+    foreach(source ${ARG_SOURCES})
+      get_filename_component(file_name ${source} NAME)
+      if(NOT file_name IN_LIST VEXTRAL_POSIX_ONLY_TEST_FILES)
+        list(APPEND kept ${source})
+      endif()
+    endforeach()
+    if(NOT kept)
+      return()
+    endif()
+    set(ARG_SOURCES ${kept})
+  endif()
+  vextral_keep_system_sources(ARG_SOURCES)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main
                                             GTest::gmock)
   # The game keeps its files in the player's home when its data folder is read-only: a
   # player folder that can never be made keeps the tests away from the real home.
   list(PREPEND ARG_ENVIRONMENT XDG_DATA_HOME=/dev/null/vextral-tests)
-  if(ARG_DISPLAY)
+  if(CMAKE_CROSSCOMPILING)
+    # Run on the other system, each executable once: the build lists them in
+    # cross-tests.txt for tools/windows/run-tests.sh.
+    if(ARG_DISPLAY)
+      set(kind display)
+    else()
+      set(kind plain)
+    endif()
+    # The player folder variable means nothing there: the runner gives each run a fresh
+    # system of its own instead.
+    list(REMOVE_AT ARG_ENVIRONMENT 0)
+    list(JOIN ARG_ENVIRONMENT " " environment)
+    set_property(GLOBAL APPEND PROPERTY VEXTRAL_CROSS_TESTS
+                 "${kind} $<TARGET_FILE:${ARG_NAME}> ${environment}")
+  elseif(ARG_DISPLAY)
     add_test(NAME ${ARG_NAME}
              COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)
     set_tests_properties(${ARG_NAME} PROPERTIES LABELS "display;${ARG_LABELS}"

@@ -11,6 +11,7 @@
 #include "game/player.h"
 #include "render/stereo.h"
 #include "stream/filesystem.h"
+#include "stream/native_path.h"
 #include "stream/safe_save.h"
 #include "stream/stream.h"
 
@@ -47,11 +48,11 @@ std::string join(const std::string& folder, const char* file_name) {
 bool holds_file(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(
-      std::filesystem::symlink_status(ResolvePathCase(path), error));
+      std::filesystem::symlink_status(NativePath(ResolvePathCase(path)), error));
 }
 
 std::string folder_of(const std::string& path) {
-  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const std::string folder = Utf8Path(NativePath(path).parent_path());
   return folder.empty() ? "." : folder;
 }
 
@@ -63,26 +64,31 @@ bool player_folder_used = true;
 }  // namespace
 
 settings_places current_settings_places() {
-  if (!player_folder_used) return find_settings_places(data_folder, nullptr, nullptr);
-  return find_settings_places(data_folder, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+  return find_settings_places(data_folder, player_folder_used ? player_folder() : std::string());
 }
 
 void use_player_folder(bool used) {
   player_folder_used = used;
 }
 
+std::string player_folder_from(const char* xdg_data_home, const char* home) {
+  // A relative XDG_DATA_HOME is to be ignored, as if unset.
+  if (xdg_data_home != nullptr && xdg_data_home[0] == '/') return join(xdg_data_home, "vextral");
+  if (home != nullptr && home[0] == '/') return join(home, ".local/share/vextral");
+  return {};
+}
+
 settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
                                      const char* home) {
+  return find_settings_places(beside, player_folder_from(xdg_data_home, home));
+}
+
+settings_places find_settings_places(const std::string& beside, const std::string& player) {
   settings_places places;
   places.beside = beside;
   places.installed = is_installed_folder(ResolvePathCase(beside));
   places.beside_writable = !places.installed && folder_can_hold_files(beside);
-  // A relative XDG_DATA_HOME is to be ignored, as if unset.
-  if (xdg_data_home != nullptr && xdg_data_home[0] == '/') {
-    places.home = join(xdg_data_home, "vextral");
-  } else if (home != nullptr && home[0] == '/') {
-    places.home = join(home, ".local/share/vextral");
-  }
+  places.home = player;
   places.home_writable = !places.home.empty() && folder_can_hold_files(places.home);
   return places;
 }

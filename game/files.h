@@ -39,10 +39,19 @@ struct settings_places {
   bool home_writable = false;
   bool installed = false;  // beside belongs to a system-wide install
 };
-// The places for the data folder beside and the given XDG_DATA_HOME and HOME (either may
-// be null; relative values are ignored).
+// The places for the data folder beside and the player's folder (empty: none).
+settings_places find_settings_places(const std::string& beside, const std::string& player);
+// The places for the data folder beside and the player's folder that the given
+// XDG_DATA_HOME and HOME name (either may be null; relative values are ignored).
 settings_places find_settings_places(const std::string& beside, const char* xdg_data_home,
                                      const char* home);
+// The player's folder that XDG_DATA_HOME and HOME name on Linux; empty when neither does.
+std::string player_folder_from(const char* xdg_data_home, const char* home);
+// The player's own folder for the game's files on this system: $XDG_DATA_HOME/vextral
+// (~/.local/share/vextral) on Linux, %APPDATA%\Vextral on Windows; empty when the system
+// names none. One implementation file per system (player_folder_posix.cpp,
+// player_folder_windows.cpp).
+std::string player_folder();
 // The places for data_folder and the player's folder from the environment (or no player's
 // folder at all, see use_player_folder).
 settings_places current_settings_places();

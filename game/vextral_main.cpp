@@ -13,7 +13,9 @@
 #include "game/replay/recorder.h"
 #include "game/replay/viewer.h"
 #include "game/sounds.h"
+#include "input/session.h"
 #include "stream/filesystem.h"
+#include "stream/native_path.h"
 #include "stream/program_folder.h"
 
 namespace {
@@ -36,7 +38,13 @@ int play() {
   replay_recorder recorder(keep_finished_game);
   recorder.attach();
   frame_hook = [&recorder] { recorder.on_frame_start(); };
+  // Where the system ends the process with the session, the exit's saves come first.
+  SetSessionEndHandler([&recorder] {
+    recorder.on_session_end();
+    game_exit(0);
+  });
   run_main_loop();
+  SetSessionEndHandler(nullptr);
   recorder.on_exit();
   frame_hook = nullptr;
   game_exit();
@@ -80,8 +88,8 @@ int main(int argc, char** argv) {
   // A file named on the command line is relative to where the player typed it.
   if (!replay_name.empty() && replay_name != "best" && replay_name != "last") {
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(replay_name, error);
-    if (!error) replay_name = absolute.string();
+    const auto absolute = std::filesystem::absolute(NativePath(replay_name), error);
+    if (!error) replay_name = Utf8Path(absolute);
   }
 
   change_to_executable_folder();

@@ -14,6 +14,6 @@ bool CloseRequestPending();
 // True once for each close request: takes it. Game thread.
 bool TakeCloseRequest();
 // Where the system ends the process as soon as it has been told the session ends (Windows'
-// WM_ENDSESSION), the game cannot wind down by itself: handler then runs on the game thread
-// and saves what an exit saves. Empty by default; the process ends right after it.
+// WM_ENDSESSION), the game cannot wind down by itself: handler then runs on the game thread,
+// once, and saves what an exit saves; a close request follows. Empty by default.
 void SetSessionEndHandler(std::function<void()> handler);

@@ -1,10 +1,9 @@
 // Streams over C files and over the process's standard input and output.
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "stream/filesystem.h"
+#include "stream/native_files.h"
 #include "stream/stream.h"
 
 TCStream::~TCStream() {
@@ -13,15 +12,15 @@ TCStream::~TCStream() {
 
 void TCStream::PrepareFor(LastAccess access) {
   if (_mode == 3 && _last_access != LastAccess::kNone && _last_access != access) {
-    fseeko(_cstream, static_cast<off_t>(_pos), SEEK_SET);
+    NativeSeek(_cstream, _pos, SEEK_SET);
   }
   _last_access = access;
 }
 
 int64_t TCStream::Seek(int64_t position) {
   if (!_cstream || !_seekable) return -1;
-  fseeko(_cstream, static_cast<off_t>(position), SEEK_SET);
-  const off_t reported = ftello(_cstream);
+  NativeSeek(_cstream, position, SEEK_SET);
+  const int64_t reported = NativeTell(_cstream);
   if (reported >= 0) _pos = reported;
   _last_access = LastAccess::kNone;
   return _pos;
@@ -74,14 +73,8 @@ std::shared_ptr<TCStream> TCStream::OpenFile(const std::string& path, int32_t re
   }
   if (path.empty()) return nullptr;
   const std::string resolved = ResolvePathCase(NormalisePath(path));
-  std::FILE* handle = std::fopen(resolved.c_str(), c_mode);
+  std::FILE* handle = NativeOpenFile(resolved, c_mode);
   if (!handle) return nullptr;
-  // fopen happily opens a directory for reading; every read would then fail.
-  struct stat status {};
-  if (fstat(fileno(handle), &status) != 0 || S_ISDIR(status.st_mode)) {
-    std::fclose(handle);
-    return nullptr;
-  }
   return CreateWithCStream(handle, mode);
 }
 
@@ -90,13 +83,13 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(std::FILE* handle, int32_t
   auto stream = std::make_shared<TCStream>();
   stream->_cstream = handle;
   stream->_mode = mode;
-  const off_t start = ftello(handle);
+  const int64_t start = NativeTell(handle);
   stream->_seekable = start >= 0;
   stream->_pos = start > 0 ? start : 0;
-  if (fseeko(handle, 0, SEEK_END) == 0) {
-    const off_t end = ftello(handle);
+  if (NativeSeek(handle, 0, SEEK_END)) {
+    const int64_t end = NativeTell(handle);
     stream->_size = end > 0 ? end : 0;
-    fseeko(handle, static_cast<off_t>(stream->_pos), SEEK_SET);
+    NativeSeek(handle, stream->_pos, SEEK_SET);
   }
   return stream;
 }

@@ -2,37 +2,39 @@
 
 #include "stream/filesystem.h"
 
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#include "stream/native_files.h"
+#include "stream/native_path.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 bool Exists(const std::string& path) {
-  struct stat status {};
-  return lstat(path.c_str(), &status) == 0;
+  return NativeExists(path);
+}
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
 }
 
 // The entry of directory that equals name ignoring ASCII case; the first in byte order
 // when several do. Empty when none does or the directory cannot be read.
 std::string FindEntryIgnoringCase(const std::string& directory, const std::string& name) {
-  DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-  if (!listing) return std::string();
+  std::vector<std::string> entries;
+  if (!NativeListFolder(directory.empty() ? "." : directory, entries)) return std::string();
   std::string best;
-  while (const dirent* entry = readdir(listing)) {
-    const std::string candidate = entry->d_name;
-    if (strcasecmp(candidate.c_str(), name.c_str()) != 0) continue;
+  for (const std::string& candidate : entries) {
+    if (!EqualIgnoringAsciiCase(candidate, name)) continue;
     if (best.empty() || candidate < best) best = candidate;
   }
-  closedir(listing);
   return best;
 }
 
@@ -89,60 +91,58 @@ std::string ResolvePathCase(const std::string& path) {
 int32_t PathType(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 1)) return 0;
-  struct stat status {};
-  if (stat(resolved.c_str(), &status) != 0) return 0;
-  if (S_ISREG(status.st_mode)) return 1;
-  if (S_ISDIR(status.st_mode)) return 2;
-  return 0;
+  native_status status;
+  if (!NativeStatus(resolved, status)) return 0;
+  return status.type;
 }
 
 std::string CurrentDirectory() {
   std::error_code error;
   const fs::path current = fs::current_path(error);
   if (error) return std::string();
-  return NormalisePath(current.string(), 1);
+  return NormalisePath(Utf8Path(current), 1);
 }
 
 int32_t ChangeDirectory(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 1)) return 0;
-  return chdir(resolved.c_str()) == 0 ? 1 : 0;
+  return NativeChangeDirectory(resolved) ? 1 : 0;
 }
 
 int64_t FileSize(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return -1;
-  struct stat status {};
-  if (stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
-  return static_cast<int64_t>(status.st_size);
+  native_status status;
+  if (!NativeStatus(resolved, status) || status.type != 1) return -1;
+  return status.size;
 }
 
 int64_t FileTime(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return 0;
-  struct stat status {};
-  if (stat(resolved.c_str(), &status) != 0) return 0;
-  return static_cast<int64_t>(status.st_mtime);
+  native_status status;
+  if (!NativeStatus(resolved, status)) return 0;
+  return status.modified;
 }
 
 int32_t FileMode(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return -1;
-  struct stat status {};
-  if (stat(resolved.c_str(), &status) != 0) return -1;
-  return static_cast<int32_t>(status.st_mode & 07777);
+  native_status status;
+  if (!NativeStatus(resolved, status)) return -1;
+  return status.mode;
 }
 
 int32_t SetFileMode(const std::string& path, int32_t mode) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return 0;
-  return chmod(resolved.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 1 : 0;
+  return NativeSetMode(resolved, mode) ? 1 : 0;
 }
 
 int32_t CreateFile(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return 0;
-  std::FILE* file = std::fopen(resolved.c_str(), "wb");
+  std::FILE* file = NativeOpenFile(resolved, "wb");
   if (!file) return 0;
   return std::fclose(file) == 0 ? 1 : 0;
 }
@@ -150,17 +150,14 @@ int32_t CreateFile(const std::string& path) {
 int32_t DeleteFile(const std::string& path) {
   std::string resolved;
   if (!UsablePath(path, resolved, 0)) return 0;
-  struct stat status {};
-  if (lstat(resolved.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return 0;
-  if (!S_ISLNK(status.st_mode)) chmod(resolved.c_str(), 0666);
-  return unlink(resolved.c_str()) == 0 ? 1 : 0;
+  return NativeDeleteFile(resolved) ? 1 : 0;
 }
 
 int32_t RenameFile(const std::string& from, const std::string& to) {
   std::string source;
   std::string target;
   if (!UsablePath(from, source, 0) || !UsablePath(to, target, 0)) return 0;
-  return std::rename(source.c_str(), target.c_str()) == 0 ? 1 : 0;
+  return NativeRename(source, target) ? 1 : 0;
 }
 
 int32_t CopyFile(const std::string& from, const std::string& to) {
@@ -169,7 +166,8 @@ int32_t CopyFile(const std::string& from, const std::string& to) {
   if (!UsablePath(from, source, 0) || !UsablePath(to, target, 0)) return 0;
   if (PathType(source) != 1) return 0;
   std::error_code error;
-  fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
+  fs::copy_file(NativePath(source), NativePath(target), fs::copy_options::overwrite_existing,
+                error);
   return error ? 0 : 1;
 }
 
@@ -178,9 +176,9 @@ int32_t CreateDir(const std::string& path, int32_t recurse) {
   if (!UsablePath(path, resolved, 1)) return 0;
   std::error_code error;
   if (recurse) {
-    fs::create_directories(resolved, error);
+    fs::create_directories(NativePath(resolved), error);
   } else {
-    fs::create_directory(resolved, error);
+    fs::create_directory(NativePath(resolved), error);
   }
   return PathType(resolved) == 2 ? 1 : 0;
 }
@@ -191,9 +189,9 @@ int32_t DeleteDir(const std::string& path, int32_t recurse) {
   if (PathType(resolved) != 2) return 0;
   std::error_code error;
   if (recurse) {
-    fs::remove_all(resolved, error);
+    fs::remove_all(NativePath(resolved), error);
   } else {
-    fs::remove(resolved, error);
+    fs::remove(NativePath(resolved), error);
   }
   return !error && PathType(resolved) == 0 ? 1 : 0;
 }
@@ -202,13 +200,7 @@ std::vector<std::string> LoadDir(const std::string& path) {
   std::vector<std::string> names;
   std::string resolved;
   if (!UsablePath(path, resolved, 1)) return names;
-  DIR* listing = opendir(resolved.c_str());
-  if (!listing) return names;
-  while (const dirent* entry = readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(listing);
+  if (!NativeListFolder(resolved, names)) return {};
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -2,7 +2,8 @@
 // Saving the files a player keeps, the part that differs from one system to another:
 // replacing a file so that a crash, a planted link or another copy of the program saving
 // at the same moment never leaves it torn, and the checks of where files may be saved.
-// One implementation file per system (safe_save_posix.cpp here). Any thread.
+// One implementation file per system (safe_save_posix.cpp, safe_save_windows.cpp). Any
+// thread.
 
 #include <cstddef>
 #include <cstdint>

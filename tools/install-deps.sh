@@ -11,6 +11,9 @@
 #   tools/install-deps.sh --web    also what the browser build and its test need: Debian's
 #                                  Emscripten, the source-package tools that fetch the
 #                                  libraries it builds, Chromium, Python's web server, npm
+#   tools/install-deps.sh --windows  also what the Windows build and its tests under Wine
+#                                  need (tools/windows/build.sh, tools/windows/test.sh)
+# Several may be given at once (./test.sh asks for its stages' in one go: apt is paid once).
 set -euo pipefail
 
 play_packages=(
@@ -33,17 +36,26 @@ test_packages=(
   dpkg-dev lintian desktop-file-utils appstream man-db
 )
 
+windows_packages=(
+  "${test_packages[@]}"
+  mingw-w64 libz-mingw-w64-dev wine wine64 nsis zip
+  # apt-get source unpacks with dpkg-source.
+  dpkg-dev
+)
+
 packages=("${play_packages[@]}")
-case "${1:-}" in
-  "") ;;
-  --test) packages+=("${test_packages[@]}") ;;
-  --demo) packages+=("${demo_packages[@]}") ;;
-  --web) packages+=("${web_packages[@]}") ;;
-  *)
-    echo "usage: $0 [--test | --demo | --web]" >&2
-    exit 2
-    ;;
-esac
+for option in "$@"; do
+  case "$option" in
+    --test) packages+=("${test_packages[@]}") ;;
+    --demo) packages+=("${demo_packages[@]}") ;;
+    --web) packages+=("${web_packages[@]}") ;;
+    --windows) packages+=("${windows_packages[@]}") ;;
+    *)
+      echo "usage: $0 [--test] [--demo] [--web] [--windows]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
   echo "install-deps: apt-get is not available here; install these packages (Debian and" \

@@ -28,4 +28,8 @@ if [ ! -s "$fd_file" ]; then
 fi
 export DISPLAY=":$(head -n1 "$fd_file")"
 export LIBGL_ALWAYS_SOFTWARE=1
+# No session bus here: without an address, SDL's D-Bus client forks a helper to start one.
+# Forked while the game's prefetch thread holds AddressSanitizer's allocator lock, that child
+# blocks for ever before it can exec, and the game waits on it without opening a window.
+export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=/nonexistent/vextral-bus}
 "$@"

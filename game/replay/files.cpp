@@ -6,6 +6,7 @@
 
 #include "game/files.h"
 #include "game/globals.h"
+#include "stream/native_path.h"
 #include "stream/safe_save.h"
 
 namespace {
@@ -30,7 +31,7 @@ void keep_finished_game(const replay_header& header, const std::vector<uint8_t>&
 
     // Another copy of the game finishing a game now waits, so neither lowers the best.
     const std::string best_save = settings_save_path(places, kBestReplay);
-    const save_lock lock(std::filesystem::path(best_save).parent_path().string());
+    const save_lock lock(Utf8Path(NativePath(best_save).parent_path()));
     replay kept;
     std::string error;
     const std::string best = settings_read_path(places, kBestReplay);

@@ -46,6 +46,9 @@ void replay_recorder::on_frame_start() {
     encoder_.add_frame(current_);
   }
   current_.clear();
+  frame_start_state_ = game_state;
+  frame_start_score_ = player ? player->score : 0;
+  frame_start_level_ = player ? player->level : 0;
   if (!recording_) {
     // The title menu draws no random numbers, so the state now is the one "Start Game"
     // finds later in this frame.
@@ -70,13 +73,23 @@ bool replay_recorder::game_started() const {
   return candidate_ && in_game(game_state);
 }
 
+void replay_recorder::on_session_end() {
+  // A game chosen in this very frame has no whole frame yet: nothing to keep.
+  if (!recording_) return;
+  current_.clear();
+  finish(frame_start_state_, frame_start_score_, frame_start_level_);
+}
+
 void replay_recorder::finish() {
+  finish(game_state, player->score, player->level);
+}
+
+void replay_recorder::finish(int32_t state, int32_t score, int32_t level) {
   recording_ = false;
   candidate_ = false;
-  header_.ending =
-      game_state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned;
-  header_.final_score = player->score;
-  header_.final_level = player->level;
+  header_.ending = state == STATE_GAME_OVER ? replay_ending::game_over : replay_ending::abandoned;
+  header_.final_score = score;
+  header_.final_level = level;
   header_.frame_count = encoder_.frames();
   std::vector<uint8_t> file = encoder_.file(header_);
   encoder_ = replay_encoder();

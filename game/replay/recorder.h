@@ -30,6 +30,10 @@ class replay_recorder : public TInputTap {
   void on_frame_start();
   // After the main loop: a game still in progress is kept as abandoned.
   void on_exit();
+  // The session ends in the middle of a frame (the system ends the process right after):
+  // a game in progress is kept as abandoned, with the frames played whole and the score
+  // and level they left, so that it replays as recorded.
+  void on_session_end();
   bool recording() const { return recording_; }
 
   int32_t Answer(input_query query, int32_t argument, int32_t live) override;
@@ -37,8 +41,10 @@ class replay_recorder : public TInputTap {
  private:
   // The last frame, begun on the title menu, chose "Start Game".
   bool game_started() const;
-  // Ends the game being recorded: lost if it is on its game-over screen, else abandoned.
+  // Ends the game being recorded: lost if it is on its game-over screen, else abandoned;
+  // by default as things stand now.
   void finish();
+  void finish(int32_t state, int32_t score, int32_t level);
 
   finished_game on_finished_;
   replay_encoder encoder_;
@@ -48,4 +54,8 @@ class replay_recorder : public TInputTap {
   // is in play by the next one.
   bool candidate_ = false;
   bool recording_ = false;
+  // As the current frame began.
+  int32_t frame_start_state_ = 0;
+  int32_t frame_start_score_ = 0;
+  int32_t frame_start_level_ = 0;
 };

@@ -1,6 +1,6 @@
 #include "render/gl/gl_image_frame.h"
 
-#include <GL/gl.h>
+#include <SDL2/SDL_opengl.h>
 
 #include <stdexcept>
 

@@ -19,7 +19,7 @@ class JoystickTest : public ::testing::Test {
   SDL_Joystick* pad = nullptr;  // our own handle, to set the virtual values
   int32_t port = -1;
 
-  static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 0); }
+  static void SetUpTestSuite() { SDL_setenv("SDL_VIDEODRIVER", "dummy", 0); }
 
   void SetUp() override {
     SetSystemDriver(nullptr);

@@ -5,7 +5,6 @@
 
 #include <SDL.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -78,7 +77,7 @@ std::vector<std::shared_ptr<TEvent>> Emitted() {
 
 class SdlDriverTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 0); }
+  static void SetUpTestSuite() { SDL_setenv("SDL_VIDEODRIVER", "dummy", 0); }
   void SetUp() override {
     SetSystemDriver(nullptr);
     ASSERT_NE(SystemDriver(), nullptr);
@@ -200,30 +199,6 @@ TEST_F(SdlDriverTest, CloseRequestIsReadOnceAndQuitToo) {
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
   EXPECT_EQ(CloseRequested(), 1);
-}
-
-TEST_F(SdlDriverTest, TerminalInterruptBecomesACloseRequest) {
-  struct sigaction current {};
-  sigaction(SIGINT, nullptr, &current);
-  if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
-  std::raise(SIGINT);
-  EXPECT_EQ(CloseRequested(), 1);
-  std::raise(SIGTERM);
-  EXPECT_EQ(CloseRequested(), 1);
-  EXPECT_EQ(CloseRequested(), 0);
-}
-
-TEST_F(SdlDriverTest, SecondInterruptBeforeAnyPumpEndsTheProcess) {
-  struct sigaction current {};
-  sigaction(SIGINT, nullptr, &current);
-  if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        std::raise(SIGINT);
-        std::raise(SIGINT);
-      },
-      ::testing::KilledBySignal(SIGINT), "");
 }
 
 TEST_F(SdlDriverTest, FocusLossSuspendsAndClearsHeldKeys) {

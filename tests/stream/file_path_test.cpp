@@ -1,10 +1,11 @@
 // Paths: backslashes, case-insensitive resolution, path queries and file operations.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
+#include "stream/filesystem.h"
+#include "stream/safe_save.h"
 #include "stream/stream.h"
 #include "tests/stream/stream_test_support.h"
 
@@ -43,26 +44,6 @@ TEST(GameDataFolder, MissingFolderOrFileGivesNoStream) {
   EXPECT_EQ(PathType("data"), 0);
 }
 
-TEST(PathCase, ExactSpellingWinsOverOtherCases) {
-  TempDirectory directory;
-  WriteFileBytes(directory / "Readme", "upper");
-  WriteFileBytes(directory / "readme", "lower");
-  EXPECT_EQ(ResolvePathCase(directory / "readme"), directory / "readme");
-  EXPECT_EQ(ResolvePathCase(directory / "README"), directory / "Readme") << "first in byte order";
-  EXPECT_EQ(ResolvePathCase(directory / "nothing/Here"), directory / "nothing/Here");
-}
-
-TEST(PathCase, ResolvesEveryComponentOfAbsoluteAndRelativePaths) {
-  TempDirectory directory(/*enter=*/true);
-  ASSERT_EQ(CreateDir("Music/Tracks", 1), 1);
-  WriteFileBytes("Music/Tracks/Theme.ogg", "ogg");
-  EXPECT_EQ(ResolvePathCase("music/tracks/theme.OGG"), "Music/Tracks/Theme.ogg");
-  EXPECT_EQ(ResolvePathCase("./MUSIC/../music/tracks"), "./Music/../Music/Tracks");
-  EXPECT_EQ(ResolvePathCase(directory / "MUSIC/tracks/new.ogg"),
-            directory / "Music/Tracks/new.ogg");
-  EXPECT_EQ(FileSize("MUSIC\\TRACKS\\THEME.OGG"), 3);
-}
-
 TEST(PathType, TellsFilesFromDirectoriesAndRejectsAngleBrackets) {
   TempDirectory directory;
   WriteFileBytes(directory / "file.txt", "x");
@@ -77,18 +58,6 @@ TEST(PathType, TellsFilesFromDirectoriesAndRejectsAngleBrackets) {
   EXPECT_EQ(PathType(directory / "<sub"), 0);
   EXPECT_EQ(PathType(directory / "sub>"), 0);
   EXPECT_EQ(PathType("/"), 2);
-}
-
-TEST(Directories, ChangeDirectoryFollowsAnyCaseAndCurrentDirectoryIsNormalised) {
-  TempDirectory directory(/*enter=*/true);
-  ASSERT_EQ(CreateDir("data"), 1);
-  EXPECT_EQ(ChangeDirectory("DATA\\"), 1);
-  const std::string current = CurrentDirectory();
-  EXPECT_EQ(current.substr(current.size() - 5), "/data");
-  EXPECT_EQ(current.back(), 'a');
-  EXPECT_EQ(ChangeDirectory("missing"), 0);
-  EXPECT_EQ(ChangeDirectory(".."), 1);
-  EXPECT_EQ(CurrentDirectory(), NormalisePath(std::filesystem::canonical(directory.path())));
 }
 
 TEST(Normalise, BackslashesBecomeSlashesAndDirectoriesLoseTheTrailingSlash) {
@@ -124,6 +93,41 @@ TEST(FileOperations, CreateCopyRenameAndDeleteFilesAndTrees) {
   EXPECT_TRUE(LoadDir("a").empty());
   EXPECT_EQ(FileSize("a"), -1);
   EXPECT_EQ(FileMode("a"), -1);
+}
+
+// Names beyond ASCII are UTF-8 throughout the program, whatever the system spells them in
+// (Windows: UTF-16), and every operation reaches the same file under its one name.
+TEST(FileOperations, NamesBeyondAsciiReachTheSameFileEverywhere) {
+  TempDirectory directory(/*enter=*/true);
+  const std::string folder = "Sp\xC3\xA9ler \xE6\x97\xA5\xE6\x9C\xAC";  // "Spéler 日本"
+  const std::string name = "h\xC3\xAFscore.dat";                        // "hïscore.dat"
+  const std::string file = folder + "/" + name;
+  ASSERT_EQ(CreateDir(folder), 1);
+  EXPECT_EQ(LoadDir(".").at(0), folder);
+  auto out = FileOpenWrite(file);
+  ASSERT_TRUE(out);
+  out->WriteInt(1234);
+  StreamClose(out);
+  EXPECT_EQ(LoadDir(folder), std::vector<std::string>{name});
+  EXPECT_EQ(FileSize(file), 4);
+  EXPECT_EQ(PathType(folder), 2);
+
+  std::string error;
+  const uint8_t bytes[] = {9, 0, 0, 0};
+  EXPECT_TRUE(folder_can_hold_files(directory / folder));
+  EXPECT_FALSE(is_installed_folder(directory / folder));
+  ASSERT_TRUE(replace_file_safely(directory / file, bytes, sizeof bytes, error)) << error;
+  auto in = FileOpenRead(file);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->ReadInt(), 9);
+  StreamClose(in);
+  EXPECT_EQ(LoadDir(folder), std::vector<std::string>{name}) << "no temporary file is left";
+
+  EXPECT_EQ(CopyFile(file, folder + "/\xC3\xA9.dat"), 1);
+  EXPECT_EQ(RenameFile(file, folder + "/\xC3\xA0.dat"), 1);
+  EXPECT_EQ(LoadDir(folder), (std::vector<std::string>{"\xC3\xA0.dat", "\xC3\xA9.dat"}));
+  EXPECT_EQ(DeleteDir(folder, 1), 1);
+  EXPECT_EQ(PathType(folder), 0);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <stdexcept>
 #include <thread>
 
@@ -197,19 +195,6 @@ TEST(StreamObjects, NonSeekableSourceIsReadIntoABankForReading) {
   EXPECT_EQ(stream->Seek(4), 4);
   EXPECT_EQ(stream->ReadLine(), "xyz");
   EXPECT_FALSE(pipe->closed) << "the caller's stream stays open";
-}
-
-TEST(StreamObjects, NamedPipeIsReadWholeIntoABank) {
-  TempDirectory directory;
-  const std::string path = directory / "pipe";
-  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  std::thread writer([&] { WriteFileBytes(path, std::string("\x05\0\0\0rest", 8)); });
-  auto stream = FileOpenRead(path);
-  writer.join();
-  ASSERT_TRUE(stream);
-  EXPECT_EQ(stream->Size(), 8);
-  EXPECT_EQ(stream->ReadInt(), 5);
-  EXPECT_EQ(stream->ReadLine(), "rest");
 }
 
 TEST(StreamObjects, NonSeekableSourceOpenedForWritingIsNotBanked) {

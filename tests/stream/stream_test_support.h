@@ -2,8 +2,6 @@
 // Helpers shared by the stream tests: a scratch directory, whole-file reads and writes,
 // and a stream that cannot tell its position (like a pipe).
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,27 +9,28 @@
 #include <stdexcept>
 #include <string>
 
+#include "stream/native_files.h"
+#include "stream/native_path.h"
 #include "stream/stream.h"
 
-// A fresh directory under /tmp for one test, removed with everything in it afterwards;
-// optionally the current directory while the test runs.
+// A fresh directory under the system's temporary folder for one test, removed with everything in it
+// afterwards; optionally the current directory while the test runs.
 class TempDirectory {
  public:
   explicit TempDirectory(bool enter = false) {
-    char pattern[] = "/tmp/vextral-stream-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    path_ = NativeMakeTemporaryFolder("vextral-stream-");
+    if (path_.empty()) throw std::runtime_error("no temporary folder could be made");
     if (enter) {
-      previous_ = std::filesystem::current_path().string();
-      std::filesystem::current_path(path_);
+      previous_ = Utf8Path(std::filesystem::current_path());
+      std::filesystem::current_path(NativePath(path_));
     }
   }
   ~TempDirectory() {
-    if (!previous_.empty()) std::filesystem::current_path(previous_);
+    if (!previous_.empty()) std::filesystem::current_path(NativePath(previous_));
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(NativePath(path_), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(NativePath(path_), ignored);
   }
   TempDirectory(const TempDirectory&) = delete;
   TempDirectory& operator=(const TempDirectory&) = delete;
@@ -45,11 +44,11 @@ class TempDirectory {
 };
 
 inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+  std::ofstream(NativePath(path), std::ios::binary) << bytes;
 }
 
 inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -100,6 +100,12 @@ int64_t ulps_apart(double a, double b) {
 // game reaches: each thousandth of a degree over two turns, and the large angles a ship
 // turning for hours accumulates.
 TEST(DegreeTest, SineAndCosineStayWithinAnUlpOfTheCLibrary) {
+#ifndef __GLIBC__
+  // The reference is glibc's sine and cosine, correctly rounded in practice. MinGW's come
+  // from the x87 unit, whose reduction by pi loses bits near its multiples (millions of
+  // ulps there): no reference. The same-bits test below holds on every system.
+  GTEST_SKIP() << "this C library's sine is no reference";
+#endif
   constexpr double kRadiansPerDegree = 0.017453292519943295;
   int64_t worst = 0;
   int64_t differing = 0;

@@ -1,7 +1,6 @@
 #include "tools/sim/simulator.h"
 
 #include <SDL.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -28,6 +27,9 @@
 #include "render/headless/headless_driver.h"
 #include "render/pixmap.h"
 #include "render/render2d.h"
+#include "stream/native_files.h"
+#include "stream/native_path.h"
+#include "stream/program_folder.h"
 #include "support/random.h"
 #include "tools/sim/sim_audio.h"
 
@@ -53,10 +55,8 @@ class sim_system_driver : public TNullSystemDriver {
 };
 
 std::string executable_folder() {
-  std::error_code error;
-  auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return ".";
-  return executable.parent_path().string();
+  const std::string folder = ProgramFolder();
+  return folder.empty() ? "." : folder;
 }
 
 // FNV-1a over raw bytes.
@@ -147,7 +147,7 @@ simulator::~simulator() {
   if (drivers_->virtual_index >= 0) SDL_JoystickDetachVirtual(drivers_->virtual_index);
   if (!temporary_root_.empty()) {
     std::error_code error;
-    std::filesystem::remove_all(temporary_root_, error);
+    std::filesystem::remove_all(NativePath(temporary_root_), error);
   }
 }
 
@@ -159,17 +159,18 @@ bool simulator::start() {
   if (data_dir_.empty()) {
     std::string source = config_.default_data_dir;
     if (source.empty()) source = executable_folder() + "/data";
-    char pattern[] = "/tmp/vextral-sim-XXXXXX";
-    if (const char* root = mkdtemp(pattern)) {
+    const std::string root = NativeMakeTemporaryFolder("vextral-sim-");
+    if (!root.empty()) {
       temporary_root_ = root;
       data_dir_ = temporary_root_ + "/data";
       std::error_code error;
-      if (std::filesystem::is_directory(source, error)) {
-        std::filesystem::copy(source, data_dir_, std::filesystem::copy_options::recursive, error);
+      if (std::filesystem::is_directory(NativePath(source), error)) {
+        std::filesystem::copy(NativePath(source), NativePath(data_dir_),
+                              std::filesystem::copy_options::recursive, error);
       }
-      if (error || !std::filesystem::is_directory(data_dir_)) {
+      if (error || !std::filesystem::is_directory(NativePath(data_dir_))) {
         std::fprintf(stderr, "sim: no data folder at %s; playing without sounds\n", source.c_str());
-        std::filesystem::create_directories(data_dir_, error);
+        std::filesystem::create_directories(NativePath(data_dir_), error);
       }
     } else {
       std::fprintf(stderr, "sim: could not make a temporary folder; using ./data\n");

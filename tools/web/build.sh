@@ -4,7 +4,7 @@
 # (tools/web/serve.sh serves it here). Beneath it: deps/ (SDL2, libpng, zlib, FreeType,
 # libogg and libvorbis built with Emscripten from Debian's sources, by
 # tools/cross/build-deps.sh), host/ (the native asset generator and resource embedder the
-# build runs, and vextral-sim) and wasm/ (the game's build with Emscripten). A second run builds only what
+# build runs, and vextral-sim; or the native build VEXTRAL_HOST_TOOLS names) and wasm/ (the game's build with Emscripten). A second run builds only what
 # changed.
 #
 #   tools/web/build.sh
@@ -20,17 +20,14 @@ export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
 prefix=$(tools/cross/build-deps.sh web "$out" | tail -n 1)
 
-echo "== build-web/host: the asset generator, the resource embedder and vextral-sim"
-cmake -S . -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_BUILD_TESTS=OFF \
-  -DVEXTRAL_BUILD_BENCH=OFF >/dev/null
 # vextral-sim replays the games the page offers for download (the browser test does).
-cmake --build "$out/host" -j "$jobs" --target vextral-assetgen vextral_embed_tool vextral-sim
+host=$(tools/cross/build-host-tools.sh "$out/host" vextral-sim)
 
 echo "== build-web/wasm: the game with Emscripten"
 # pkg-config finds only the libraries built for the browser.
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH='' \
   emcmake cmake -S . -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_WERROR=ON \
-  -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_BUILD="$out/host" >/dev/null
+  -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_TOOLS="$host" >/dev/null
 cmake --build "$out/wasm" -j "$jobs" --target vextral
 
 for file in vextral.js vextral.wasm vextral.data; do

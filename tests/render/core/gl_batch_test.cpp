@@ -3,6 +3,8 @@
 // them drawn in the order they were issued.
 
 #include <gtest/gtest.h>
+// On Windows, SDL_opengl.h brings windows.h, whose LoadImage macro would rename ours.
+#undef LoadImage
 
 #include <cstdint>
 #include <memory>

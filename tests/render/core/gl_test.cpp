@@ -83,7 +83,10 @@ TEST_F(GLGraphicsTest, ALateFrameIsNotCaughtUp) {
   const int32_t start = ClockMillis();
   Flip(-1);
   Flip(-1);
-  EXPECT_GE(ClockMillis() - start, 28) << "each frame after a late one gets a full period";
+  // Caught up, the two would go out back to back. On a loaded machine the late frame's own
+  // flip can take most of a period, which the next frame's wait then lacks; the exact
+  // schedule after a late frame is checked on the simulated display's clock.
+  EXPECT_GE(ClockMillis() - start, 15) << "the frames after a late one are not caught up";
 }
 
 TEST_F(GLGraphicsTest, WindowedModeIsAFixedWindowAt32_32) {
@@ -220,6 +223,18 @@ TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {
   g->Close();  // closing twice is harmless
 }
 
+// The handle SDL made the window with, in the form this system's SDL gives it.
+void* NativeWindowHandle(const SDL_SysWMinfo& info) {
+#if defined(SDL_VIDEO_DRIVER_WINDOWS)
+  if (info.subsystem == SDL_SYSWM_WINDOWS) return info.info.win.window;
+#endif
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (info.subsystem == SDL_SYSWM_X11)
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(info.info.x11.window));
+#endif
+  return nullptr;
+}
+
 TEST_F(GLGraphicsTest, AttachedWindowIsDrawnIntoAtItsOwnSize) {
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
   SDL_Window* own = SDL_CreateWindow("host", 0, 0, 200, 100, SDL_WINDOW_OPENGL);
@@ -227,8 +242,8 @@ TEST_F(GLGraphicsTest, AttachedWindowIsDrawnIntoAtItsOwnSize) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   ASSERT_TRUE(SDL_GetWindowWMInfo(own, &info));
-  ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
-  void* handle = reinterpret_cast<void*>(static_cast<uintptr_t>(info.info.x11.window));
+  void* handle = NativeWindowHandle(info);
+  ASSERT_NE(handle, nullptr);
   std::shared_ptr<TGraphics> g = AttachGraphics(handle, 0);
   ASSERT_TRUE(g);
   SetCurrentGraphics(g);

@@ -1,9 +1,11 @@
 // Images on OpenGL (Mesa under Xvfb): texture sizes and edge smearing, drawing with handle,
 // rotation and scale, textures re-made after a new graphics and deleted with their frames.
 
-#include <GL/gl.h>
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
+// On Windows, SDL_opengl.h brings windows.h, whose LoadImage macro would rename ours.
+#undef LoadImage
 
 #include <vector>
 

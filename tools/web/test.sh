@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The browser stage of ./test.sh, on its own: builds build-web/ (tools/web/build.sh), serves
+# it on a free port of 127.0.0.1 and plays it in Debian's Chromium, headless, through the
+# DevTools protocol (tests/web/play_test.mjs; screenshots in build-web/test-output).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+tools/web/build.sh
+(cd tests/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+# A free port on the loopback, served until the test ends.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server --bind 127.0.0.1 --directory build-web "$port" >/dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true' EXIT
+for _ in $(seq 600); do
+  if python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/index.html', timeout=1)" 2>/dev/null; then
+    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output \
+      "${VEXTRAL_HOST_TOOLS:-build-web/host}/tools/sim/vextral-sim"
+    exit
+  fi
+  kill -0 $server 2>/dev/null || break
+  sleep 0.1
+done
+echo "web: the page could not be served on 127.0.0.1:$port" >&2
+exit 1
