@@ -1,25 +1,31 @@
 # vextral_keep_system_sources(list-variable)
 # What differs between systems lives in one file per system and concern: *_posix.cpp,
 # *_windows.cpp or *_web.cpp (and its tests in *_posix_test.cpp or *_windows_test.cpp).
-# Leaves in the list only the files for the system being built for. The browser build
-# (Emscripten, whose C library is a POSIX one) takes the POSIX files too, except where a
-# file of the same name ending in _web.cpp stands in: foo_web.cpp replaces foo_posix.cpp,
-# or foo.cpp where the desktop systems share one file.
+# Leaves in the list only the files for the system being built for. A system's file also
+# stands in for a foo.cpp the other systems share: foo_windows.cpp or foo_web.cpp replaces
+# foo.cpp. The browser build (Emscripten, whose C library is a POSIX one) takes the POSIX
+# files too, except where foo_web.cpp replaces foo_posix.cpp.
 function(vextral_keep_system_sources variable)
   set(sources ${${variable}})
   if(WIN32)
+    set(system windows)
     list(FILTER sources EXCLUDE REGEX "_(posix|web)(_test)?\\.cpp$")
   elseif(EMSCRIPTEN)
+    set(system web)
     list(FILTER sources EXCLUDE REGEX "_windows(_test)?\\.cpp$")
-    set(web_sources ${sources})
-    list(FILTER web_sources INCLUDE REGEX "_web\\.cpp$")
-    foreach(web_source ${web_sources})
-      string(REGEX REPLACE "_web\\.cpp$" "" stem ${web_source})
-      list(REMOVE_ITEM sources ${stem}_posix.cpp ${stem}.cpp)
-    endforeach()
   else()
+    set(system posix)
     list(FILTER sources EXCLUDE REGEX "_(windows|web)(_test)?\\.cpp$")
   endif()
+  set(own_sources ${sources})
+  list(FILTER own_sources INCLUDE REGEX "_${system}\\.cpp$")
+  foreach(own_source ${own_sources})
+    string(REGEX REPLACE "_${system}\\.cpp$" "" stem ${own_source})
+    list(REMOVE_ITEM sources ${stem}.cpp)
+    if(EMSCRIPTEN)
+      list(REMOVE_ITEM sources ${stem}_posix.cpp)
+    endif()
+  endforeach()
   set(${variable} ${sources} PARENT_SCOPE)
 endfunction()
 

@@ -8,6 +8,7 @@
 #include "game/sample_prefetch.h"
 
 std::function<void(const std::string& file_name)> sound_started_hook;
+std::function<bool(const std::string& file_name)> music_ready_hook;
 
 namespace {
 
@@ -26,10 +27,6 @@ const effect_file kEffects[] = {
 };
 
 constexpr int32_t kSoundLoops = 1;
-
-const char* music_file(int32_t track) {
-  return track == 1 ? "t_track.ogg" : "p_track.ogg";
-}
 
 // The sound of a file in data_folder, from the prefetch when it was prefetched.
 std::shared_ptr<TSound> load_data_sound(const char* file_name, int32_t flags) {
@@ -56,6 +53,10 @@ const char* effect_name(const std::shared_ptr<TSound>& sound) {
 }
 
 }  // namespace
+
+const char* music_file(int32_t track) {
+  return track == 1 ? "t_track.ogg" : "p_track.ogg";
+}
 
 void prefetch_sounds() {
   // The long track first: the game thread decodes any effect the worker has not reached
@@ -87,6 +88,7 @@ void play_sfx(const std::shared_ptr<TSound>& sound) {
 void start_music(int32_t track) {
   const char* file_name = music_file(track);
   report_started(file_name);
+  if (music_ready_hook && !music_ready_hook(file_name)) return;
   auto sound = load_data_sound(file_name, kSoundLoops);
   if (!sound) {
     // Said once per track, however often the menu switches to it.

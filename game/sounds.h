@@ -28,3 +28,11 @@ void start_ufo_loop();
 // Called with the file name (e.g. "shoot.ogg") of every effect, track or hum started,
 // even when the file could not be loaded. Empty by default; the simulator traces it.
 extern std::function<void(const std::string& file_name)> sound_started_hook;
+
+// The file of music track 1 or 2 in data_folder.
+const char* music_file(int32_t track);
+// Asked with a music track's file name before the track is read from data_folder: false
+// while the track has not come yet (the browser build fetches the tracks after start-up).
+// start_music then starts nothing, and whoever answered false starts the track once it has
+// come. Empty by default: every track is there.
+extern std::function<bool(const std::string& file_name)> music_ready_hook;

@@ -64,6 +64,30 @@ EM_JS(void, keep_in_browser_storage, (), {
   });
 });
 
+// The music tracks are most of the sounds' bytes and the splash needs neither, so they are
+// not in vextral.data: they are fetched from the page's music/ folder once the game has
+// started, into data_folder where the desktop game finds them. A track that cannot be
+// fetched stays silent, as a missing file does on the desktop.
+EM_JS(void, start_music_downloads, (const char* folder_name), {
+  const folder = UTF8ToString(folder_name);
+  Module.vextralMusic = {};
+  for (const name of ['p_track.ogg', 't_track.ogg']) {
+    fetch('music/' + name)
+      .then((response) => {
+        if (!response.ok) throw new Error(response.status + ' ' + response.statusText);
+        return response.arrayBuffer();
+      })
+      .then((bytes) => FS.writeFile(folder + '/' + name, new Uint8Array(bytes)))
+      .catch((error) => err('game: the music ' + name + ' could not be fetched: ' + error))
+      .finally(() => { Module.vextralMusic[name] = true; });
+  }
+});
+
+// True once the track's download has ended, fetched or not.
+EM_JS(int, music_download_ended, (const char* file_name), {
+  return Module.vextralMusic && Module.vextralMusic[UTF8ToString(file_name)] ? 1 : 0;
+});
+
 // The page hears that the game has ended (Exit Game, or Escape on the title menu).
 EM_JS(void, tell_page_game_ended, (), {
   if (Module.onGameEnded) Module.onGameEnded();
@@ -104,6 +128,13 @@ void keep_game(const replay_header& header, std::vector<uint8_t> file) {
   keep_in_browser_storage();
 }
 
+// A track asked for before it had come starts when it comes (checked every frame).
+bool music_waiting = false;
+
+void start_music_once_come() {
+  if (music_waiting && music_download_ended(music_file(music_track)) != 0) start_music(music_track);
+}
+
 }  // namespace
 
 extern "C" EMSCRIPTEN_KEEPALIVE void keep_in_browser_storage_again() {
@@ -115,6 +146,12 @@ int main() {
   const settings_places places = current_settings_places();
   if (!places.home.empty()) load_browser_storage(places.home.c_str());
 
+  start_music_downloads(data_folder.c_str());
+  music_ready_hook = [](const std::string& file_name) {
+    music_waiting = music_download_ended(file_name.c_str()) == 0;
+    return !music_waiting;
+  };
+  frame_hook = start_music_once_come;  // the splash's frames
   prefetch_sounds();
   prefetch_embedded_images();
   if (!game_startup()) return 1;
@@ -124,6 +161,7 @@ int main() {
   replay_recorder recorder(keep_game);
   recorder.attach();
   frame_hook = [&recorder] {
+    start_music_once_come();
     recorder.on_frame_start();
     save_changed_settings();
     tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level);

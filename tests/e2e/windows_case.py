@@ -5,7 +5,8 @@ game is started by its Windows path and played with real X input (splash, title,
 stereo scheme, Start Game, rotate and fire, Escape to the pause menu, Quit This Game, Exit
 Game); a screenshot keeps the stereo title. Then: the saves are in %APPDATA%\\Vextral and
 nothing new is under Program Files; the recording kept there replays to the same frames,
-score and level in the Linux vextral-sim; a logoff during a second game (Wine's end of
+score and level in the Linux vextral-sim and plays out in the installed game ("Watch
+best game"); a logoff during a second game (Wine's end of
 session) keeps that game's recording and ends the game; the uninstaller removes the
 program and its Start-menu entries and keeps the saves.
 
@@ -265,6 +266,26 @@ def run(args, output, prefix, backdrop, player):
           "the replay should end on score %d, level %d:\n%s" % (score, level, replayed.stdout))
     print("windows e2e: the Windows recording (%d frames, score %d, level %d) replays the same "
           "on Linux" % (frames, score, level))
+
+    # ---- Watched in the installed game, as the Start menu's Watch entry does ----
+    # The game was abandoned from the pause menu: the viewer plays it to its last frame and
+    # exits by itself, with status 0 only when it ended on the recorded score and level.
+    watched = "best" if "best.replay" in kept else "last"
+    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-watch"),
+                in_place=True)
+    game.executable = INSTALLED
+    game.command_prefix = ["wine"]
+    game.wait_window = wait_window_and_focus_for(game)
+    game.start(["--replay", watched])
+    try:
+        game.wait_window()
+        status = game.wait_exit(frames / 60.0 + 120)
+    finally:
+        game.kill()
+    check(status == 0, "--replay %s under Wine should play the game out and end with status 0, "
+          "got %s:\n%s" % (watched, status, game.stderr_text()))
+    check(sorted(os.listdir(saves)) == kept, "watching changed the saves: %r" % os.listdir(saves))
+    print("windows e2e: --replay %s played the recording out in the Windows game" % watched)
 
     # ---- Logoff during a game: the recording is kept, the game ends ----
     recorded = os.path.getmtime(os.path.join(saves, "last.replay"))

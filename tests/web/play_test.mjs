@@ -1,5 +1,6 @@
 // Plays the browser build in Debian's Chromium, headless, as a player would: the page
-// before any gesture is silent, the first click starts the game with sound, the splash
+// before any gesture is silent and has fetched no music, the first click starts the game
+// with sound, the splash
 // and then the title show, stereo drawing tints the title's two edges apart, Start Game
 // begins a game whose ship turns and whose shots score, a page that loses the focus holds
 // the game until it has it back, Escape pauses, and a reload
@@ -60,6 +61,8 @@ await page.setViewport({ width: 900, height: 700 });
 const log = [];
 page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
 page.on('pageerror', (error) => log.push(`page error: ${error.message}`));
+const requested = [];
+page.on('request', (request) => requested.push(new URL(request.url()).pathname));
 
 const game = () => page.evaluate(() => Module.vextralGame || null);
 const waitFor = (test, ...args) => page.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
@@ -143,10 +146,14 @@ try {
   await page.goto(url, { waitUntil: 'load' });
   await waitFor(() => window.vextral?.ready);
 
-  await check('no sound before the first gesture, sound after it', async () => {
+  await check('no sound before the first gesture, sound after it; the music comes later', async () => {
     assert(await page.evaluate(() => vextral.soundLevel()) === 0, 'sound before any gesture');
+    const music = requested.filter((path) => path.startsWith('/music/'));
+    assert(music.length === 0, `music fetched before the game started: ${music}`);
     await page.click('#overlay');
     await waitFor(() => vextral.soundLevel() > 0.001);
+    // The title's music (the second track unless chosen otherwise) was fetched and plays.
+    assert(requested.includes('/music/p_track.ogg'), `no music fetched: ${requested}`);
   });
 
   await check('the splash, then the title menu', async () => {

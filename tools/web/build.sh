@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the game for the browser into build-web/: index.html, vextral.js, vextral.wasm and
-# vextral.data (the sounds) at the top of it, a static folder any web server can serve
+# Builds the game for the browser into build-web/: index.html, vextral.js, vextral.wasm,
+# vextral.data (the sound effects) and music/ (the tracks, fetched after start-up) at the
+# top of it, a static folder any web server can serve
 # (tools/web/serve.sh serves it here). Beneath it: deps/ (SDL2, libpng, zlib, FreeType,
 # libogg and libvorbis built with Emscripten from Debian's sources, by
 # tools/cross/build-deps.sh), host/ (the native asset generator and resource embedder the
@@ -33,5 +34,8 @@ cmake --build "$out/wasm" -j "$jobs" --target vextral
 for file in vextral.js vextral.wasm vextral.data; do
   cp -p "$out/wasm/game/$file" "$out/$file"
 done
+# The music, fetched by the game once it has started.
+mkdir -p "$out/music"
+cp -p "$out"/wasm/resources/assets/data/?_track.ogg "$out/music/"
 cp -p tools/web/index.html "$out/index.html"
-echo "build-web/: index.html vextral.js vextral.wasm vextral.data (tools/web/serve.sh serves it)"
+echo "build-web/: index.html vextral.js vextral.wasm vextral.data music/ (tools/web/serve.sh serves it)"

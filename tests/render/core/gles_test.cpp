@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "render/gl/default_driver.h"
 #include "render/gl/gl_render2d.h"
 #include "render/gles/gles_api.h"
 #include "render/gles/gles_graphics.h"
@@ -126,6 +127,24 @@ TEST_F(GLESGraphicsTest, AFrameOfAClosedGraphicsDeletesNothingOfTheNext) {
   Cls();
   DrawImage(blue, 0, 0);
   EXPECT_EQ(Pixel(2, 2), 0x0000FFu);
+}
+
+// The shader driver is chosen at run time, the fixed-function one staying the default for
+// any other value.
+TEST(DefaultDriver, TheRendererVariableChoosesIt) {
+  const std::shared_ptr<TGraphicsDriver> installed = GetGraphicsDriver();
+  for (const char* value : {"gles", "GLES", "gl", ""}) {
+    setenv("VEXTRAL_RENDERER", value, 1);
+    SetGraphicsDriver(nullptr);
+    InstallDefaultGraphicsDriver();
+    const std::shared_ptr<TGraphicsDriver> expected =
+        std::string(value) == "gles"
+            ? std::static_pointer_cast<TGraphicsDriver>(GLESRender2DDriver())
+            : GLRender2DDriver();
+    EXPECT_EQ(GetGraphicsDriver(), expected) << "VEXTRAL_RENDERER=" << value;
+  }
+  unsetenv("VEXTRAL_RENDERER");
+  SetGraphicsDriver(installed);
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "render/display.h"
 #include "render/gl/default_driver.h"
 #include "render/gl/gl_render2d.h"
-#include "render/gles/gles_render2d.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
 #include "render/image_frame.h"
@@ -541,23 +540,6 @@ TEST_F(HeadlessRenderState, TheDefaultDriverIsInstalledOnlyWhenNoneIs) {
 
   InstallDefaultGraphicsDriver();
   EXPECT_EQ(GetGraphicsDriver(), GLRender2DDriver());
-  SetGraphicsDriver(driver_);
-}
-
-// The shader driver is chosen at run time, the fixed-function one staying the default for
-// any other value.
-TEST_F(HeadlessRenderState, TheRendererVariableChoosesTheDefaultDriver) {
-  for (const char* value : {"gles", "GLES", "gl", ""}) {
-    setenv("VEXTRAL_RENDERER", value, 1);
-    SetGraphicsDriver(nullptr);
-    InstallDefaultGraphicsDriver();
-    const std::shared_ptr<TGraphicsDriver> expected =
-        std::string(value) == "gles"
-            ? std::static_pointer_cast<TGraphicsDriver>(GLESRender2DDriver())
-            : GLRender2DDriver();
-    EXPECT_EQ(GetGraphicsDriver(), expected) << "VEXTRAL_RENDERER=" << value;
-  }
-  unsetenv("VEXTRAL_RENDERER");
   SetGraphicsDriver(driver_);
 }
 
