@@ -91,10 +91,12 @@ int32_t HatHundredths(Uint8 hat) {
 }
 
 // SDL's -32768..32767 as a position on a 0..65535 range, mapped so that both ends read
-// exactly -1 and +1.
+// exactly -1 and +1. Pads that report a symmetric range (a browser's gamepads, which SDL
+// scales to -32767..32767) end one short of SDL's minimum: that reads as the end too.
 float AxisValue(Sint16 sdl_value) {
   constexpr float kMinimum = 0.0f;
   constexpr float kMaximum = 65535.0f;
+  if (sdl_value == -32767) sdl_value = -32768;
   float position = static_cast<float>(static_cast<int32_t>(sdl_value) + 32768);
   return 2.0f * (position - kMinimum) / kMaximum - 1.0f;
 }

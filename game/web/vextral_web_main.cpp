@@ -94,9 +94,11 @@ EM_JS(void, tell_page_game_ended, (), {
 });
 
 // What the page shows beside the game, and what its tests wait for: the screen the game
-// is on (game_state), the score, the best score, the stereo scheme and the level.
-EM_JS(void, tell_page_frame, (int state, int score, int best, int stereo, int level), {
-  Module.vextralGame = { state: state, score: score, best: best, stereo: stereo, level: level };
+// is on (game_state), the score, the best score, the stereo scheme, the level and the
+// ship's heading in degrees.
+EM_JS(void, tell_page_frame, (int state, int score, int best, int stereo, int level, double heading), {
+  Module.vextralGame = { state: state, score: score, best: best, stereo: stereo, level: level,
+                         heading: heading };
 });
 
 // clang-format on
@@ -164,7 +166,8 @@ int main() {
     start_music_once_come();
     recorder.on_frame_start();
     save_changed_settings();
-    tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level);
+    tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level,
+                    player->rotation);
   };
   run_main_loop();
   recorder.on_exit();

@@ -85,6 +85,9 @@ TEST_F(JoystickTest, FullDeflectionReadsExactlyOne) {
   SDL_JoystickSetVirtualAxis(pad, 1, -32768);
   EXPECT_EQ(JoyAxisX(port), 1.0f);
   EXPECT_EQ(JoyAxisY(port), -1.0f);
+  // A pad with a symmetric range (a browser's) ends at -32767: the game steers at -1 only.
+  SDL_JoystickSetVirtualAxis(pad, 1, -32767);
+  EXPECT_EQ(JoyAxisY(port), -1.0f);
   SDL_JoystickSetVirtualAxis(pad, 0, 0);
   EXPECT_NEAR(JoyAxisX(port), 0.0f, 0.0001f);
   SDL_JoystickSetVirtualAxis(pad, 5, 16384);
