@@ -39,12 +39,18 @@ int play() {
   recorder.attach();
   frame_hook = [&recorder] { recorder.on_frame_start(); };
   // Where the system ends the process with the session, the exit's saves come first.
-  SetSessionEndHandler([&recorder] {
+  bool session_ended = false;
+  SetSessionEndHandler([&recorder, &session_ended] {
     recorder.on_session_end();
     game_exit(0);
+    session_ended = true;
   });
   run_main_loop();
   SetSessionEndHandler(nullptr);
+  // Once the session has ended the system may end the process at any moment: what the
+  // handler saved stands, and nothing more is written (a save cut short would leave its
+  // temporary file behind).
+  if (session_ended) return 0;
   recorder.on_exit();
   frame_hook = nullptr;
   game_exit();

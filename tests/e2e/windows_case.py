@@ -318,6 +318,10 @@ def run(args, output, prefix, backdrop, player):
                               env=dict(os.environ, HOME=os.path.join(output, "sim-home")))
     check(replayed.returncode == 0, "the game ended by the logoff does not replay:\n%s"
           % replayed.stdout)
+    # Windows may end the process at any moment after the session's end: nothing may be
+    # written after the end's own saves, or a save cut short leaves its temporary file.
+    check(sorted(os.listdir(saves)) == kept, "after the logoff the saves folder should hold "
+          "%r, not %r" % (kept, sorted(os.listdir(saves))))
     print("windows e2e: a logoff during play keeps the game (%d frames) and ends it"
           % replay_header(os.path.join(saves, "last.replay"))[0])
 
@@ -327,7 +331,8 @@ def run(args, output, prefix, backdrop, player):
     # The uninstaller copies itself away and goes on from there after this returns.
     wait_until("the uninstaller to remove the program", lambda: not os.path.exists(program), 120)
     check(not os.path.exists(menu), "the Start-menu entries should go with the program")
-    check(sorted(os.listdir(saves)) == kept, "the uninstaller should keep the saves")
+    check(sorted(os.listdir(saves)) == kept, "the uninstaller should keep the saves %r, not %r"
+          % (kept, sorted(os.listdir(saves))))
     print("windows e2e: passed in %.0f s" % (time.monotonic() - began))
     return 0
 
