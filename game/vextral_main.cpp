@@ -3,10 +3,8 @@
 // moving to its own folder first, where data/ lies beside it.
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "game/main_loop.h"
 #include "game/replay/files.h"
@@ -15,7 +13,6 @@
 #include "game/sounds.h"
 #include "input/session.h"
 #include "stream/filesystem.h"
-#include "stream/native_path.h"
 #include "stream/program_folder.h"
 
 namespace {
@@ -80,23 +77,21 @@ int watch(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   std::string replay_name;
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::printf("%s\n", kUsage);
     return 0;
   }
-  if (argc == 3 && std::strcmp(argv[1], "--replay") == 0 && argv[2][0] != '\0') {
-    replay_name = argv[2];
-  } else if (argc != 1) {
+  if (arguments.size() == 2 && arguments[0] == "--replay" && !arguments[1].empty()) {
+    replay_name = arguments[1];
+  } else if (!arguments.empty()) {
     std::fprintf(stderr, "vextral: unknown arguments\n%s\n", kUsage);
     return 2;
   }
   // A file named on the command line is relative to where the player typed it.
-  if (!replay_name.empty() && replay_name != "best" && replay_name != "last") {
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(NativePath(replay_name), error);
-    if (!error) replay_name = Utf8Path(absolute);
-  }
+  if (!replay_name.empty() && replay_name != "best" && replay_name != "last")
+    replay_name = AbsolutePath(replay_name);
 
   change_to_executable_folder();
   if (!replay_name.empty()) return watch(replay_name);

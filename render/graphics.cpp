@@ -186,6 +186,10 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
   GraphicsModule& m = Module();
   std::shared_ptr<TGraphics> g = CreateGraphics(width, height, depth, hertz, flags);
   if (!g) return nullptr;
+  // The window is on the screen: a click on its close button, or the session ending, is
+  // heard from now on, also while the pacing is set up (up to a second of flips, during
+  // which the system's events are pumped).
+  EnableInputPolling(nullptr);
   AdvanceSeq();
   SetCurrentGraphics(g);
 
@@ -194,7 +198,6 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
 
   m.opened = g;
   if (depth != 0) MoveMouse(width / 2, height / 2);
-  EnableInputPolling(nullptr);
   AddHook(EmitEventHook, NoteDisplayChange);
   if (!m.exit_registered) {
     m.exit_registered = true;

@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kNameAttempts = 16;
 constexpr DWORD kLockWaitMillis = 2000;
+// How long a replace waits for a file that another program has open: a copy of the game
+// reading it, a virus scanner or the search indexer looking at the new file.
+constexpr DWORD kReplaceWaitMillis = 1000;
 
 // Letters and digits from the system's random source; the clock and a counter when there
 // is none (the exclusive create keeps the save safe either way).
@@ -51,6 +54,26 @@ std::wstring FullPath(const std::string& folder) {
     if (letter == L'/') letter = L'\\';
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
   return full;
+}
+
+// Windows refuses to replace a file, or to move one, that another program has open (even
+// one sharing it for deletion); that program lets go within moments.
+bool MoveOverSoon(const std::wstring& from, const std::wstring& to) {
+  const ULONGLONG deadline = GetTickCount64() + kReplaceWaitMillis;
+  DWORD pause = 1;
+  while (
+      !MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD failure = GetLastError();
+    if ((failure != ERROR_ACCESS_DENIED && failure != ERROR_SHARING_VIOLATION &&
+         failure != ERROR_LOCK_VIOLATION) ||
+        GetTickCount64() >= deadline) {
+      SetLastError(failure);
+      return false;
+    }
+    Sleep(pause);
+    pause = pause < 64 ? pause * 2 : pause;
+  }
+  return true;
 }
 
 bool SameIgnoringCase(const wchar_t* a, int a_length, const wchar_t* b, int b_length) {
@@ -125,9 +148,7 @@ bool replace_file_safely(const std::string& path, const uint8_t* bytes, size_t c
   if (!CloseHandle(file) && failure == 0) failure = GetLastError();
   // The rename replaces a link at path itself, never the file it points to, and returns
   // once it is on disk.
-  if (failure == 0 && !MoveFileExW(temporary.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    failure = GetLastError();
+  if (failure == 0 && !MoveOverSoon(temporary, target)) failure = GetLastError();
   if (failure != 0) {
     DeleteFileW(temporary.c_str());
     error = SystemMessage(failure);

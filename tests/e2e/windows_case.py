@@ -7,8 +7,10 @@ Game); a screenshot keeps the stereo title. Then: the saves are in %APPDATA%\\Ve
 nothing new is under Program Files; the recording kept there replays to the same frames,
 score and level in the Linux vextral-sim and plays out in the installed game ("Watch
 best game"); a logoff during a second game (Wine's end of
-session) keeps that game's recording and ends the game; the uninstaller removes the
-program and its Start-menu entries and keeps the saves.
+session) keeps that game's recording and ends the game, which then plays out when named
+by its full path on the command line; the uninstaller removes the program and its
+Start-menu entries and keeps the saves. The Windows user is "Zoë", so the saves and that
+path go beyond ASCII.
 
     windows_case.py --installer SETUP.EXE --sim LINUX-VEXTRAL-SIM --backdrop PNG --output DIR
                     [--linux-game VEXTRAL]
@@ -38,6 +40,8 @@ from vextral_player import (  # noqa: E402
     EXIT_GAME, START_GAME, E2EFailure, Game, Player, check, difference)
 
 INSTALLED = "C:\\Program Files\\Vextral\\vextral.exe"
+# The Windows user (Wine names it after USER): %APPDATA% beyond ASCII.
+USER = "Zo\u00eb"
 # Beside the menu, where the pause screen shows the game dimmed.
 DARK_BOX = (20, 220, 140, 440)
 SOUNDS = 10
@@ -135,8 +139,9 @@ def main():
     shutil.rmtree(output, ignore_errors=True)
     os.makedirs(output)
     prefix = os.path.join(output, "wine")
+    # A UTF-8 locale, in which Wine passes the command line's "ë" on as it is.
     os.environ.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64",
-                      WINEDLLOVERRIDES="mscoree,mshtml=")
+                      WINEDLLOVERRIDES="mscoree,mshtml=", USER=USER, LC_ALL="C.UTF-8")
     backdrop = Backdrop(args.backdrop)
     player = Player(os.path.join(output, "shots"))
     try:
@@ -242,9 +247,9 @@ def run(args, output, prefix, backdrop, player):
     # ---- Where the files went ----
     check(tree(program) == installed_tree, "the game wrote under Program Files: %s"
           % sorted(tree(program) ^ installed_tree))
-    saves = glob.glob(os.path.join(drive, "users", "*", "AppData", "Roaming", "Vextral"))
-    check(len(saves) == 1, "no %%APPDATA%%\\Vextral folder (found %r)" % saves)
-    saves = saves[0]
+    saves = os.path.join(drive, "users", USER, "AppData", "Roaming", "Vextral")
+    check(os.path.isdir(saves), "no %%APPDATA%%\\Vextral folder in %s (found %r)"
+          % (saves, glob.glob(os.path.join(drive, "users", "*", "AppData", "Roaming", "*"))))
     kept = sorted(os.listdir(saves))
     for name in ["anaglyph3d.dat", "hiscore.dat", "last.replay"]:
         check(name in kept, "%s is not in %%APPDATA%%\\Vextral (holds %r)" % (name, kept))
@@ -324,6 +329,25 @@ def run(args, output, prefix, backdrop, player):
           "%r, not %r" % (kept, sorted(os.listdir(saves))))
     print("windows e2e: a logoff during play keeps the game (%d frames) and ends it"
           % replay_header(os.path.join(saves, "last.replay"))[0])
+
+    # ---- That short game watched by its path, which goes beyond ASCII ----
+    # The C runtime's argv would hold the ANSI code page's "ë", which is no UTF-8.
+    named = "C:\\users\\%s\\AppData\\Roaming\\Vextral\\last.replay" % USER
+    frames = replay_header(os.path.join(saves, "last.replay"))[0]
+    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-named"),
+                in_place=True)
+    game.executable = INSTALLED
+    game.command_prefix = ["wine"]
+    game.wait_window = wait_window_and_focus_for(game)
+    game.start(["--replay", named])
+    try:
+        game.wait_window()
+        status = game.wait_exit(frames / 60.0 + 120)
+    finally:
+        game.kill()
+    check(status == 0, "--replay %s should play the game out and end with status 0, got %s:\n%s"
+          % (named, status, game.stderr_text()))
+    print("windows e2e: --replay %s played the game out" % named)
 
     # ---- Uninstall: the program goes, the saves stay ----
     subprocess.run(["wine", "C:\\Program Files\\Vextral\\uninstall.exe", "/S"], timeout=120,

@@ -1,5 +1,6 @@
 // The Windows side of saving: where an installed game may not save, the save lock shared
-// by every spelling of one folder, and a failed replace leaving the old file alone.
+// by every spelling of one folder, a replace waiting for a reader to let go of the file,
+// and a failed replace leaving the old file alone.
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,28 @@ TEST(SafeReplace, FailureKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_TRUE(replace_file_safely(directory / "score.dat", bytes, sizeof bytes, error)) << error;
   EXPECT_EQ(ReadFileBytes(directory / "score.dat"), std::string("\x01\x02\x03\x04", 4));
   EXPECT_FALSE(replace_file_safely(directory / "missing/score.dat", bytes, sizeof bytes, error));
+}
+
+TEST(SafeReplace, WaitsForAReaderToLetGo) {
+  TempDirectory directory;
+  WriteFileBytes(directory / "score.dat", "old!");
+  // Another copy of the game reads the file as the C runtime opens it (a virus scanner
+  // looks at it the same way), and lets go a moment after this save has begun.
+  const HANDLE reader =
+      CreateFileW(WideFromUtf8(directory / "score.dat").c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  std::thread reading([&] {
+    while (LoadDir(directory.path()).size() < 2) Sleep(1);  // the save's temporary is there
+    Sleep(50);
+    CloseHandle(reader);
+  });
+  const uint8_t bytes[] = {1, 2, 3, 4};
+  std::string error;
+  EXPECT_TRUE(replace_file_safely(directory / "score.dat", bytes, sizeof bytes, error)) << error;
+  reading.join();
+  EXPECT_EQ(ReadFileBytes(directory / "score.dat"), std::string("\x01\x02\x03\x04", 4));
+  EXPECT_EQ(LoadDir(directory.path()), std::vector<std::string>{"score.dat"});
 }
 
 TEST(SaveLock, EverySpellingOfAFolderIsOneLock) {

@@ -471,6 +471,29 @@ TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhereTheSwapIntervalDoesNotTa
   EXPECT_EQ(run.torn, 0);
 }
 
+// The window is on the screen before the pacing probe's flips end: a click on its close
+// button then (or the session ending) must not be lost.
+class TClosedWhileProbing : public TSimulatedDisplay {
+ public:
+  TClosedWhileProbing() : TSimulatedDisplay(60.0) {}
+  void Flip(TGraphicsDriver& driver, int32_t sync) override {
+    if (!closed) {
+      closed = true;
+      EmitEvent(TEvent::Create(EVENT_APPTERMINATE));
+    }
+    TSimulatedDisplay::Flip(driver, sync);
+  }
+  bool closed = false;
+};
+
+TEST_F(OnASimulatedDisplay, AWindowClosedWhileTheDisplayOpensIsHeard) {
+  auto display = std::make_shared<TClosedWhileProbing>();
+  SetDisplay(display);
+  Open();
+  ASSERT_TRUE(display->closed) << "opening a full-screen display should probe its pacing";
+  EXPECT_EQ(CloseRequested(), 1);
+}
+
 // A screen that does not synchronise, on a machine so busy that the first flips (opening the
 // graphics and the probe's) each take a 60 Hz period: it looks like a display that paces.
 class TPacedLookingDisplay : public TSimulatedDisplay {
