@@ -28,40 +28,95 @@ namespace {
 // clang-format off
 
 // Mounts the browser's storage at folder and loads what it keeps there (the game waits,
-// yielding to the page). The page finds the folder as Module.vextralSaves.folder.
+// yielding to the page). The page finds the folder as Module.vextralSaves.folder. Without
+// IndexedDB the folder stays in memory: the game plays, and its saves last until the page
+// closes.
 EM_ASYNC_JS(void, load_browser_storage, (const char* folder_name), {
   const folder = UTF8ToString(folder_name);
   FS.mkdirTree(folder);
-  FS.mount(IDBFS, {}, folder);
-  Module.vextralSaves = { folder: folder, syncing: false, again: false, kept: 0 };
-  await new Promise((done) => FS.syncfs(true, (error) => {
-    if (error) err('game: the saved files could not be read from the browser: ' + error);
-    done();
-  }));
+  const saves = { folder: folder, syncing: false, kept: 0, mount: null, pulled: false };
+  Module.vextralSaves = saves;
+  let storage = null;
+  try {
+    storage = indexedDB;
+  } catch (error) {
+    storage = null;
+  }
+  if (!storage) {
+    err('game: this browser keeps no files for the page (no IndexedDB): the best score, the ' +
+        'settings and the recorded games last only until the page is closed');
+    return;
+  }
+  // Emscripten's fsync writes the whole folder to the browser, half-made files and all, and
+  // never ends when the browser aborts the write (its storage full): fsync does nothing
+  // here, and each save is written back whole, once it is done.
+  const type = Object.assign({}, IDBFS, { syncfs: (mount, populate, done) => done(null) });
+  saves.mount = FS.mount(type, {}, folder).mount;
+  // One load from (populate) or write to the browser; resolves with the error, or null.
+  // IDBFS hears of a failed request but not of a write the browser aborts, which the
+  // database hears of.
+  saves.sync = (populate) => new Promise((done) => {
+    const database = IDBFS.dbs[folder];
+    let ended = false;
+    const end = (error) => {
+      if (ended) return;
+      ended = true;
+      if (database) database.removeEventListener('abort', aborted);
+      done(error || null);
+    };
+    const aborted = (event) => end(event.target.error || new Error('the browser aborted it'));
+    if (database) database.addEventListener('abort', aborted);
+    try {
+      IDBFS.syncfs(saves.mount, populate, end);
+    } catch (error) {
+      end(error);
+    }
+  });
+  const error = await saves.sync(true);
+  if (error) err('game: the saved files could not be read from the browser: ' + error);
   if (Module.onSavesChanged) Module.onSavesChanged();
 });
 
-// Writes the player's folder back to the browser's storage. Saves made while a write is
-// under way are written by one more write after it; Module.vextralSaves.kept counts the
-// writes done, and Module.onSavesChanged, when the page sets it, hears of each.
-EM_JS(void, keep_in_browser_storage, (), {
+// Every page of the game shares the browser's copy of the folder, and each page holds its
+// own copy of it in memory, read when it started. A save first loads what the other pages
+// have kept since, one page at a time (Web Locks, where the browser has them), so that the
+// save keeps the higher best score and the better game as on a desktop, and writing the
+// folder back takes away nothing another page kept.
+EM_ASYNC_JS(void, begin_browser_save, (), {
   const saves = Module.vextralSaves;
-  if (!saves) return;
-  if (saves.syncing) {
-    saves.again = true;
-    return;
-  }
+  if (!saves || !saves.mount) return;
   saves.syncing = true;
-  FS.syncfs(false, (error) => {
-    saves.syncing = false;
+  if (navigator.locks) {
+    await new Promise((held) => navigator.locks.request('vextral saves ' + saves.folder,
+      () => new Promise((release) => {
+        saves.release = release;
+        held();
+      })));
+  }
+  const error = await saves.sync(true);
+  saves.pulled = !error;
+  // Writing the folder back now would take away what this page could not load.
+  if (error) err('game: the saved files could not be read from the browser, so this save is ' +
+                 'not kept in it: ' + error);
+});
+
+// Writes the folder back to the browser after a save that began with begin_browser_save.
+// Module.vextralSaves.kept counts the writes done, and Module.onSavesChanged, when the page
+// sets it, hears of each save.
+EM_ASYNC_JS(void, end_browser_save, (), {
+  const saves = Module.vextralSaves;
+  if (saves && saves.pulled) {
+    saves.pulled = false;
+    const error = await saves.sync(false);
     if (error) err('game: the saved files could not be kept in the browser: ' + error);
     else saves.kept++;
-    if (Module.onSavesChanged) Module.onSavesChanged();
-    if (saves.again) {
-      saves.again = false;
-      _keep_in_browser_storage_again();
-    }
-  });
+  }
+  if (saves && saves.release) {
+    saves.release();
+    saves.release = null;
+  }
+  if (saves) saves.syncing = false;
+  if (Module.onSavesChanged) Module.onSavesChanged();
 });
 
 // The music tracks are most of the sounds' bytes and the splash needs neither, so they are
@@ -111,23 +166,25 @@ void save_changed_settings() {
   // The best score climbs all through a game: it is saved once play stops (pause, game
   // over, the menus), not on every frame.
   if (game_state == STATE_PLAY || game_state == STATE_DESTROYED) return;
-  bool saved = false;
-  if (player->best_sc != saved_best) {
+  const bool best_changed = player->best_sc != saved_best;
+  const bool stereo_changed = stereo_mode != saved_stereo;
+  if (!best_changed && !stereo_changed) return;
+  begin_browser_save();
+  if (best_changed) {
     saved_best = player->best_sc;
     hiscore_file(1);
-    saved = true;
   }
-  if (stereo_mode != saved_stereo) {
+  if (stereo_changed) {
     saved_stereo = stereo_mode;
     stereo_settings(2);
-    saved = true;
   }
-  if (saved) keep_in_browser_storage();
+  end_browser_save();
 }
 
 void keep_game(const replay_header& header, std::vector<uint8_t> file) {
+  begin_browser_save();
   keep_finished_game(header, file);
-  keep_in_browser_storage();
+  end_browser_save();
 }
 
 // A track asked for before it had come starts when it comes (checked every frame).
@@ -138,10 +195,6 @@ void start_music_once_come() {
 }
 
 }  // namespace
-
-extern "C" EMSCRIPTEN_KEEPALIVE void keep_in_browser_storage_again() {
-  keep_in_browser_storage();
-}
 
 int main() {
   ChangeDirectory(ProgramFolder());
@@ -172,8 +225,9 @@ int main() {
   run_main_loop();
   recorder.on_exit();
   frame_hook = nullptr;
+  begin_browser_save();
   game_exit();
-  keep_in_browser_storage();
+  end_browser_save();
   tell_page_game_ended();
   return 0;
 }

@@ -3,9 +3,11 @@
 // with sound, the splash and then the title show, stereo drawing tints the title's two
 // edges apart, Start Game begins a game whose ship turns and whose shots score (keys, then
 // a gamepad), a page that loses the focus holds the game until it has it back, Escape
-// pauses, and a reload keeps the best score and the stereo scheme. With the Linux
-// simulator given, the game abandoned from the pause menu is downloaded from the page and
-// replayed by it to the same score.
+// pauses, a second page of the game that started before the first one saved anything
+// saves without taking away what the first kept, and a reload keeps the best score and the
+// stereo scheme; a browser without IndexedDB, or with its storage full, still plays. With
+// the Linux simulator given, the game abandoned from the pause menu is downloaded from the
+// page and replayed by it to the same score.
 //
 //   node tests/web/play_test.mjs URL OUTPUT_FOLDER [VEXTRAL_SIM]
 //
@@ -80,12 +82,48 @@ const requested = [];
 page.on('request', (request) => requested.push(new URL(request.url()).pathname));
 
 const game = () => page.evaluate(() => Module.vextralGame || null);
-const waitFor = (test, ...args) => page.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
-const waitForState = (state) => waitFor((wanted) => Module.vextralGame?.state === wanted, state);
+const waitFor = (test, ...args) => waitOn(page, test, ...args);
+const waitOn = (target, test, ...args) =>
+  target.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
+const waitForState = (state, target = page) =>
+  waitOn(target, (wanted) => Module.vextralGame?.state === wanted, state);
+
+// Waits for a line of the page's console.
+async function waitForLog(part) {
+  const deadline = Date.now() + DEADLINE;
+  while (!log.some((line) => line.includes(part))) {
+    assert(Date.now() < deadline, `the page never said "${part}"`);
+    await page.waitForFunction(() => true);
+  }
+}
+
+// A file of the player's folder as the browser's storage keeps it (IDBFS keeps each file of
+// the folder mounted at PATH under its path in the IndexedDB database PATH): its bytes, or
+// null.
+const storedFile = (name) => page.evaluate(async (file) => {
+  const folder = Module.vextralSaves.folder;
+  const database = await new Promise((done, failed) => {
+    const opening = indexedDB.open(folder);
+    opening.onsuccess = () => done(opening.result);
+    opening.onerror = () => failed(opening.error);
+  });
+  try {
+    const entry = await new Promise((done, failed) => {
+      const reading = database.transaction('FILE_DATA').objectStore('FILE_DATA')
+                              .get(`${folder}/${file}`);
+      reading.onsuccess = () => done(reading.result);
+      reading.onerror = () => failed(reading.error);
+    });
+    return entry?.contents ? Array.from(new Uint8Array(entry.contents)) : null;
+  } finally {
+    database.close();
+  }
+}, name);
+const storedInt = (bytes) => (bytes ? Buffer.from(bytes).readInt32LE(0) : null);
 
 // A point of the game's 640 x 480 picture on the page.
-async function pagePoint(point) {
-  const box = await (await page.$('#canvas')).boundingBox();
+async function pagePoint(point, target = page) {
+  const box = await (await target.$('#canvas')).boundingBox();
   return { x: box.x + point.x * box.width / 640, y: box.y + point.y * box.height / 480 };
 }
 
@@ -135,16 +173,37 @@ function stereoEdges(pixels) {
   return { left, right, apart: leaning(left) !== leaning(right) };
 }
 
-async function clickMenu(row) {
-  const point = await pagePoint(row);
-  await page.mouse.move(point.x, point.y, { steps: 4 });
-  await page.mouse.down();
-  await waitFor(() => true);
-  await page.mouse.up();
+async function clickMenu(row, target = page) {
+  const point = await pagePoint(row, target);
+  await target.mouse.move(point.x, point.y, { steps: 4 });
+  await target.mouse.down();
+  await waitOn(target, () => true);
+  await target.mouse.up();
+}
+
+// Opens the game in another page of the browser and starts it: at address (by default the
+// first page's, sharing its storage), prepared by a script run before the page's own.
+async function startPage(name, { address = url, prepare = null, quota = null } = {}) {
+  const other = await browser.newPage();
+  await other.setViewport({ width: 900, height: 700 });
+  other.on('console', (message) => log.push(`${name}: ${message.type()}: ${message.text()}`));
+  other.on('pageerror', (error) => log.push(`${name}: page error: ${error.message}`));
+  if (prepare) await other.evaluateOnNewDocument(prepare);
+  if (quota !== null) {
+    const session = await other.target().createCDPSession();
+    await session.send('Storage.overrideQuotaForOrigin', { origin: new URL(address).origin, quotaSize: quota });
+  }
+  await other.goto(address, { waitUntil: 'load' });
+  await waitOn(other, () => window.vextral?.ready);
+  await other.click('#overlay');
+  await waitForState(STATE.title, other);
+  return other;
 }
 
 let bestBeforeReload = 0;
 let stereoBeforeReload = 0;
+// A second page of the game, started before the first page saved anything.
+let secondPage = null;
 
 try {
   await page.goto(url, { waitUntil: 'load' });
@@ -174,6 +233,12 @@ try {
     const pixels = await canvasPixels('02-title');
     const edges = stereoEdges(pixels);
     assert(!edges.apart, `plain title's edges lean apart: ${edges.left} ${edges.right}`);
+  });
+
+  await check('a second page of the game starts beside the first', async () => {
+    // It reads the saves now, when there are none; hidden behind the first, it is held.
+    secondPage = await startPage('second page');
+    await page.bringToFront();
   });
 
   await check('stereo tints the title row\'s edges apart', async () => {
@@ -265,30 +330,11 @@ try {
     await page.keyboard.press('Escape');
     await waitForState(STATE.pause);
     await canvasPixels('07-paused');
-    // The best score is in the browser's own storage (IDBFS keeps each file of the folder
-    // mounted at PATH under its path in the IndexedDB database PATH), not only in memory.
-    await waitFor(async () => {
-      const folder = Module.vextralSaves.folder;
-      const database = await new Promise((done, failed) => {
-        const opening = indexedDB.open(folder);
-        opening.onsuccess = () => done(opening.result);
-        opening.onerror = () => failed(opening.error);
-      });
-      try {
-        const entry = await new Promise((done, failed) => {
-          const reading = database.transaction('FILE_DATA').objectStore('FILE_DATA')
-                                  .get(`${folder}/hiscore.dat`);
-          reading.onsuccess = () => done(reading.result);
-          reading.onerror = () => failed(reading.error);
-        });
-        if (!entry || !entry.contents) return false;
-        const bytes = new Uint8Array(entry.contents);
-        return new DataView(bytes.buffer, bytes.byteOffset).getInt32(0, true) === Module.vextralGame.best;
-      } finally {
-        database.close();
-      }
-    });
+    // The best score is in the browser's own storage, not only in memory.
+    await waitFor(() => !Module.vextralSaves.syncing);
     const state = await game();
+    const stored = storedInt(await storedFile('hiscore.dat'));
+    assert(stored === state.best, `the browser keeps the best score ${stored}, not ${state.best}`);
     bestBeforeReload = state.best;
     stereoBeforeReload = state.stereo;
     assert(bestBeforeReload > 0, 'no best score');
@@ -300,7 +346,7 @@ try {
     await waitForState(STATE.title);
     // The page offers the recording once it is saved.
     await waitFor(() => document.getElementById('last').getAttribute('aria-disabled') === 'false' &&
-                        !Module.vextralSaves.syncing && !Module.vextralSaves.again);
+                        !Module.vextralSaves.syncing);
     const bytes = await page.evaluate(async () => {
       const response = await fetch(document.getElementById('last').href);
       return Array.from(new Uint8Array(await response.arrayBuffer()));
@@ -314,6 +360,29 @@ try {
     assert(replayed, `vextral-sim printed: ${printed}`);
     assert(Number(replayed[1]) === score && Number(replayed[2]) === level,
            `replayed to score ${replayed[1]}, level ${replayed[2]}; played ${score}, level ${level}`);
+  });
+
+  await check('a second page\'s save takes away nothing the first page kept', async () => {
+    // The first page's saves, as the browser keeps them.
+    const kept = {};
+    for (const name of ['hiscore.dat', 'anaglyph3d.dat', 'best.replay']) kept[name] = await storedFile(name);
+    assert(kept['best.replay'], 'no best game kept');
+    // The second page, which read no saves, plays a game (scoring nothing) and leaves it:
+    // its save of that game must build on what the browser keeps now.
+    await secondPage.bringToFront();
+    await clickMenu(MENU.start, secondPage);
+    await waitForState(STATE.play, secondPage);
+    await secondPage.keyboard.press('Escape');
+    await waitForState(STATE.pause, secondPage);
+    await secondPage.keyboard.press('Escape');
+    await waitForState(STATE.title, secondPage);
+    await waitOn(secondPage, () => Module.vextralSaves.kept > 0 && !Module.vextralSaves.syncing);
+    await secondPage.close();
+    await page.bringToFront();
+    for (const [name, bytes] of Object.entries(kept)) {
+      const now = await storedFile(name);
+      assert(now && Buffer.from(now).equals(Buffer.from(bytes)), `${name} is no longer the first page's`);
+    }
   });
 
   await check('a reload keeps the best score and the stereo scheme', async () => {
@@ -331,11 +400,48 @@ try {
     }
     assert(edges.apart, 'the title is not drawn in stereo after the reload');
   });
+
+  await check('with the browser\'s storage full the game plays on and says its saves are not kept', async () => {
+    // Another origin of the same server, so that its storage is its own.
+    const address = new URL(url);
+    address.hostname = 'localhost';
+    const full = await startPage('page with full storage', { address: address.href, quota: 1 });
+    try {
+      await clickMenu(MENU.stereo, full);
+      // The frame after the change saves it, then tells the page.
+      await waitOn(full, () => Module.vextralGame.stereo === 1);
+      await waitForLog('could not be kept in the browser');
+      await waitOn(full, () => !Module.vextralSaves.syncing);
+      const next = await full.evaluateHandle(() => Module.vextralGame);
+      await waitOn(full, (from) => Module.vextralGame !== from, next);
+    } finally {
+      await full.close();
+    }
+  });
+
+  await check('a browser without IndexedDB plays, its saves lasting as long as the page', async () => {
+    const bare = await startPage('page without IndexedDB', {
+      prepare: () => Object.defineProperty(window, 'indexedDB', { value: undefined }),
+    });
+    try {
+      await clickMenu(MENU.start, bare);
+      await waitForState(STATE.play, bare);
+      await bare.keyboard.press('Escape');
+      await waitForState(STATE.pause, bare);
+      await bare.keyboard.press('Escape');
+      await waitForState(STATE.title, bare);
+      // The game just left is offered from memory.
+      await waitOn(bare, () => document.getElementById('last').getAttribute('aria-disabled') === 'false');
+      await waitForLog('no IndexedDB');
+    } finally {
+      await bare.close();
+    }
+  });
 } catch (error) {
   failed++;
   console.log(`FAILED: ${error.message}`);
 } finally {
-  if (failed > 0) console.log(log.slice(-40).join('\n'));
+  if (failed > 0) console.log(log.filter((line) => !line.includes('ScriptProcessorNode')).slice(-40).join('\n'));
   await browser.close();
 }
 console.log(`${passed} passed, ${failed} failed`);
