@@ -123,6 +123,27 @@ def first_frame_seconds(command, folder, player, environment):
         process.wait()
 
 
+def installed_game(program, folder):
+    """The installed game, started by its Windows path as the Start menu starts it."""
+    game = Game(os.path.join(program, "vextral.exe"), folder, in_place=True)
+    game.executable = INSTALLED
+    game.command_prefix = ["wine"]
+    game.wait_window = wait_window_and_focus_for(game)
+    return game
+
+
+def watch_installed(program, folder, replay, frames):
+    """Runs the installed game with --replay replay until it has played the recording (of
+    frames frames) out and ended by itself: its exit status and what it printed."""
+    game = installed_game(program, folder)
+    game.start(["--replay", replay])
+    try:
+        game.wait_window()
+        return game.wait_exit(frames / 60.0 + 120), game.stderr_text()
+    finally:
+        game.kill()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--installer", required=True)
@@ -193,11 +214,7 @@ def run(args, output, prefix, backdrop, player):
               % tuple(times["Wine"] + times["native"]))
 
     # ---- Play the installed game ----
-    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game"),
-                in_place=True)
-    game.executable = INSTALLED  # by its Windows path, as the Start menu starts it
-    game.command_prefix = ["wine"]
-    game.wait_window = wait_window_and_focus_for(game)
+    game = installed_game(program, os.path.join(output, "game"))
     game.start()
     try:
         _, title = skip_splash(game, player, backdrop)
@@ -276,19 +293,9 @@ def run(args, output, prefix, backdrop, player):
     # The game was abandoned from the pause menu: the viewer plays it to its last frame and
     # exits by itself, with status 0 only when it ended on the recorded score and level.
     watched = "best" if "best.replay" in kept else "last"
-    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-watch"),
-                in_place=True)
-    game.executable = INSTALLED
-    game.command_prefix = ["wine"]
-    game.wait_window = wait_window_and_focus_for(game)
-    game.start(["--replay", watched])
-    try:
-        game.wait_window()
-        status = game.wait_exit(frames / 60.0 + 120)
-    finally:
-        game.kill()
+    status, printed = watch_installed(program, os.path.join(output, "game-watch"), watched, frames)
     check(status == 0, "--replay %s under Wine should play the game out and end with status 0, "
-          "got %s:\n%s" % (watched, status, game.stderr_text()))
+          "got %s:\n%s" % (watched, status, printed))
     check(sorted(os.listdir(saves)) == kept, "watching changed the saves: %r" % os.listdir(saves))
     print("windows e2e: --replay %s played the recording out in the Windows game" % watched)
 
@@ -297,11 +304,7 @@ def run(args, output, prefix, backdrop, player):
     # Plain drawing again, which the splash-skipping helper reads the title menu in.
     with open(os.path.join(saves, "anaglyph3d.dat"), "wb") as f:
         f.write(struct.pack("<i", 0))
-    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-logoff"),
-                in_place=True)
-    game.executable = INSTALLED
-    game.command_prefix = ["wine"]
-    game.wait_window = wait_window_and_focus_for(game)
+    game = installed_game(program, os.path.join(output, "game-logoff"))
     game.start()
     try:
         skip_splash(game, player, backdrop)
@@ -334,19 +337,9 @@ def run(args, output, prefix, backdrop, player):
     # The C runtime's argv would hold the ANSI code page's "ë", which is no UTF-8.
     named = "C:\\users\\%s\\AppData\\Roaming\\Vextral\\last.replay" % USER
     frames = replay_header(os.path.join(saves, "last.replay"))[0]
-    game = Game(os.path.join(program, "vextral.exe"), os.path.join(output, "game-named"),
-                in_place=True)
-    game.executable = INSTALLED
-    game.command_prefix = ["wine"]
-    game.wait_window = wait_window_and_focus_for(game)
-    game.start(["--replay", named])
-    try:
-        game.wait_window()
-        status = game.wait_exit(frames / 60.0 + 120)
-    finally:
-        game.kill()
+    status, printed = watch_installed(program, os.path.join(output, "game-named"), named, frames)
     check(status == 0, "--replay %s should play the game out and end with status 0, got %s:\n%s"
-          % (named, status, game.stderr_text()))
+          % (named, status, printed))
     print("windows e2e: --replay %s played the game out" % named)
 
     # ---- Uninstall: the program goes, the saves stay ----

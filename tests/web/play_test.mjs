@@ -181,6 +181,16 @@ async function clickMenu(row, target = page) {
   await target.mouse.up();
 }
 
+// Starts a game on target's page and leaves it from the pause menu, back on the title.
+async function playAndLeave(target) {
+  await clickMenu(MENU.start, target);
+  await waitForState(STATE.play, target);
+  await target.keyboard.press('Escape');
+  await waitForState(STATE.pause, target);
+  await target.keyboard.press('Escape');
+  await waitForState(STATE.title, target);
+}
+
 // Opens the game in another page of the browser and starts it: at address (by default the
 // first page's, sharing its storage), prepared by a script run before the page's own.
 async function startPage(name, { address = url, prepare = null, quota = null } = {}) {
@@ -370,12 +380,7 @@ try {
     // The second page, which read no saves, plays a game (scoring nothing) and leaves it:
     // its save of that game must build on what the browser keeps now.
     await secondPage.bringToFront();
-    await clickMenu(MENU.start, secondPage);
-    await waitForState(STATE.play, secondPage);
-    await secondPage.keyboard.press('Escape');
-    await waitForState(STATE.pause, secondPage);
-    await secondPage.keyboard.press('Escape');
-    await waitForState(STATE.title, secondPage);
+    await playAndLeave(secondPage);
     await waitOn(secondPage, () => Module.vextralSaves.kept > 0 && !Module.vextralSaves.syncing);
     await secondPage.close();
     await page.bringToFront();
@@ -424,12 +429,7 @@ try {
       prepare: () => Object.defineProperty(window, 'indexedDB', { value: undefined }),
     });
     try {
-      await clickMenu(MENU.start, bare);
-      await waitForState(STATE.play, bare);
-      await bare.keyboard.press('Escape');
-      await waitForState(STATE.pause, bare);
-      await bare.keyboard.press('Escape');
-      await waitForState(STATE.title, bare);
+      await playAndLeave(bare);
       // The game just left is offered from memory.
       await waitOn(bare, () => document.getElementById('last').getAttribute('aria-disabled') === 'false');
       await waitForLog('no IndexedDB');
