@@ -81,7 +81,7 @@ await page.evaluateOnNewDocument(() => {
 const requested = [];
 page.on('request', (request) => requested.push(new URL(request.url()).pathname));
 
-const game = () => page.evaluate(() => Module.vextralGame || null);
+const game = (target = page) => target.evaluate(() => Module.vextralGame || null);
 const waitFor = (test, ...args) => waitOn(page, test, ...args);
 const waitOn = (target, test, ...args) =>
   target.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
@@ -181,12 +181,30 @@ async function clickMenu(row, target = page) {
   await target.mouse.up();
 }
 
+// Pauses a game on target's page with Escape, starting one from the title if need be.
+// Escape pauses play, not the interval after a lost ship nor the game-over screen: a ship
+// lost between the look at the state and the key leaves the game unpaused, and the key is
+// pressed again once play is back.
+async function pauseWithEscape(target = page) {
+  const deadline = Date.now() + DEADLINE;
+  while ((await game(target)).state !== STATE.pause) {
+    assert(Date.now() < deadline, 'Escape never paused the game');
+    await waitOn(target, (states) => states.includes(Module.vextralGame?.state),
+                 [STATE.play, STATE.title]);
+    if ((await game(target)).state === STATE.title) {
+      await clickMenu(MENU.start, target);
+      await waitForState(STATE.play, target);
+    }
+    await target.keyboard.press('Escape');
+    await waitOn(target, (play) => Module.vextralGame?.state !== play, STATE.play);
+  }
+}
+
 // Starts a game on target's page and leaves it from the pause menu, back on the title.
 async function playAndLeave(target) {
   await clickMenu(MENU.start, target);
   await waitForState(STATE.play, target);
-  await target.keyboard.press('Escape');
-  await waitForState(STATE.pause, target);
+  await pauseWithEscape(target);
   await target.keyboard.press('Escape');
   await waitForState(STATE.title, target);
 }
@@ -331,14 +349,7 @@ try {
   });
 
   await check('Escape pauses, and the best score is kept in the browser', async () => {
-    // Escape pauses play, not the interval after a lost ship nor the game-over screen.
-    await waitFor((states) => states.includes(Module.vextralGame?.state), [STATE.play, STATE.title]);
-    if ((await game()).state === STATE.title) {
-      await clickMenu(MENU.start);
-      await waitForState(STATE.play);
-    }
-    await page.keyboard.press('Escape');
-    await waitForState(STATE.pause);
+    await pauseWithEscape();
     await canvasPixels('07-paused');
     // The best score is in the browser's own storage, not only in memory.
     await waitFor(() => !Module.vextralSaves.syncing);
