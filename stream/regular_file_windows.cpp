@@ -2,37 +2,13 @@
 
 #include <algorithm>
 
+#include "stream/bounded_read.h"
 #include "stream/wide_text.h"
 
 namespace {
 
 std::string unreadable() {
   return "cannot be read (" + SystemMessage(GetLastError()) + ")";
-}
-
-// Reads to the end, at most max_size + 1 bytes: one more than allowed shows the file grew.
-bool read_to_end(HANDLE file, uint64_t expected, size_t max_size, std::vector<uint8_t>& bytes,
-                 std::string& error) {
-  bytes.resize(static_cast<size_t>(std::min<uint64_t>(expected, max_size)) + 1);
-  size_t filled = 0;
-  while (filled < bytes.size()) {
-    DWORD got = 0;
-    if (!ReadFile(file, bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled), &got,
-                  nullptr)) {
-      error = unreadable();
-      return false;
-    }
-    if (got == 0) break;
-    filled += got;
-    if (filled == bytes.size() && bytes.size() <= max_size)
-      bytes.resize(std::min(bytes.size() * 2, max_size + 1));
-  }
-  bytes.resize(filled);
-  if (filled > max_size) {
-    error = "is too large";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -62,7 +38,14 @@ bool read_regular_file(const std::string& path, size_t max_size, std::vector<uin
     if (size > max_size) {
       error = "is too large (" + std::to_string(size) + " bytes)";
     } else {
-      ok = read_to_end(file, size, max_size, bytes, error);
+      const auto read_some = [file, &error](uint8_t* buffer, size_t size) -> int64_t {
+        DWORD got = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(size, MAXDWORD));
+        if (ReadFile(file, buffer, wanted, &got, nullptr)) return got;
+        error = unreadable();
+        return -1;
+      };
+      ok = read_bounded(read_some, size, max_size, bytes, error);
     }
   }
   CloseHandle(file);
