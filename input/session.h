@@ -9,6 +9,10 @@
 
 // Installs the handlers. Called once, on the game thread, by the SDL system driver.
 void StartSessionWatch();
+// Close requests that come within this long of the first are one request: the game is
+// closing. One that comes later ends the process at once (a console's Ctrl+C, a signal).
+constexpr int kCloseGraceMillis = 5000;
+void SetCloseGrace(int milliseconds);
 // True while a close request waits; any thread.
 bool CloseRequestPending();
 // True once for each close request: takes it. Game thread.

@@ -14,3 +14,5 @@ bool TakeCloseRequest() {
 }
 
 void SetSessionEndHandler(std::function<void()>) {}
+
+void SetCloseGrace(int) {}

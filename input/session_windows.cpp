@@ -8,6 +8,9 @@
 namespace {
 
 std::atomic<bool> close_pending{false};
+// When the first Ctrl+C or Ctrl+Break came (GetTickCount64), 0 before it.
+std::atomic<ULONGLONG> first_interrupt{0};
+std::atomic<int> close_grace_millis{kCloseGraceMillis};
 std::function<void()> session_end_handler;
 bool session_end_handled = false;
 
@@ -19,11 +22,17 @@ constexpr DWORD kConsoleCloseGrace = 4500;
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      // A second Ctrl+C before the pump took the first: the game is not listening, and
-      // the default handling ends the process.
-      if (close_pending.exchange(true)) return FALSE;
+    case CTRL_BREAK_EVENT: {
+      // Every interrupt within the grace of the first is the same request; a later one
+      // means the game is not listening, and the default handling ends the process.
+      const ULONGLONG now = GetTickCount64();
+      ULONGLONG first = 0;
+      if (!first_interrupt.compare_exchange_strong(first, now) &&
+          now - first >= static_cast<ULONGLONG>(close_grace_millis.load()))
+        return FALSE;
+      close_pending = true;
       return TRUE;
+    }
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
@@ -87,6 +96,10 @@ bool CloseRequestPending() {
 
 bool TakeCloseRequest() {
   return close_pending.exchange(false);
+}
+
+void SetCloseGrace(int milliseconds) {
+  close_grace_millis = milliseconds;
 }
 
 void SetSessionEndHandler(std::function<void()> handler) {

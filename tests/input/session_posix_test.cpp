@@ -6,8 +6,10 @@
 #include <SDL.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include "input/input.h"
+#include "input/session.h"
 #include "input/system.h"
 
 namespace {
@@ -25,28 +27,57 @@ class SessionTest : public ::testing::Test {
   void TearDown() override { DisableInputPolling(); }
 };
 
-TEST_F(SessionTest, TerminalInterruptBecomesACloseRequest) {
+bool Ignored(int signal_number) {
   struct sigaction current {};
-  sigaction(SIGINT, nullptr, &current);
-  if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
-  std::raise(SIGINT);
-  EXPECT_EQ(CloseRequested(), 1);
-  std::raise(SIGTERM);
-  EXPECT_EQ(CloseRequested(), 1);
-  EXPECT_EQ(CloseRequested(), 0);
+  sigaction(signal_number, nullptr, &current);
+  return current.sa_handler == SIG_IGN;
 }
 
-TEST_F(SessionTest, SecondInterruptBeforeAnyPumpEndsTheProcess) {
-  struct sigaction current {};
-  sigaction(SIGINT, nullptr, &current);
-  if (current.sa_handler == SIG_IGN) GTEST_SKIP() << "SIGINT is ignored by this test's parent";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+// Each case runs in a child of its own: the first close signal's time is the process's.
+class SessionSignalTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    if (Ignored(SIGINT) || Ignored(SIGHUP)) GTEST_SKIP() << "ignored by this test's parent";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SessionTest::SetUp();
+  }
+};
+
+TEST_F(SessionSignalTest, SignalsInAMomentAreOneCloseRequest) {
+  // A closing terminal's SIGHUPs, then the logout's SIGTERM: the game closes once.
   EXPECT_EXIT(
       {
+        std::raise(SIGHUP);
+        std::raise(SIGHUP);
+        std::raise(SIGTERM);
+        const int first = CloseRequested();
+        const int second = CloseRequested();
         std::raise(SIGINT);
+        std::exit(first == 1 && second == 0 && CloseRequested() == 1 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(SessionSignalTest, ASignalAfterTheGraceEndsTheProcess) {
+  EXPECT_EXIT(
+      {
+        SetCloseGrace(20);
+        std::raise(SIGINT);
+        // Not taken: the game is not listening.
+        SDL_Delay(40);
         std::raise(SIGINT);
       },
       ::testing::KilledBySignal(SIGINT), "");
+  EXPECT_EXIT(
+      {
+        SetCloseGrace(20);
+        std::raise(SIGHUP);
+        // Taken, and the game is still here long after: stuck on its way out.
+        if (CloseRequested() != 1) std::exit(1);
+        SDL_Delay(40);
+        std::raise(SIGTERM);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
 }
 
 }  // namespace

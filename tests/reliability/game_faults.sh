@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Faults the real game survives, on a private X server (run through tools/with-xvfb.sh):
-# SIGTERM, SIGINT and SIGHUP (a closed terminal) during play, no audio device, the audio device failing mid-game, a disk
+# SIGTERM, SIGINT, SIGHUP twice in a moment (a closed terminal) and SIGHUP then SIGTERM (a
+# logout) during play, no audio device, the audio device failing mid-game, a disk
 # that refuses the saves, and a "data" folder that is a file. Each case runs its own copy of
 # the game (the executable and data/ in a fresh folder), plays a little, and checks the exit
 # status and the two settings files.
@@ -15,7 +16,7 @@ drive=$(dirname "$0")/../e2e/drive_game.py
 python=${VEXTRAL_PYTHON3:-python3}
 source_data=$(dirname "$exe")/data
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup no_audio audio_fails disk_refuses data_is_file)
+[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup hangup_then_term no_audio audio_fails disk_refuses data_is_file)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -57,7 +58,8 @@ launch() {
   return 0
 }
 
-# Sends signal, waits for the exit (at most a minute) and checks the status is expected.
+# Sends the signals (one word, or several in a moment: "HUP HUP"), waits for the exit (at
+# most a minute) and checks the status is expected.
 stop_with() {
   local signal=$1 expected=${2:-0}
   if ! kill -0 "$pid" 2>/dev/null; then
@@ -65,7 +67,8 @@ stop_with() {
     fail "the game ended by itself with status $?"
     return 1
   fi
-  kill "-$signal" "$pid"
+  local one
+  for one in $signal; do kill "-$one" "$pid"; done
   local waited=0
   while kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
     sleep 0.1
@@ -92,10 +95,14 @@ for case in "${cases[@]}"; do
   echo "== $case"
   setup
   case $case in
-    sigterm | sigint | sighup)
+    sigterm | sigint | sighup | hangup_then_term)
       launch env || continue
-      signal=${case#sig}
-      stop_with "${signal^^}"
+      case $case in
+        # A closing terminal: the shell forwards SIGHUP and the kernel sends it again.
+        sighup) stop_with "HUP HUP" ;;
+        hangup_then_term) stop_with "HUP TERM" ;;
+        *) signal=${case#sig} && stop_with "${signal^^}" ;;
+      esac
       expect_bytes "$dir/data/hiscore.dat" 39300000
       expect_bytes "$dir/data/anaglyph3d.dat" 00000000
       # The game in play is kept as abandoned, as at any other exit.
@@ -135,7 +142,8 @@ for case in "${cases[@]}"; do
       stop_with TERM
       expect_bytes "$dir/data/hiscore.dat" 39300000
       expect_bytes "$dir/data/anaglyph3d.dat" 02000000
-      leftovers=$(find "$dir/data" -name '*.tmp')
+      # A save writes ".<name>.<random>" beside the file first.
+      leftovers=$(find "$dir/data" -name '.*.*')
       [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
       ;;
     data_is_file)
