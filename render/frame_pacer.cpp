@@ -131,6 +131,9 @@ void TFramePacer::Choose(TDisplay& display, TGraphicsDriver& driver, int64_t blo
 }
 
 void TFramePacer::HandToSoftware(TDisplay& display, TGraphicsDriver& driver, int64_t now) {
+  // The flips were not paced after all, so a rate they only seemed to block at is not the
+  // display's: what the display reports (if anything) is all there is to wait for.
+  display_hz_ = display.RefreshRate(driver);
   software_ = true;
   swap_interval_ = display_hz_ >= (1.0 - kNearRate) * hertz_ ? 1 : 0;
   adaptive_ = swap_interval_ != 0 && display.AdaptiveSync(driver);

@@ -529,8 +529,23 @@ TEST_F(OnASimulatedDisplay, SoftwarePacingTakesOverWhenAPacedLookingDisplayStops
   ASSERT_FALSE(FramePacing().software) << "the probe should have been fooled";
   RunSimulatedFrames(*display, kSecond, {20 * kMilli});  // loading: slower than the period
   const TSimulatedRun run = RunSimulatedFrames(*display, 10 * kSecond, {2 * kMilli});
+  // As on a screen that was never mistaken: nothing to wait for but the schedule.
   EXPECT_TRUE(FramePacing().software);
+  EXPECT_EQ(FramePacing().swap_interval, 0);
+  EXPECT_FALSE(FramePacing().adaptive);
   EXPECT_NEAR(static_cast<double>(run.updates) / 10, 60.0, 0.6);
+}
+
+// A virtual screen (Xvfb, a remote desktop) reports no rate and its flips only copy the page:
+// the game sleeps to its schedule and flips at once.
+TEST_F(OnASimulatedDisplay, AScreenThatDoesNotSynchroniseIsPacedBySleepingAlone) {
+  std::shared_ptr<TSimulatedDisplay> display = OpenOn({0, false, 0});
+  EXPECT_TRUE(SoftwarePacingEnabled());
+  EXPECT_EQ(FramePacing().swap_interval, 0);
+  EXPECT_FALSE(FramePacing().adaptive);
+  const TSimulatedRun run = RunSimulatedFrames(*display, 10 * kSecond, kFastFrames);
+  EXPECT_NEAR(static_cast<double>(run.updates) / 10, 60.0, 0.6);
+  EXPECT_EQ(FramePacing().swap_interval, 0);
 }
 
 TEST_F(HeadlessRenderState, ModesAreListedAndMatchedOnNonZeroFields) {
