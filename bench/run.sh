@@ -180,6 +180,13 @@ ROWS
     echo "display: $label, torn flips in 10 s|display_change_${change}_torn|=0|flips|$torn"
     echo "display: $label, CPU per second of pacing|display_change_${change}_cpu_percent|=0|%|report|1"
   done
+  # The same with frames of 9 to 12 ms, which miss the blanks of faster displays.
+  for change in 60_75 120_60 60_144; do
+    label="${change%_*} to ${change#*_} Hz, heavy frames"
+    echo "display: $label, updates per second|display_heavy_change_${change}_ups|=60|ups|60.0 within 1 %|o >= 59.4 && o <= 60.6"
+    echo "display: $label, torn flips in 10 s|display_heavy_change_${change}_torn|=0|flips|report|1"
+    echo "display: $label, CPU per second of pacing|display_heavy_change_${change}_cpu_percent|=0|%|report|1"
+  done
   cat <<'ROWS'
 loader: sprite sheet PNG|load_sprites_png_ms|bare_sprites_png_ms|ms|ratio <= 1.1|r <= 1.1
 loader: backdrop PNG|load_backdrop_png_ms|bare_backdrop_png_ms|ms|ratio <= 1.1|r <= 1.1

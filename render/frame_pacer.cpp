@@ -15,13 +15,22 @@ constexpr int32_t kUnblockedFlipsToStop = 5;
 // A display within this fraction of the rate (or of a whole multiple of it) runs the game
 // at its own rate: 59.94 Hz does, 62 Hz does not.
 constexpr double kNearRate = 0.01;
-// A probe after a display change measures only frames shorter than half a period (longer
-// ones would hide the display's rate), and gives up after this many.
+// A probe after a display change gives up after this many flips; and sooner, after this
+// many heavy frames in a row whose flips could not be measured (each one shown at a rate of
+// its own until the probe ends).
 constexpr int32_t kMaxProbeFlips = 30;
+constexpr int32_t kUnmeasuredFlipsToStop = 5;
 // While the display paces, this many flips in a row well inside the period hand pacing to
 // software: more than return at once from a queue of three pages that drained during a
 // long frame, before the display paces them again.
 constexpr int32_t kFastFlipsToHandOver = 5;
+
+// Whether interval is one refresh of a display reporting refresh_hz (0: unknown).
+bool OneRefreshOf(double refresh_hz, int64_t interval) {
+  if (refresh_hz <= 0.0) return false;
+  const double refresh = static_cast<double>(kNanosPerSecond) / refresh_hz;
+  return std::fabs(static_cast<double>(interval) - refresh) * 10.0 <= refresh;
+}
 
 }  // namespace
 
@@ -82,6 +91,7 @@ void TFramePacer::DisplayChanged() {
   probe_pending_ = true;
   probe_previous_ = false;
   probe_flips_ = 0;
+  unmeasured_flips_ = 0;
   probe_ = TPacingProbe();
 }
 
@@ -121,6 +131,9 @@ void TFramePacer::Choose(TDisplay& display, TGraphicsDriver& driver, int64_t blo
 }
 
 void TFramePacer::HandToSoftware(TDisplay& display, TGraphicsDriver& driver, int64_t now) {
+  // The flips were not paced after all, so a rate they only seemed to block at is not the
+  // display's: what the display reports (if anything) is all there is to wait for.
+  display_hz_ = display.RefreshRate(driver);
   software_ = true;
   swap_interval_ = display_hz_ >= (1.0 - kNearRate) * hertz_ ? 1 : 0;
   adaptive_ = swap_interval_ != 0 && display.AdaptiveSync(driver);
@@ -130,7 +143,10 @@ void TFramePacer::HandToSoftware(TDisplay& display, TGraphicsDriver& driver, int
 }
 
 void TFramePacer::Flip(TDisplay& display, TGraphicsDriver& driver) {
-  if (probe_pending_ && FlipProbing(display, driver)) return;
+  if (probe_pending_) {
+    FlipProbing(display, driver);
+    return;
+  }
   if (software_) {
     FlipOnSchedule(display, driver);
   } else {
@@ -138,30 +154,44 @@ void TFramePacer::Flip(TDisplay& display, TGraphicsDriver& driver) {
   }
 }
 
-bool TFramePacer::FlipProbing(TDisplay& display, TGraphicsDriver& driver) {
-  if (display.Now() - last_flip_ >= period_ns_ / 2) {
-    // Too long to show the display's rate: presented as before, and the next frame starts
-    // the run of measured flips afresh.
-    probe_previous_ = false;
-    return false;
-  }
+void TFramePacer::FlipProbing(TDisplay& display, TGraphicsDriver& driver) {
   const int64_t before = display.Now();
+  // A frame whose work took half a period or more can miss blanks, so the time between its
+  // flips may span several refreshes and hide the display's rate.
+  const bool heavy = before - last_flip_ >= period_ns_ / 2;
   display.Flip(driver, 1);
   const int64_t now = display.Now();
   // The time between flips includes the frame's work; a flip that hardly waited says the
   // display does not block (or not for long enough to time), whatever that time was.
   const int64_t waited = now - before;
-  const bool known =
-      probe_previous_ && probe_.Add(waited < kUnblockedFlip ? waited : now - last_flip_);
+  const int64_t interval = now - last_flip_;
+  bool known = false;
+  if (probe_previous_) {
+    if (!heavy) {
+      known = probe_.Add(waited < kUnblockedFlip ? waited : interval);
+      unmeasured_flips_ = 0;
+    } else if (waited >= kUnblockedFlip && OneRefreshOf(display.RefreshRate(driver), interval)) {
+      // A heavy frame whose flip waited for the very next blank of the rate the display
+      // reports: its interval is the display's period after all. (One that returned at once
+      // went to a queue, or just caught its blank: it shows nothing.)
+      known = probe_.Add(interval);
+      unmeasured_flips_ = 0;
+    } else {
+      ++unmeasured_flips_;
+    }
+  }
   probe_previous_ = true;
   last_flip_ = now;
-  if (known || ++probe_flips_ >= kMaxProbeFlips) {
+  // Every probe flip counts toward giving up, measured or not: frames that stay heavy must
+  // not leave the old display's choice in place for good.
+  ++probe_flips_;
+  if (known || probe_flips_ >= kMaxProbeFlips || unmeasured_flips_ >= kUnmeasuredFlipsToStop) {
     probe_pending_ = false;
+    // Not measured: the rate the display reports decides, with software keeping time.
     Choose(display, driver, known ? probe_.Period() : 0);
     deadline_ = now;
     accumulator_ns_ = 0;
   }
-  return true;
 }
 
 void TFramePacer::FlipWithDisplay(TDisplay& display, TGraphicsDriver& driver) {

@@ -35,7 +35,7 @@ class TFramePacer {
   void Open(TDisplay& display, TGraphicsDriver& driver, int32_t hertz, bool full_screen);
   // Presents one frame at the opened rate.
   void Flip(TDisplay& display, TGraphicsDriver& driver);
-  // The display or its mode changed: the display is probed again over the next short frames,
+  // The display or its mode changed: the display is probed again over the next frames,
   // which are presented as they are measured.
   void DisplayChanged();
   TFramePacing Pacing() const { return {software_, swap_interval_, adaptive_}; }
@@ -44,9 +44,9 @@ class TFramePacer {
   void Choose(TDisplay& display, TGraphicsDriver& driver, int64_t blocked_period);
   void FlipWithDisplay(TDisplay& display, TGraphicsDriver& driver);
   void FlipOnSchedule(TDisplay& display, TGraphicsDriver& driver);
-  // One frame of a probe after a display change; false when the frame was too long to
-  // measure with and still has to be presented.
-  bool FlipProbing(TDisplay& display, TGraphicsDriver& driver);
+  // One frame of a probe after a display change: presented with sync 1, and measured where
+  // its time shows the display's period.
+  void FlipProbing(TDisplay& display, TGraphicsDriver& driver);
   void HandToSoftware(TDisplay& display, TGraphicsDriver& driver, int64_t now);
 
   int32_t hertz_ = 0;
@@ -72,5 +72,6 @@ class TFramePacer {
   bool probe_pending_ = false;
   bool probe_previous_ = false;  // the last flip was a probe flip, so the next gives a sample
   int32_t probe_flips_ = 0;
+  int32_t unmeasured_flips_ = 0;  // heavy frames in a row whose flips did not show the period
   TPacingProbe probe_;
 };

@@ -111,6 +111,18 @@ bool start_state_in_range(const replay_start_state& start) {
 
 }  // namespace
 
+void add_answer(input_frame& frame, const input_answer& answer) {
+  static constexpr input_answer kStillAway{input_query::is_suspended, 0, 1};
+  static constexpr input_answer kNoClose{input_query::close_requested, 0, 0};
+  const size_t size = frame.size();
+  if (answer == kNoClose && size >= 3 && frame[size - 1] == kStillAway &&
+      frame[size - 2] == kNoClose && frame[size - 3] == kStillAway) {
+    frame.pop_back();
+    return;
+  }
+  frame.push_back(answer);
+}
+
 void replay_encoder::flush_repeats() {
   if (pending_repeats_ == 0) return;
   payload_.push_back(kRepeat);
@@ -186,68 +198,90 @@ bool replay_decoder::read_varint(uint32_t& value) {
   return fail("a number is out of range");
 }
 
-bool replay_decoder::next(input_frame& frame) {
+bool replay_decoder::read_frame(uint32_t count) {
+  // Each answer takes at least three bytes: a count beyond that is damage, not a size.
+  if (count > (size_ - position_) / 3) return fail("a frame record runs past the end");
+  current_.clear();
+  for (uint32_t index = 0; index < count; ++index) {
+    if (position_ >= size_) return fail("a frame record runs past the end");
+    const uint8_t query = data_[position_++];
+    if (query >= static_cast<uint8_t>(input_query::count)) return fail("an unknown input query");
+    uint32_t argument = 0, value = 0;
+    if (!read_varint(argument) || !read_varint(value)) return false;
+    add_answer(current_, {static_cast<input_query>(query), unzigzag(argument), unzigzag(value)});
+    if (current_.size() > replay_max_frame_answers)
+      return fail("a frame holds more answers than a game asks");
+  }
+  work_ += count;
+  rounds_dropped_ = current_.size() < count;
+  return true;
+}
+
+bool replay_decoder::read_changes(uint32_t count) {
+  if (count > 0 && rounds_dropped_) return fail("a changed answer has no place");
+  uint32_t last_index = 0;
+  for (uint32_t change = 0; change < count; ++change) {
+    uint32_t index = 0, value = 0;
+    if (!read_varint(index) || !read_varint(value)) return false;
+    if (index >= current_.size() || (change > 0 && index <= last_index))
+      return fail("a changed answer has no place");
+    current_[index].value = unzigzag(value);
+    last_index = index;
+  }
+  work_ += count;
+  return true;
+}
+
+bool replay_decoder::advance() {
   if (failed()) return false;
   if (repeats_left_ > 0) {
     --repeats_left_;
-    frame = current_;
     return true;
   }
   if (position_ >= size_) return false;
+  ++work_;
   const uint8_t tag = data_[position_++];
   uint32_t count = 0;
   if (!read_varint(count)) return false;
   if (tag == kFrame) {
-    // Each answer takes at least three bytes: a count beyond that is damage, not a size.
-    if (count > (size_ - position_) / 3) return fail("a frame record runs past the end");
-    current_.resize(count);
-    for (input_answer& answer : current_) {
-      if (position_ >= size_) return fail("a frame record runs past the end");
-      const uint8_t query = data_[position_++];
-      if (query >= static_cast<uint8_t>(input_query::count)) return fail("an unknown input query");
-      uint32_t argument = 0, value = 0;
-      if (!read_varint(argument) || !read_varint(value)) return false;
-      answer.query = static_cast<input_query>(query);
-      answer.argument = unzigzag(argument);
-      answer.value = unzigzag(value);
-    }
+    if (!read_frame(count)) return false;
   } else if (tag == kChanged || tag == kRepeat) {
     if (!have_frame_) return fail("a frame refers to one before the first");
-    if (tag == kRepeat) {
-      if (count == 0) return fail("an empty repeat");
-      repeats_left_ = count - 1;
+    if (tag == kChanged) {
+      if (!read_changes(count)) return false;
+    } else if (count == 0) {
+      return fail("an empty repeat");
     } else {
-      uint32_t last_index = 0;
-      for (uint32_t change = 0; change < count; ++change) {
-        uint32_t index = 0, value = 0;
-        if (!read_varint(index) || !read_varint(value)) return false;
-        if (index >= current_.size() || (change > 0 && index <= last_index))
-          return fail("a changed answer has no place");
-        current_[index].value = unzigzag(value);
-        last_index = index;
-      }
+      repeats_left_ = count - 1;
     }
   } else {
     return fail("an unknown frame record");
   }
   have_frame_ = true;
+  return true;
+}
+
+bool replay_decoder::next(input_frame& frame) {
+  if (!advance()) return false;
   frame = current_;
+  work_ += current_.size();
   return true;
 }
 
 int64_t replay_decoder::count_rest(int64_t limit) {
   int64_t counted = repeats_left_;
   repeats_left_ = 0;
-  input_frame scratch;
+  // Records are read in place, never copied out: counting costs one pass over the bytes.
   while (counted <= limit && !failed() && position_ < size_) {
     if (data_[position_] == kRepeat && have_frame_) {
       // Runs are counted without unpacking them, so a long run costs nothing.
+      ++work_;
       ++position_;
       uint32_t run = 0;
       if (!read_varint(run)) break;
       if (run == 0) fail("an empty repeat");
       counted += run;
-    } else if (next(scratch)) {
+    } else if (advance()) {
       ++counted;
     }
   }

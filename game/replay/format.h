@@ -24,6 +24,10 @@
 //                 queries, with the answers at those (strictly rising) indices changed
 //      2 frame:   varint k, k x (byte query, signed varint argument, signed varint value)
 // Varints are LEB128 (at most five bytes); signed ones are zigzag-coded first.
+//
+// A frame keeps the game's wait for the focus as one round: while the focus is away the game
+// asks "suspended?" and "close requested?" once per event it waits for, and what it does next
+// depends only on the last answers, so repeated rounds are dropped when written and read.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +42,10 @@ constexpr size_t replay_header_size = 68;
 // A size no real recording comes near (hours of play take a few megabytes): anything
 // larger is refused before it is read.
 constexpr size_t replay_max_file_size = 32u << 20;
+// The game asks about twenty questions a frame (its wait for the focus kept as one round): a
+// frame holding more answers than this is damage. Generous, so a game that asks a few more
+// still reads; it bounds what playing or reading one frame costs.
+constexpr size_t replay_max_frame_answers = 128;
 
 enum class replay_ending : int32_t { game_over = 0, abandoned = 1 };
 
@@ -50,6 +58,11 @@ struct input_answer {
 };
 
 using input_frame = std::vector<input_answer>;
+
+// Appends answer to frame, unless it completes a second round of the wait for the focus in a
+// row ("suspended" yes, "close requested" no), which then is not kept either: the frame plays
+// the same with one round.
+void add_answer(input_frame& frame, const input_answer& answer);
 
 // The settings and leftovers of earlier games that a game starts from. A format 1 file has
 // none: its game started with the first shot on side 0 and the viewer's own settings.
@@ -97,15 +110,23 @@ class replay_decoder {
  public:
   explicit replay_decoder(const uint8_t* payload = nullptr, size_t size = 0)
       : data_(payload), size_(size) {}
-  // The next frame into frame; false at the end or on malformed data (error() then says
-  // what is wrong).
+  // The next frame into frame (at most replay_max_frame_answers answers); false at the end
+  // or on malformed data (error() then says what is wrong).
   bool next(input_frame& frame);
-  // Counts the frames left (stopping once past limit), consuming them.
+  // Counts the frames left (stopping once past limit), consuming them without unpacking.
   int64_t count_rest(int64_t limit);
   bool failed() const { return !error_.empty(); }
   const std::string& error() const { return error_; }
+  // What decoding has cost so far: records and answers read, and answers handed out by
+  // next(). Reading never costs more than one per byte of the payload; only next() adds a
+  // frame's answers for every frame.
+  uint64_t work() const { return work_; }
 
  private:
+  // Reads the next record into current_ (or counts down a run of repeats).
+  bool advance();
+  bool read_frame(uint32_t count);
+  bool read_changes(uint32_t count);
   bool read_varint(uint32_t& value);
   bool fail(const char* what);
   const uint8_t* data_;
@@ -114,6 +135,10 @@ class replay_decoder {
   input_frame current_;
   uint32_t repeats_left_ = 0;
   bool have_frame_ = false;
+  // The last full frame dropped repeated rounds of the focus wait, so a changed record's
+  // indices, counted in the frame as written, no longer match it.
+  bool rounds_dropped_ = false;
+  uint64_t work_ = 0;
   std::string error_;
 };
 

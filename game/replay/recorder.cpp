@@ -97,6 +97,6 @@ void replay_recorder::finish(int32_t state, int32_t score, int32_t level) {
 }
 
 int32_t replay_recorder::Answer(input_query query, int32_t argument, int32_t live) {
-  if (recording_ || candidate_) current_.push_back({query, argument, live});
+  if (recording_ || candidate_) add_answer(current_, {query, argument, live});
   return live;
 }

@@ -164,6 +164,15 @@ bool replay_seeds(const fs::path& folder) {
   input_frame fire = play;
   fire[2].value = 1;
   encoder.add_frame(fire);
+  // The focus lost: the wait's rounds as an older recorder kept each of them.
+  input_frame away = play;
+  away.push_back({input_query::is_suspended, 0, 1});
+  for (int round = 0; round < 3; ++round) {
+    away.push_back({input_query::is_suspended, 0, 1});
+    away.push_back({input_query::close_requested, 0, 0});
+  }
+  away.push_back({input_query::is_suspended, 0, 0});
+  encoder.add_frame(away);
   encoder.add_frame({});
   replay_header header;
   header.random_state = 123456;

@@ -55,6 +55,47 @@ std::vector<uint8_t> sample_file() {
   return encoder.file(sample_header());
 }
 
+void put_int(std::vector<uint8_t>& file, size_t offset, uint32_t value) {
+  for (size_t index = 0; index < 4; ++index)
+    file[offset + index] = static_cast<uint8_t>(value >> (8 * index));
+}
+
+// A whole file around payload, with the header and checksum the encoder would give it:
+// for payloads no encoder writes.
+std::vector<uint8_t> file_with_payload(const std::vector<uint8_t>& payload, int32_t frames) {
+  replay_encoder encoder;
+  encoder.add_frame({});
+  std::vector<uint8_t> file = encoder.file(sample_header());
+  file.resize(replay_header_size);
+  file.insert(file.end(), payload.begin(), payload.end());
+  put_int(file, 16, static_cast<uint32_t>(frames));
+  put_int(file, 32, static_cast<uint32_t>(payload.size()));
+  uint32_t hash = 2166136261u;  // FNV-1a over all but the checksum's own four bytes
+  for (size_t index = 0; index < file.size(); ++index) {
+    if (index >= 36 && index < 40) continue;
+    hash = (hash ^ file[index]) * 16777619u;
+  }
+  put_int(file, 36, hash);
+  return file;
+}
+
+// One full frame of answers, then two-byte records that change none of them, to fill
+// file_size bytes: a reader that copies the frame for every record takes hours on it.
+std::vector<uint8_t> large_frame_then_empty_changes(uint32_t answers, size_t file_size) {
+  std::vector<uint8_t> payload{2};
+  for (uint32_t count = answers;; count >>= 7) {
+    payload.push_back(static_cast<uint8_t>(count >= 0x80 ? (count & 0x7F) | 0x80 : count));
+    if (count < 0x80) break;
+  }
+  payload.resize(payload.size() + 3 * size_t{answers}, 0);  // key_is_down 0 answered 0
+  int32_t frames = 1;
+  for (; replay_header_size + payload.size() + 2 <= file_size; ++frames) {
+    payload.push_back(1);
+    payload.push_back(0);
+  }
+  return file_with_payload(payload, frames);
+}
+
 TEST(ReplayFile, KeepsTheHeaderAndEveryFrameOfTheGame) {
   const std::vector<uint8_t> file = sample_file();
   replay loaded;
@@ -107,6 +148,83 @@ TEST(ReplayFile, RefusesNewerTruncatedAndDamagedFiles) {
   longer.push_back(0);
   EXPECT_FALSE(replay_parse(longer, loaded, error));
   EXPECT_TRUE(replay_parse(file, loaded, error)) << error;
+}
+
+// A recording is untrusted: reading one costs time in proportion to its size, so that the
+// kept best (read at every game's end) or a file given to the viewer never stalls the game.
+TEST(ReplayFile, ReadingCostsNoMoreThanOneStepPerByte) {
+  replay loaded;
+  std::string error;
+  // No game asks this many questions in a frame: damage, found where the frame ends.
+  const std::vector<uint8_t> huge = large_frame_then_empty_changes(170000, 1 << 20);
+  EXPECT_EQ(replay_parse_why(huge, loaded, error), replay_refusal::damaged);
+  EXPECT_NE(error.find("more answers"), std::string::npos) << error;
+
+  // As many answers as a frame may hold, then a megabyte of records: every one is read once.
+  const std::vector<uint8_t> file =
+      large_frame_then_empty_changes(replay_max_frame_answers, 1 << 20);
+  ASSERT_EQ(replay_parse_why(file, loaded, error), replay_refusal::none) << error;
+  const size_t payload = file.size() - replay_header_size;
+  replay_decoder counted = loaded.frames();
+  EXPECT_EQ(counted.count_rest(loaded.header.frame_count), loaded.header.frame_count);
+  EXPECT_LE(counted.work(), payload);
+  for (const std::vector<uint8_t>& each : {huge, file}) {
+    replay_decoder raw(each.data() + replay_header_size, each.size() - replay_header_size);
+    raw.count_rest(1 << 30);
+    EXPECT_LE(raw.work(), payload);
+  }
+
+  // Playing it hands out each frame once, whole; nothing more.
+  replay_decoder frames = loaded.frames();
+  input_frame frame;
+  int64_t played = 0;
+  while (frames.next(frame)) {
+    ASSERT_EQ(frame.size(), replay_max_frame_answers);
+    ++played;
+  }
+  EXPECT_EQ(played, loaded.header.frame_count);
+  EXPECT_LE(frames.work(), payload + played * replay_max_frame_answers);
+}
+
+input_frame focus_wait(int32_t rounds) {
+  input_frame frame = play_frame_answers(0, 0);
+  frame.push_back({input_query::is_suspended, 0, 1});
+  for (int32_t round = 0; round < rounds; ++round) {
+    frame.push_back({input_query::is_suspended, 0, 1});
+    frame.push_back({input_query::close_requested, 0, 0});
+  }
+  frame.push_back({input_query::is_suspended, 0, 0});
+  return frame;
+}
+
+// While the focus is away the game asks twice per event it waits for; an older recorder kept
+// every round, and a frame of them reads as one round, which the game plays the same.
+TEST(ReplayFile, AnOlderRecordingsLongWaitForTheFocusReadsAsOneRound) {
+  replay_encoder encoder;
+  encoder.add_frame(play_frame_answers(0, 0));
+  encoder.add_frame(focus_wait(5000));
+  encoder.add_frame(focus_wait(5000));
+  encoder.add_frame(play_frame_answers(1, 0));
+  replay loaded;
+  std::string error;
+  ASSERT_TRUE(replay_parse(encoder.file(sample_header()), loaded, error)) << error;
+  replay_decoder frames = loaded.frames();
+  input_frame frame;
+  ASSERT_TRUE(frames.next(frame));
+  for (int index = 0; index < 2; ++index) {
+    ASSERT_TRUE(frames.next(frame));
+    EXPECT_EQ(frame, focus_wait(1));
+  }
+  ASSERT_TRUE(frames.next(frame));
+  EXPECT_EQ(frame, play_frame_answers(1, 0));
+  EXPECT_FALSE(frames.next(frame));
+
+  // Only the wait's rounds are dropped: as many other answers are damage.
+  input_frame many(replay_max_frame_answers + 1, {input_query::key_is_down, 37, 0});
+  replay_encoder too_many;
+  too_many.add_frame(many);
+  EXPECT_FALSE(replay_parse(too_many.file(sample_header()), loaded, error));
+  EXPECT_NE(error.find("more answers"), std::string::npos) << error;
 }
 
 // A format 1 recording as that version wrote it: 40-byte header (random state 12345, best
@@ -224,6 +342,25 @@ struct recorded_game {
   uint64_t state_hash = 0;
 };
 
+// Plays file in a fresh simulator: every recorded frame as recorded, to the state game ended in.
+void expect_plays_again(const std::vector<uint8_t>& file, const recorded_game& game) {
+  replay recording;
+  std::string error;
+  ASSERT_TRUE(replay_parse(file, recording, error)) << error;
+  sim_config config;
+  config.seed = 5;  // the recording's random state replaces it
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  config.replay_to_play = &recording;
+  simulator sim(config);
+  ASSERT_TRUE(sim.run(1000000));
+  ASSERT_NE(sim.playback(), nullptr);
+  EXPECT_FALSE(sim.playback()->diverged());
+  EXPECT_EQ(sim.playback()->frames_played(), game.header.frame_count);
+  EXPECT_EQ(sim.last_frame().score, game.header.final_score);
+  EXPECT_EQ(sim.last_frame().level, game.header.final_level);
+  EXPECT_EQ(simulator::state_hash(), game.state_hash);
+}
+
 // Every game of one run replays to the very state it ended in, the later ones included:
 // they start from what the earlier ones left (the side of the next shot, the menu's settings).
 TEST(ReplaySimulator, EveryGameOfARunPlaysAgainToTheSameState) {
@@ -249,23 +386,61 @@ TEST(ReplaySimulator, EveryGameOfARunPlaysAgainToTheSameState) {
 
   for (size_t index = 0; index < games.size(); ++index) {
     SCOPED_TRACE("game " + std::to_string(index + 1));
-    const recorded_game& game = games[index];
-    replay recording;
-    std::string error;
-    ASSERT_TRUE(replay_parse(game.file, recording, error)) << error;
-    sim_config config;
-    config.seed = 5;  // the recording's random state replaces it
-    config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
-    config.replay_to_play = &recording;
-    simulator sim(config);
-    ASSERT_TRUE(sim.run(1000000));
-    ASSERT_NE(sim.playback(), nullptr);
-    EXPECT_FALSE(sim.playback()->diverged());
-    EXPECT_EQ(sim.playback()->frames_played(), game.header.frame_count);
-    EXPECT_EQ(sim.last_frame().score, game.header.final_score);
-    EXPECT_EQ(sim.last_frame().level, game.header.final_level);
-    EXPECT_EQ(simulator::state_hash(), game.state_hash);
+    expect_plays_again(games[index].file, games[index]);
   }
+}
+
+// The focus lost for a long time in the middle of a game: the game waits for it, asking
+// again at every event, and its recording keeps one round of that wait. It plays again to
+// the same state, and so does the recording with every round kept, as an older recorder
+// wrote it.
+TEST(ReplaySimulator, AGameThatLostTheFocusForLongPlaysAgain) {
+  std::vector<recorded_game> games;
+  sim_config config;
+  config.seed = 31;
+  config.default_data_dir = VEXTRAL_TEST_DATA_DIR;
+  config.on_game_recorded = [&games](const replay_header& header, std::vector<uint8_t> file) {
+    games.push_back({std::move(file), header, simulator::state_hash()});
+  };
+  // Start Game, thrust a while, the focus away for 3,000 waits, then Escape twice.
+  std::istringstream script(
+      "1 keydown 27\n2 keyup 27\n5 mousemove 320 252\n8 mousedown 1\n9 mouseup 1\n"
+      "40 keydown 38\n100 focus 0\n3100 focus 1\n3150 keyup 38\n"
+      "3200 keydown 27\n3201 keyup 27\n3230 keydown 27\n3231 keyup 27\n");
+  std::string error;
+  ASSERT_TRUE(parse_script(script, config.events, error)) << error;
+  {
+    simulator sim(config);
+    ASSERT_TRUE(sim.run(3400));
+  }
+  ASSERT_EQ(games.size(), 1u);
+  const recorded_game& game = games.front();
+  // Every round kept would take 18 kB.
+  EXPECT_LT(game.file.size(), 4096u);
+  expect_plays_again(game.file, game);
+
+  replay recording;
+  ASSERT_TRUE(replay_parse(game.file, recording, error)) << error;
+  replay_decoder frames = recording.frames();
+  replay_encoder every_round;
+  input_frame frame;
+  int32_t waits = 0;
+  const input_frame one_round{{input_query::is_suspended, 0, 1},
+                              {input_query::close_requested, 0, 0}};
+  while (frames.next(frame)) {
+    const auto round = std::search(frame.begin(), frame.end(), one_round.begin(), one_round.end());
+    if (round != frame.end()) {
+      ++waits;
+      input_frame rounds;
+      for (int index = 0; index < 2999; ++index)
+        rounds.insert(rounds.end(), one_round.begin(), one_round.end());
+      frame.insert(round, rounds.begin(), rounds.end());
+    }
+    every_round.add_frame(frame);
+  }
+  EXPECT_EQ(waits, 1);
+  SCOPED_TRACE("every round kept");
+  expect_plays_again(every_round.file(game.header), game);
 }
 
 }  // namespace
