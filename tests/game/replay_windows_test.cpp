@@ -1,12 +1,21 @@
 // Replay files on Windows: a named pipe and a device are refused at once, without reading
-// from them.
+// from them; a kept best that another program holds unreadable at game over stays.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "game/files.h"
+#include "game/globals.h"
+#include "game/replay/files.h"
 #include "game/replay/format.h"
+#include "stream/native_files.h"
+#include "stream/native_path.h"
+#include "stream/regular_file.h"
+#include "stream/wide_text.h"
 
 namespace {
 
@@ -24,6 +33,68 @@ TEST(ReplayFile, APipeOrADeviceIsRefusedUnread) {
     EXPECT_EQ(error, "is not a regular file") << path;
   }
   CloseHandle(server);
+}
+
+std::vector<uint8_t> recording_scoring(int32_t score) {
+  replay_encoder encoder;
+  encoder.add_frame({{input_query::key_hits, 27, score}});
+  replay_header header;
+  header.final_score = score;
+  return encoder.file(header);
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  ASSERT_TRUE(write_file_safely(path, bytes.data(), bytes.size()));
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  read_regular_file(path, 1 << 20, bytes, error);
+  return bytes;
+}
+
+// A backup or sync program holds the best recording and the best score open without
+// sharing them for reading at the moment a lower game ends: they are kept, and that is said.
+TEST(KeptBest, FilesHeldUnreadableByAnotherProgramAreKeptAndSaid) {
+  const std::string folder = NativeMakeTemporaryFolder("vextral-kept-");
+  ASSERT_FALSE(folder.empty());
+  const std::string saved_folder = data_folder;
+  data_folder = folder;
+  use_player_folder(false);
+  const std::string best = folder + "/best.replay";
+  const std::string hiscore = folder + "/hiscore.dat";
+  const std::vector<uint8_t> best_recording = recording_scoring(36750);
+  const std::vector<uint8_t> best_score = {0x8e, 0x8f, 0, 0};
+  write_file(best, best_recording);
+  write_file(hiscore, best_score);
+  std::vector<HANDLE> held;
+  for (const std::string& path : {best, hiscore}) {
+    held.push_back(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(held.back(), INVALID_HANDLE_VALUE);
+  }
+  replay_header header;
+  header.final_score = 900;
+  ::testing::internal::CaptureStderr();
+  keep_finished_game(header, recording_scoring(900));
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  for (HANDLE handle : held) CloseHandle(handle);
+  data_folder = saved_folder;
+  use_player_folder(true);
+
+  EXPECT_EQ(read_file(best), best_recording);
+  EXPECT_EQ(read_file(hiscore), best_score);
+  EXPECT_EQ(read_file(folder + "/last.replay"), recording_scoring(900));
+  EXPECT_NE(said.find("game: could not save " + hiscore + ": the best score there cannot be read"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("game: this game was not compared with the best one kept: " + best +
+                      " cannot be read"),
+            std::string::npos)
+      << said;
+  std::error_code ignored;
+  std::filesystem::remove_all(NativePath(folder), ignored);
 }
 
 }  // namespace
