@@ -85,7 +85,7 @@ TEST(SafeReplace, WaitsForAReaderToLetGo) {
   // Another copy of the game reads the file as the game does, sharing it for deletion,
   // which makes a replace fail with "access denied" meanwhile; the C runtime and a virus
   // scanner share it for reading and writing only, which makes it a sharing violation.
-  for (const DWORD sharing : {FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  for (const DWORD sharing : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
                               DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
     SCOPED_TRACE(sharing);
     TempDirectory directory;
