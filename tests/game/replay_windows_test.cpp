@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "game/files.h"
 #include "game/globals.h"
 #include "game/replay/files.h"
 #include "game/replay/format.h"
+#include "stream/filesystem.h"
 #include "stream/native_files.h"
 #include "stream/native_path.h"
 #include "stream/regular_file.h"
@@ -55,7 +59,8 @@ std::vector<uint8_t> read_file(const std::string& path) {
 }
 
 // A backup or sync program holds the best recording and the best score open without
-// sharing them for reading at the moment a lower game ends: they are kept, and that is said.
+// sharing them for reading at the moment a lower game ends, and lets go as soon as a save
+// has begun to replace one of them: they are kept all the same, and that is said.
 TEST(KeptBest, FilesHeldUnreadableByAnotherProgramAreKeptAndSaid) {
   const std::string folder = NativeMakeTemporaryFolder("vextral-kept-");
   ASSERT_FALSE(folder.empty());
@@ -68,18 +73,39 @@ TEST(KeptBest, FilesHeldUnreadableByAnotherProgramAreKeptAndSaid) {
   const std::vector<uint8_t> best_score = {0x8e, 0x8f, 0, 0};
   write_file(best, best_recording);
   write_file(hiscore, best_score);
-  std::vector<HANDLE> held;
-  for (const std::string& path : {best, hiscore}) {
-    held.push_back(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    ASSERT_NE(held.back(), INVALID_HANDLE_VALUE);
+  // Each is let go as soon as a save's temporary file for it appears.
+  std::vector<std::pair<std::string, HANDLE>> held;
+  for (const char* name : {"best.replay", "hiscore.dat"}) {
+    const HANDLE handle = CreateFileW(WideFromUtf8(folder + "/" + name).c_str(), GENERIC_READ,
+                                      FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    held.emplace_back(std::string(".") + name + ".", handle);
   }
+  std::atomic<bool> kept{false};
+  std::thread holding([&] {
+    while (!held.empty()) {
+      const std::vector<std::string> names = LoadDir(folder);
+      for (auto file = held.begin(); file != held.end();) {
+        const bool replacing =
+            std::any_of(names.begin(), names.end(),
+                        [&](const std::string& name) { return name.rfind(file->first, 0) == 0; });
+        if (kept || replacing) {
+          CloseHandle(file->second);
+          file = held.erase(file);
+        } else {
+          ++file;
+        }
+      }
+      Sleep(1);
+    }
+  });
   replay_header header;
   header.final_score = 900;
   ::testing::internal::CaptureStderr();
   keep_finished_game(header, recording_scoring(900));
   const std::string said = ::testing::internal::GetCapturedStderr();
-  for (HANDLE handle : held) CloseHandle(handle);
+  kept = true;
+  holding.join();
   data_folder = saved_folder;
   use_player_folder(true);
 
