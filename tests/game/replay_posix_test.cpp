@@ -48,7 +48,9 @@ TEST(RegularFile, WhyAFileWasNotReadTellsAbsenceFromEverythingElse) {
   const std::string folder = NativeMakeTemporaryFolder("vextral-regular-");
   ASSERT_FALSE(folder.empty());
   namespace fs = std::filesystem;
-  { std::ofstream(folder + "/file", std::ios::binary) << "abcdef"; }
+  {
+    std::ofstream(folder + "/file", std::ios::binary) << "abcdef";
+  }
   fs::create_symlink(folder + "/file", folder + "/link");
   fs::create_symlink(folder + "/missing", folder + "/dangling");
   fs::create_directory(folder + "/folder");
