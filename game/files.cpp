@@ -5,15 +5,19 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "game/globals.h"
 #include "game/player.h"
 #include "render/stereo.h"
 #include "stream/filesystem.h"
 #include "stream/native_path.h"
+#include "stream/regular_file.h"
 #include "stream/safe_save.h"
 #include "stream/stream.h"
+#include "stream/temporary_names.h"
 
 namespace {
 
@@ -35,8 +39,12 @@ constexpr eye_tints kSchemes[] = {
     {{4, 20, 140}, {140, 4, 20}},
 };
 
-void report_save_failure(const std::string& path, const char* reason) {
-  std::fprintf(stderr, "game: could not save %s: %s\n", path.c_str(), reason);
+// Every file the game keeps in its folders, the recordings' included.
+const std::vector<std::string> kKeptFiles = {kHiscoreFile, kStereoFile, "last.replay",
+                                             "best.replay"};
+
+void report_save_failure(const std::string& path, const std::string& reason) {
+  report_file_failure("could not save " + path + ": " + reason);
 }
 
 std::string join(const std::string& folder, const char* file_name) {
@@ -54,6 +62,13 @@ bool holds_file(const std::string& path) {
 std::string folder_of(const std::string& path) {
   const std::string folder = Utf8Path(NativePath(path).parent_path());
   return folder.empty() ? "." : folder;
+}
+
+// The folder path is saved in, made if it is missing (the save says so if it cannot be).
+std::string made_folder_of(const std::string& path) {
+  const std::string folder = folder_of(ResolvePathCase(path));
+  if (PathType(folder) != kDirectory) make_private_folders(folder);
+  return folder;
 }
 
 // Both files fail to save for the same reason: say it once per run.
@@ -117,18 +132,17 @@ std::string settings_read_path(const settings_places& places, const char* file_n
   return saved;
 }
 
-bool read_setting_file(const std::string& path, int32_t& value) {
-  if (!holds_file(path)) return false;
-  try {
-    auto stream = FileOpenRead(path);
-    if (!stream) return false;
-    const int32_t stored = stream->ReadInt();
-    StreamClose(stream);
-    value = stored;
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
+setting_found read_setting_file(const std::string& path, int32_t& value, std::string& error) {
+  std::vector<uint8_t> bytes;
+  const file_refusal refusal =
+      read_regular_file_why(ResolvePathCase(path), sizeof(int32_t), bytes, error, link_rule::refuse,
+                            size_rule::keep_start);
+  if (refusal == file_refusal::unreadable) return setting_found::unreadable;
+  if (refusal != file_refusal::none) return setting_found::nothing;
+  // The integer exactly as the stream layer reads one.
+  auto memory = TRamStream::Create(bytes.data(), static_cast<int64_t>(bytes.size()), 1, 0);
+  value = memory->ReadInt();
+  return setting_found::value;
 }
 
 bool write_setting_file(const std::string& path, int32_t value) {
@@ -149,8 +163,7 @@ bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t cou
   const std::string target = ResolvePathCase(path);
   const std::string folder = folder_of(target);
   if (PathType(folder) != kDirectory && !make_private_folders(folder)) {
-    std::fprintf(stderr, "game: could not save %s: cannot create the folder %s\n", path.c_str(),
-                 folder.c_str());
+    report_save_failure(path, "cannot create the folder " + folder);
     return false;
   }
   std::string error;
@@ -162,12 +175,25 @@ bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t cou
 }
 
 bool save_best_score(const std::string& path, int32_t value) {
-  const std::string folder = folder_of(ResolvePathCase(path));
-  if (PathType(folder) != kDirectory) make_private_folders(folder);
-  const save_lock lock(folder);
+  const save_turn turn(path);
   int32_t stored = 0;
-  if (read_setting_file(path, stored) && stored > value) value = stored;
+  std::string error;
+  const setting_found found = read_setting_file(path, stored, error);
+  // Replacing a file that could not be read might lower a best another copy saved.
+  if (found == setting_found::unreadable) {
+    report_save_failure(path, "the best score there " + error + ", so it is kept");
+    return false;
+  }
+  if (found == setting_found::value && stored > value) value = stored;
   return write_setting_file(path, value);
+}
+
+save_turn::save_turn(const std::string& path) : folder_(made_folder_of(path)), lock_(folder_) {
+  if (lock_.held()) remove_stale_temporaries(folder_, kKeptFiles);
+}
+
+void report_file_failure(const std::string& what) {
+  std::fprintf(stderr, "game: %s\n", what.c_str());
 }
 
 namespace {
@@ -177,10 +203,12 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
   const settings_places places = current_settings_places();
   const std::string path = settings_save_path(places, file_name);
   if (!path.empty()) {
-    if (keep_higher)
+    if (keep_higher) {
       save_best_score(path, value);
-    else
+    } else {
+      const save_turn turn(path);
       write_setting_file(path, value);
+    }
     return;
   }
   if (nowhere_reported) return;
@@ -189,22 +217,27 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
                            : places.installed  ? places.home + " cannot be written"
                                                : "neither is " + places.home;
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
-  std::fprintf(stderr,
-               "game: the best score, the stereo setting and the recorded games cannot be saved: "
-               "%s %s and %s\n",
-               places.beside.c_str(), beside, home.c_str());
+  report_file_failure(
+      "the best score, the stereo setting and the recorded games cannot be saved: " +
+      places.beside + " " + beside + " and " + home);
 }
 
 }  // namespace
 
+void keep_best_score(int32_t value) {
+  save_setting(kHiscoreFile, value, true);
+}
+
 void hiscore_file(int32_t mode) {
   if (mode == 0) {
     nowhere_reported = false;
+    const std::string path = settings_read_path(current_settings_places(), kHiscoreFile);
     int32_t best = 0;
-    if (!read_setting_file(settings_read_path(current_settings_places(), kHiscoreFile), best) ||
-        best < 0)
-      best = 0;
-    player->best_sc = best;
+    std::string error;
+    const setting_found found = read_setting_file(path, best, error);
+    if (found == setting_found::unreadable)
+      report_file_failure("the best score in " + path + " " + error);
+    player->best_sc = found == setting_found::value && best > 0 ? best : 0;
   } else {
     save_setting(kHiscoreFile, player->best_sc, true);
   }
@@ -213,10 +246,15 @@ void hiscore_file(int32_t mode) {
 void stereo_settings(int32_t mode) {
   if (mode == 1) {
     nowhere_reported = false;
+    const std::string path = settings_read_path(current_settings_places(), kStereoFile);
     int32_t stored = 0;
+    std::string error;
+    const setting_found found = read_setting_file(path, stored, error);
     // A stored value past the scheme list would switch stereo on with no tints.
-    if (read_setting_file(settings_read_path(current_settings_places(), kStereoFile), stored))
+    if (found == setting_found::value)
       stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
+    else if (found == setting_found::unreadable)
+      report_file_failure("the stereo setting in " + path + " " + error);
   } else if (mode == 2) {
     save_setting(kStereoFile, stereo_mode, false);
   }

@@ -1,7 +1,9 @@
 #pragma once
 // The two settings kept between runs, each one little-endian 32-bit integer with no
 // header: the best score ("hiscore.dat") and the stereo scheme ("anaglyph3d.dat"). Read
-// at start-up, written at exit. Game thread only, outside the frame loop.
+// at start-up, written at exit; the best score is also saved as soon as a game ends with
+// a new best (keep_best_score), so that a crash after it loses nothing. Game thread only,
+// outside the frame loop.
 //
 // They live in data_folder beside the program while the player may write there. When
 // that folder is read-only, or belongs to a system-wide install (where nothing is saved
@@ -16,12 +18,17 @@
 // see replace_file_safely (stream/safe_save.h). A link where a file should be reads as no
 // file, and a save replaces it with a regular file. The best score saved is the higher
 // of the game's and the file's, so a copy of the game that exits later keeps a best
-// another copy saved meanwhile. A missing folder is created; a save that fails leaves the
-// old file as it was and prints one "game:" line on stderr, and the game goes on.
+// another copy saved meanwhile; a best-score file that is there but cannot be read (held
+// by another program, say) is left as it is and not saved over. A missing folder is
+// created; a save that fails leaves the old file as it was and is said (report_file_failure),
+// and the game goes on. Temporary files that a save cut short left behind are cleared
+// at the next save in their folder.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "stream/safe_save.h"
 
 // mode 0 loads player->best_sc (0 when the file is missing, unreadable or negative);
 // any other mode saves it.
@@ -65,15 +72,43 @@ std::string settings_save_path(const settings_places& places, const char* file_n
 // one (the player's folder first), else the save path (or the path beside the program).
 std::string settings_read_path(const settings_places& places, const char* file_name);
 
-// The one integer of a settings file; false (value untouched) when there is no regular
-// file there (a link is none) or it cannot be opened. A file shorter than 4 bytes reads its missing
-// high bytes as 0.
-bool read_setting_file(const std::string& path, int32_t& value);
+// What a settings file's path holds.
+enum class setting_found {
+  value,       // a regular file, whose integer was read
+  nothing,     // nothing, or no regular file: a link (never read through), a folder, a pipe
+  unreadable,  // a file that cannot be read now (permission, an I/O error, another
+               // program holding it without sharing): it may hold a value worth keeping
+};
+// The one integer of a settings file (value is untouched unless it was read, and error
+// says why not). A file shorter than 4 bytes reads its missing high bytes as 0; only the
+// first 4 bytes of a longer one are read.
+setting_found read_setting_file(const std::string& path, int32_t& value, std::string& error);
 // Writes value as the file's whole content, crash-safely as described above, creating
 // the folder if needed. False (one "game:" line on stderr) when it could not be saved.
 bool write_setting_file(const std::string& path, int32_t value);
 // Writes count bytes as the file's whole content, the same crash-safe way.
 bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t count);
 // Saves a best score: the higher of value and the one the file holds now, read and
-// written while other copies of the game saving in that folder wait.
+// written while other copies of the game saving in that folder wait. False, the file
+// left alone, when one is there that cannot be read.
 bool save_best_score(const std::string& path, int32_t value);
+// Saves value as the best score where hiscore_file (1) saves it, unless the file holds a
+// higher one.
+void keep_best_score(int32_t value);
+
+// A turn at saving the file at path: its folder is made if missing, and while the turn
+// lives other copies of the game wait to save in that folder (best effort, see save_lock)
+// and the temporary files that saves cut short by a crash left there are cleared.
+class save_turn {
+ public:
+  explicit save_turn(const std::string& path);
+
+ private:
+  std::string folder_;
+  save_lock lock_;
+};
+
+// Says a failure with the player's files that the game plays on through (what: a short
+// sentence naming the file): one "game:" line on stderr. Every such failure of the files
+// the game keeps, the recordings' included, is said through here.
+void report_file_failure(const std::string& what);

@@ -4,7 +4,7 @@
 
 bool read_bounded(const std::function<int64_t(uint8_t* buffer, size_t size)>& read_some,
                   uint64_t expected, size_t max_size, std::vector<uint8_t>& bytes,
-                  std::string& error) {
+                  std::string& error, bool keep_start) {
   // One byte more than allowed shows that the file grew past the cap.
   bytes.resize(static_cast<size_t>(std::min<uint64_t>(expected, max_size)) + 1);
   size_t filled = 0;
@@ -17,7 +17,9 @@ bool read_bounded(const std::function<int64_t(uint8_t* buffer, size_t size)>& re
       bytes.resize(std::min(bytes.size() * 2, max_size + 1));
   }
   bytes.resize(filled);
-  if (filled > max_size) {
+  if (filled > max_size && keep_start) {
+    bytes.resize(max_size);
+  } else if (filled > max_size) {
     error = "is too large";
     return false;
   }

@@ -10,7 +10,8 @@
 
 // Reads into bytes through read_some(buffer, size), which returns how many bytes it read,
 // 0 at the end, or -1 after setting error. expected (the size the file had) sizes the
-// first buffer. False with error "is too large" when more than max_size bytes come.
+// first buffer. When more than max_size bytes come: false with error "is too large", or
+// with keep_start the first max_size bytes.
 bool read_bounded(const std::function<int64_t(uint8_t* buffer, size_t size)>& read_some,
                   uint64_t expected, size_t max_size, std::vector<uint8_t>& bytes,
-                  std::string& error);
+                  std::string& error, bool keep_start = false);

@@ -10,11 +10,12 @@
 #include <string>
 
 // Makes path's whole content bytes: they go to a new temporary file in the same folder,
-// created exclusively under a name nobody can predict and never through a link, which is
-// flushed to disk and renamed over path (then the folder is flushed). A reader sees the
-// whole old file or the whole new one; a link at path is replaced, not written through,
-// so the result is always a regular file. The folder must exist. False with error set
-// when it could not be done; the old file is then as it was and no temporary file is left.
+// created exclusively under a name nobody can predict (stream/temporary_names.h) and never
+// through a link, which is flushed to disk and renamed over path (then the folder is
+// flushed). A reader sees the whole old file or the whole new one; a link at path is
+// replaced, not written through, so the result is always a regular file. The folder must exist.
+// False with error set when it could not be done; the old file is then as it was and no temporary
+// file is left.
 bool replace_file_safely(const std::string& path, const uint8_t* bytes, size_t count,
                          std::string& error);
 

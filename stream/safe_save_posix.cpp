@@ -7,11 +7,11 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
 #include <thread>
 
 #include "stream/safe_save.h"
+#include "stream/temporary_names.h"
 
 namespace fs = std::filesystem;
 
@@ -40,28 +40,6 @@ bool write_all(int descriptor, const uint8_t* bytes, size_t count) {
     count -= static_cast<size_t>(written);
   }
   return true;
-}
-
-// Letters and digits from the system's random source; the clock and a counter when there
-// is none (the exclusive create keeps the save safe either way).
-std::string random_suffix() {
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static unsigned counter = 0;
-  std::string suffix;
-  try {
-    std::random_device source;
-    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
-    for (int letter = 0; letter < 12; ++letter) suffix += kLetters[pick(source)];
-  } catch (const std::exception&) {
-    std::mt19937_64 fallback(
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<uint64_t>(::getpid()) << 32) ^ ++counter);
-    suffix.clear();
-    for (int letter = 0; letter < 12; ++letter)
-      suffix += kLetters[fallback() % (sizeof kLetters - 1)];
-  }
-  return suffix;
 }
 
 // Makes the rename itself durable. Some file systems refuse to sync a folder; the file
@@ -93,7 +71,7 @@ bool replace_file_safely(const std::string& path, const uint8_t* bytes, size_t c
   std::string temporary;
   int descriptor = -1;
   for (int attempt = 0; attempt < kNameAttempts && descriptor < 0; ++attempt) {
-    temporary = (folder / ("." + target.filename().string() + "." + random_suffix())).string();
+    temporary = (folder / temporary_name_for(target.filename().string())).string();
     descriptor =
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor < 0 && errno != EEXIST) break;

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "stream/native_path.h"
 #include "stream/safe_save.h"
+#include "stream/temporary_names.h"
 #include "stream/wide_text.h"
 
 namespace fs = std::filesystem;
@@ -19,28 +19,6 @@ constexpr DWORD kLockWaitMillis = 2000;
 // How long a replace waits for a file that another program has open: a copy of the game
 // reading it, a virus scanner or the search indexer looking at the new file.
 constexpr DWORD kReplaceWaitMillis = 1000;
-
-// Letters and digits from the system's random source; the clock and a counter when there
-// is none (the exclusive create keeps the save safe either way).
-std::wstring RandomSuffix() {
-  static constexpr wchar_t kLetters[] =
-      L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static unsigned counter = 0;
-  std::wstring suffix;
-  try {
-    std::random_device source;
-    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters / sizeof kLetters[0] - 2);
-    for (int letter = 0; letter < 12; ++letter) suffix += kLetters[pick(source)];
-  } catch (const std::exception&) {
-    std::mt19937_64 fallback(
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ ++counter);
-    suffix.clear();
-    for (int letter = 0; letter < 12; ++letter)
-      suffix += kLetters[fallback() % (sizeof kLetters / sizeof kLetters[0] - 1)];
-  }
-  return suffix;
-}
 
 // The absolute spelling Windows itself uses, with "\" separators and no trailing one.
 std::wstring FullPath(const std::string& folder) {
@@ -100,7 +78,7 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 // Whether files can be created in an existing folder: one is, and goes again at once.
 // Windows' access lists are answered only by trying.
 bool CanCreateIn(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\.vextral-probe-" + RandomSuffix();
+  const std::wstring probe = folder + L"\\.vextral-probe-" + WideFromUtf8(random_name_suffix());
   const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -120,7 +98,7 @@ bool replace_file_safely(const std::string& path, const uint8_t* bytes, size_t c
   std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < kNameAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = folder + L"\\." + name + L"." + RandomSuffix();
+    temporary = folder + L"\\" + WideFromUtf8(temporary_name_for(Utf8FromWide(name)));
     // CREATE_NEW never opens what is already there, a link included.
     file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);

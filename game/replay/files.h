@@ -12,7 +12,8 @@
 // replays (where they are read from), anything else is a path as given.
 std::string replay_path_for(const std::string& name);
 // Saves a finished game as the last one, and as the best one when it scores more than the
-// kept best (or the kept one is missing or damaged; one from a newer version of the game is
-// kept). Both are written crash-safely; a failure is one "game:" line on stderr and the
-// game goes on.
+// kept best (or the kept one is missing, a link or damaged; one from a newer version of the
+// game, or one that is there but cannot be read now, is kept). A new best score is saved
+// with it (keep_best_score). Both are written crash-safely; a failure is said
+// (report_file_failure) and the game goes on.
 void keep_finished_game(const replay_header& header, const std::vector<uint8_t>& file) noexcept;

@@ -4,13 +4,16 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +31,7 @@
 #include "game/replay/format.h"
 #include "render/stereo.h"
 #include "screens_support.h"
+#include "stream/temporary_names.h"
 
 namespace {
 
@@ -55,6 +59,7 @@ class SettingsFileTest : public ::testing::Test {
   }
   void TearDown() override {
     sim_.reset();
+    use_temporary_suffixes_next({});
     for (const auto& [name, value] : saved_environment_) {
       if (value)
         ::setenv(name.c_str(), value->c_str(), 1);
@@ -87,6 +92,8 @@ class SettingsFileTest : public ::testing::Test {
     escape.kind = sim_event_kind::key_down;
     escape.code = 27;
     config.events.push_back(escape);
+    // Finished games are kept as the game keeps them.
+    if (record_games_) config.on_game_recorded = keep_finished_game;
     sim_ = std::make_unique<simulator>(config);
     ASSERT_TRUE(sim_->start());
   }
@@ -154,6 +161,7 @@ class SettingsFileTest : public ::testing::Test {
   std::string home_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_environment_;
   std::unique_ptr<simulator> sim_;
+  bool record_games_ = false;
 };
 
 TEST_F(SettingsFileTest, TheBestScoreRoundTripsUnchangedWhenNothingIsPlayed) {
@@ -389,7 +397,10 @@ TEST_F(SettingsFileTest, EachFileIsReadFromThePlaceItIsSavedTo) {
         // The old file gives the starting value until the first save; from then on the
         // saved one is read.
         int32_t best = 0;
-        if (!read_setting_file(settings_read_path(places, "hiscore.dat"), best) || best != 7)
+        std::string error;
+        if (read_setting_file(settings_read_path(places, "hiscore.dat"), best, error) !=
+                setting_found::value ||
+            best != 7)
           return 2;
         if (!save_best_score(best_file(), 9)) return 3;
         if (settings_read_path(places, "hiscore.dat") != best_file()) return 4;
@@ -476,12 +487,29 @@ TEST_F(SettingsFileTest, NoLinkOrStaleFileInTheFolderIsFollowedOrDisturbsASave) 
   const std::string victim = root_ + "/victim";
   const bytes victim_bytes{0x02, 0, 0, 0};
   write_bytes(victim, victim_bytes);
-  // At the names a temporary file might take, and at the stereo file's own name.
-  fs::create_symlink(victim, best_file() + ".tmp");
-  fs::create_symlink(victim, stereo_file() + ".tmp");
   fs::create_symlink(victim, stereo_file());
-  write_bytes(folder_ + "/.hiscore.dat.stale", {1, 2});
-  fs::create_directory(folder_ + "/.anaglyph3d.dat.stale");
+  // A file and a link at the very names the next save's temporary file is given.
+  use_temporary_suffixes_next({"plantedFile1", "plantedLink1"});
+  for (const std::string name : {"hiscore.dat", "anaglyph3d.dat"}) {
+    write_bytes(folder_ + "/." + name + ".plantedFile1", {7, 7});
+    fs::create_symlink(victim, folder_ + "/." + name + ".plantedLink1");
+  }
+  // Temporary files that saves cut short long ago left behind go; a save under way (its
+  // file written just now), a link or a folder named like one, and other names stay.
+  const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const char* name :
+       {".hiscore.dat.crashedSave1", ".best.replay.crashedSave2", ".hiscore.dat.stale",
+        "hiscore.dat.crashedSave3", ".other.dat.crashedSave4", ".anaglyph3d.dat.savingNow001"}) {
+    write_bytes(folder_ + "/" + name, {1, 2});
+    if (std::strcmp(name, ".anaglyph3d.dat.savingNow001") != 0)
+      fs::last_write_time(folder_ + "/" + name, long_ago);
+  }
+  fs::create_directory(folder_ + "/.last.replay.crashedDir01");
+  fs::last_write_time(folder_ + "/.last.replay.crashedDir01", long_ago);
+  fs::create_symlink(root_ + "/old", folder_ + "/.last.replay.crashedLink1");
+  write_bytes(root_ + "/old", {3});
+  fs::last_write_time(root_ + "/old", long_ago);
+
   start_game();
   // A link reads as no file.
   EXPECT_EQ(stereo_mode, 0);
@@ -490,16 +518,24 @@ TEST_F(SettingsFileTest, NoLinkOrStaleFileInTheFolderIsFollowedOrDisturbsASave) 
   exit_game();
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(read_bytes(victim), victim_bytes);
+  EXPECT_EQ(read_bytes(root_ + "/old"), (bytes{3}));
   // The saved files are regular files; the link at the stereo file's name was replaced.
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(best_file())));
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(stereo_file())));
   EXPECT_EQ(read_bytes(best_file()), (bytes{0x09, 0x03, 0, 0}));
   EXPECT_EQ(read_bytes(stereo_file()), (bytes{0, 0, 0, 0}));
   // What was planted is left as it was, and nothing else remains.
-  EXPECT_TRUE(fs::is_symlink(best_file() + ".tmp"));
-  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{
-                                   ".anaglyph3d.dat.stale", ".hiscore.dat.stale", "anaglyph3d.dat",
-                                   "anaglyph3d.dat.tmp", "hiscore.dat", "hiscore.dat.tmp"}));
+  for (const std::string name : {"hiscore.dat", "anaglyph3d.dat"}) {
+    EXPECT_EQ(read_bytes(folder_ + "/." + name + ".plantedFile1"), (bytes{7, 7}));
+    EXPECT_EQ(fs::read_symlink(folder_ + "/." + name + ".plantedLink1"), victim);
+  }
+  EXPECT_EQ(
+      names_in(folder_),
+      (std::vector<std::string>{
+          ".anaglyph3d.dat.plantedFile1", ".anaglyph3d.dat.plantedLink1",
+          ".anaglyph3d.dat.savingNow001", ".hiscore.dat.plantedFile1", ".hiscore.dat.plantedLink1",
+          ".hiscore.dat.stale", ".last.replay.crashedDir01", ".last.replay.crashedLink1",
+          ".other.dat.crashedSave4", "anaglyph3d.dat", "hiscore.dat", "hiscore.dat.crashedSave3"}));
 }
 
 TEST_F(SettingsFileTest, TwoCopiesSavingAtOnceNeverFailTearOrLowerTheBestScore) {
@@ -507,19 +543,37 @@ TEST_F(SettingsFileTest, TwoCopiesSavingAtOnceNeverFailTearOrLowerTheBestScore) 
   constexpr int32_t kSchemes[2] = {0x01010101, 0x02020202};
   ASSERT_TRUE(write_setting_file(best_file(), 0));
   ASSERT_TRUE(write_setting_file(stereo_file(), kSchemes[0]));
+  // The copies meet before every round, so that their saves overlap, and again after it.
+  auto* barrier = static_cast<pthread_barrier_t*>(::mmap(nullptr, sizeof(pthread_barrier_t),
+                                                         PROT_READ | PROT_WRITE,
+                                                         MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(barrier, MAP_FAILED);
+  pthread_barrierattr_t shared;
+  pthread_barrierattr_init(&shared);
+  pthread_barrierattr_setpshared(&shared, PTHREAD_PROCESS_SHARED);
+  ASSERT_EQ(pthread_barrier_init(barrier, &shared, 2), 0);
+  pthread_barrierattr_destroy(&shared);
   // Each copy saves a rising best score, one the even values and one the odd, and its own
-  // stereo value.
+  // stereo value. After each round the file holds the round's higher best, whichever copy
+  // saved last: a copy that saved what it read before the other's save loses it.
   std::vector<pid_t> savers;
   for (int copy = 0; copy < 2; ++copy) {
     std::fflush(nullptr);
     const pid_t saver = ::fork();
     if (saver == 0) {
-      int failures = 0;
+      int failures = 0, lost = 0;
       for (int save = 1; save <= kSaves; ++save) {
+        pthread_barrier_wait(barrier);
         if (!save_best_score(best_file(), 2 * save - copy)) ++failures;
         if (!write_setting_file(stereo_file(), kSchemes[copy])) ++failures;
+        pthread_barrier_wait(barrier);
+        int32_t best = 0;
+        std::string error;
+        if (read_setting_file(best_file(), best, error) != setting_found::value || best != 2 * save)
+          ++lost;
+        pthread_barrier_wait(barrier);
       }
-      ::_exit(failures == 0 ? 0 : 1);
+      ::_exit((failures == 0 ? 0 : 1) | (lost == 0 ? 0 : 2));
     }
     ASSERT_GT(saver, 0);
     savers.push_back(saver);
@@ -550,6 +604,9 @@ TEST_F(SettingsFileTest, TwoCopiesSavingAtOnceNeverFailTearOrLowerTheBestScore) 
     if (value < highest) ++lowered;
     highest = std::max(highest, value);
   }
+  pthread_barrier_destroy(barrier);
+  ::munmap(barrier, sizeof(pthread_barrier_t));
+  // 1: a save failed; 2: a best score saved in a round was lost.
   EXPECT_EQ(statuses, (std::vector<int>{0, 0}));
   EXPECT_EQ(torn, 0) << "of " << reads << " reads";
   EXPECT_EQ(lowered, 0) << "of " << reads << " reads";
@@ -572,9 +629,10 @@ TEST_F(SettingsFileTest, SavingReplacesTheFileWhateverTheCaseOfItsName) {
   EXPECT_EQ(read_bytes(upper + "/anaglyph3d.dat"), (bytes{0x04, 0, 0, 0}));
   EXPECT_FALSE(fs::exists(folder_));
   int32_t value = 0;
-  EXPECT_TRUE(read_setting_file(folder_ + "/anaglyph3d.dat", value));
+  std::string error;
+  EXPECT_EQ(read_setting_file(folder_ + "/anaglyph3d.dat", value, error), setting_found::value);
   EXPECT_EQ(value, 4);
-  EXPECT_FALSE(read_setting_file(folder_ + "/missing.dat", value));
+  EXPECT_EQ(read_setting_file(folder_ + "/missing.dat", value, error), setting_found::nothing);
   EXPECT_EQ(value, 4);
 }
 
@@ -615,12 +673,28 @@ TEST_F(SettingsFileTest, TheLastGameIsAlwaysKeptAndTheBestOnlyForAHigherScore) {
   EXPECT_EQ(read_bytes(best), higher);
   EXPECT_EQ(replay_path_for("best"), best);
   EXPECT_EQ(replay_path_for("last"), last);
+  // Each game's new best score is saved with it, and never lowered.
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0xdc, 0x05, 0, 0}));
 
-  // A best file that cannot be read back holds no game worth keeping.
+  // A damaged best file holds no game worth keeping.
   write_bytes(best, {'V', 'X', 'R', 'P', 1, 0});
   const bytes after_damage = keep(10, 5);
   EXPECT_EQ(read_bytes(best), after_damage);
-  EXPECT_EQ(names_in(folder_), (std::vector<std::string>{"best.replay", "last.replay"}));
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0xdc, 0x05, 0, 0}));
+  EXPECT_EQ(names_in(folder_),
+            (std::vector<std::string>{"best.replay", "hiscore.dat", "last.replay"}));
+
+  // A link planted at the best's name reads as no file, however high the game it points
+  // at: it is replaced, and what it points at stays as it was.
+  const std::string elsewhere = root_ + "/elsewhere.replay";
+  const bytes far_higher = finished_game(90000, 9).second;
+  write_bytes(elsewhere, far_higher);
+  fs::remove(best);
+  fs::create_symlink(elsewhere, best);
+  const bytes after_link = keep(20, 10);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(best)));
+  EXPECT_EQ(read_bytes(best), after_link);
+  EXPECT_EQ(read_bytes(elsewhere), far_higher);
 
   // One from a newer version of the game cannot be judged here: it stays.
   bytes newer = after_damage;
@@ -641,6 +715,81 @@ TEST_F(SettingsFileTest, TheLastGameIsAlwaysKeptAndTheBestOnlyForAHigherScore) {
   const bytes beside_pipe = keep(40000, 8);
   EXPECT_EQ(read_bytes(last), beside_pipe);
   data_folder = saved_folder;
+}
+
+// As when a backup or sync program holds the files for a moment at game over: a best
+// score and a best recording that are there but cannot be read are neither judged nor
+// replaced by the lower game just ended, and that is said.
+TEST_F(SettingsFileTest, ABestThatIsThereButCannotBeReadIsKeptAndSaid) {
+  const std::string saved_folder = data_folder;
+  data_folder = folder_;
+  const std::string best = folder_ + "/best.replay";
+  const bytes best_recording = finished_game(36750, 1).second;
+  write_bytes(best, best_recording);
+  write_bytes(best_file(), {0x8e, 0x8f, 0, 0});
+  // Unreadable to the player, whose folder it is (root, whom no permission stops, plays
+  // as another user in the child).
+  fs::permissions(best, fs::perms::none);
+  fs::permissions(best_file(), fs::perms::none);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(folder_.c_str(), 65534, 65534), 0);
+  }
+  int said[2];
+  ASSERT_EQ(::pipe(said), 0);
+  const auto [header, file] = finished_game(900, 2);
+  const int status = in_child(
+      [&, &header = header, &file = file] {
+        if (::dup2(said[1], STDERR_FILENO) < 0) return 10;
+        int32_t value = -1;
+        std::string error;
+        if (read_setting_file(best_file(), value, error) != setting_found::unreadable) return 1;
+        if (value != -1 || error.find("cannot be read") == std::string::npos) return 2;
+        keep_finished_game(header, file);
+        return 0;
+      },
+      true);
+  ::close(said[1]);
+  std::string text(1024, '\0');
+  const ssize_t length = ::read(said[0], text.data(), text.size());
+  ::close(said[0]);
+  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  data_folder = saved_folder;
+  fs::permissions(best, fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(best_file(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(read_bytes(best), best_recording);
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0x8e, 0x8f, 0, 0}));
+  EXPECT_EQ(read_bytes(folder_ + "/last.replay"), file);
+  const std::string denied = "cannot be read (" + std::string(std::strerror(EACCES)) + ")";
+  EXPECT_EQ(text, "game: could not save " + best_file() + ": the best score there " + denied +
+                      ", so it is kept\n" +
+                      "game: this game was not compared with the best one kept: " + best + " " +
+                      denied + ", so it is kept\n");
+}
+
+// A game over with a new best saves it at once: killed from then on, the program leaves
+// the best score beside the best recording, not an older one.
+TEST_F(SettingsFileTest, AGameEndingWithANewBestSavesItBeforeTheExit) {
+  write_bytes(best_file(), {0x10, 0x27, 0, 0});
+  record_games_ = true;
+  start_game();
+  ASSERT_EQ(player->best_sc, 10000);
+  click_item(0);
+  ASSERT_EQ(game_state, STATE_PLAY);
+  player->score = 36750;
+  sim_->step(1);
+  ASSERT_EQ(player->best_sc, 36750);
+  // The last ship is lost.
+  player->lives = 1;
+  game_state = STATE_DESTROYED;
+  state_ctr = 250;
+  sim_->step(3);
+  ASSERT_EQ(game_state, STATE_GAME_OVER);
+  EXPECT_EQ(read_bytes(best_file()), (bytes{0x8e, 0x8f, 0, 0}));
+  replay kept;
+  std::string error;
+  ASSERT_TRUE(replay_load(folder_ + "/best.replay", kept, error)) << error;
+  EXPECT_EQ(kept.header.final_score, 36750);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Replay files on POSIX systems: a pipe nobody writes to and a device are refused at once,
 // without reading from them (opening the pipe does not wait for a writer); a file that
-// grows past what it said is read only up to the cap.
+// grows past what it said is read only up to the cap; why a file was not read.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "game/replay/format.h"
@@ -39,6 +40,42 @@ TEST(RegularFile, AFileLongerThanItsSizeSaidIsReadToItsEndButNotPastTheCap) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5), "Name:");
   EXPECT_FALSE(read_regular_file("/proc/self/status", 64, bytes, error));
   EXPECT_EQ(error, "is too large");
+}
+
+// Only a missing file is absent; a link is read through or refused as asked, never
+// followed when refused, dangling or not.
+TEST(RegularFile, WhyAFileWasNotReadTellsAbsenceFromEverythingElse) {
+  const std::string folder = NativeMakeTemporaryFolder("vextral-regular-");
+  ASSERT_FALSE(folder.empty());
+  namespace fs = std::filesystem;
+  {
+    std::ofstream(folder + "/file", std::ios::binary) << "abcdef";
+  }
+  fs::create_symlink(folder + "/file", folder + "/link");
+  fs::create_symlink(folder + "/missing", folder + "/dangling");
+  fs::create_directory(folder + "/folder");
+  std::vector<uint8_t> bytes;
+  std::string error;
+  const auto why = [&](const std::string& name, link_rule links) {
+    return read_regular_file_why(folder + "/" + name, 64, bytes, error, links);
+  };
+  EXPECT_EQ(why("missing", link_rule::refuse), file_refusal::absent);
+  EXPECT_EQ(why("file/below", link_rule::refuse), file_refusal::absent);
+  EXPECT_EQ(why("folder", link_rule::refuse), file_refusal::not_a_file);
+  EXPECT_EQ(why("link", link_rule::refuse), file_refusal::not_a_file);
+  EXPECT_EQ(error, "is a link, not a file");
+  EXPECT_EQ(why("dangling", link_rule::refuse), file_refusal::not_a_file);
+  EXPECT_EQ(why("dangling", link_rule::follow), file_refusal::absent);
+  ASSERT_EQ(why("link", link_rule::follow), file_refusal::none);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcdef");
+  // Only the start of a longer file, when that is what is asked for.
+  EXPECT_EQ(read_regular_file_why(folder + "/file", 4, bytes, error), file_refusal::too_large);
+  ASSERT_EQ(read_regular_file_why(folder + "/file", 4, bytes, error, link_rule::refuse,
+                                  size_rule::keep_start),
+            file_refusal::none);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcd");
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
 }
 
 }  // namespace

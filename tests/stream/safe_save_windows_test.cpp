@@ -1,16 +1,19 @@
 // The Windows side of saving: where an installed game may not save, the save lock shared
 // by every spelling of one folder, a replace waiting for a reader to let go of the file,
-// and a failed replace leaving the old file alone.
+// a failed replace leaving the old file alone, and the clearing of stale temporary files.
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "stream/filesystem.h"
 #include "stream/safe_save.h"
+#include "stream/temporary_names.h"
 #include "stream/wide_text.h"
 #include "tests/stream/stream_test_support.h"
 
@@ -79,25 +82,45 @@ TEST(SafeReplace, FailureKeepsTheOldFileAndLeavesNoTemporary) {
 }
 
 TEST(SafeReplace, WaitsForAReaderToLetGo) {
+  // Another copy of the game reads the file as the game does, sharing it for deletion,
+  // which makes a replace fail with "access denied" meanwhile; the C runtime and a virus
+  // scanner share it for reading and writing only, which makes it a sharing violation.
+  for (const DWORD sharing : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+                              DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    SCOPED_TRACE(sharing);
+    TempDirectory directory;
+    WriteFileBytes(directory / "score.dat", "old!");
+    const HANDLE reader = CreateFileW(WideFromUtf8(directory / "score.dat").c_str(), GENERIC_READ,
+                                      sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    // It lets go a moment after this save has begun.
+    std::thread reading([&] {
+      while (LoadDir(directory.path()).size() < 2) Sleep(1);  // the save's temporary is there
+      Sleep(50);
+      CloseHandle(reader);
+    });
+    const uint8_t bytes[] = {1, 2, 3, 4};
+    std::string error;
+    EXPECT_TRUE(replace_file_safely(directory / "score.dat", bytes, sizeof bytes, error)) << error;
+    reading.join();
+    EXPECT_EQ(ReadFileBytes(directory / "score.dat"), std::string("\x01\x02\x03\x04", 4));
+    EXPECT_EQ(LoadDir(directory.path()), std::vector<std::string>{"score.dat"});
+  }
+}
+
+TEST(SafeReplace, TemporaryFilesLeftLongAgoAreClearedAndNothingElse) {
   TempDirectory directory;
-  WriteFileBytes(directory / "score.dat", "old!");
-  // Another copy of the game reads the file as the C runtime opens it (a virus scanner
-  // looks at it the same way), and lets go a moment after this save has begun.
-  const HANDLE reader =
-      CreateFileW(WideFromUtf8(directory / "score.dat").c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  std::thread reading([&] {
-    while (LoadDir(directory.path()).size() < 2) Sleep(1);  // the save's temporary is there
-    Sleep(50);
-    CloseHandle(reader);
-  });
-  const uint8_t bytes[] = {1, 2, 3, 4};
-  std::string error;
-  EXPECT_TRUE(replace_file_safely(directory / "score.dat", bytes, sizeof bytes, error)) << error;
-  reading.join();
-  EXPECT_EQ(ReadFileBytes(directory / "score.dat"), std::string("\x01\x02\x03\x04", 4));
-  EXPECT_EQ(LoadDir(directory.path()), std::vector<std::string>{"score.dat"});
+  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const char* name : {".score.dat.crashedSave1", ".score.dat.savingNow001", ".score.dat.stale",
+                           ".other.dat.crashedSave2"}) {
+    WriteFileBytes(directory / name, "x");
+    if (std::string(name) != ".score.dat.savingNow001")
+      std::filesystem::last_write_time(NativePath(directory / name), long_ago);
+  }
+  remove_stale_temporaries(directory.path(), {"score.dat"});
+  EXPECT_EQ(LoadDir(directory.path()),
+            (std::vector<std::string>{".other.dat.crashedSave2", ".score.dat.savingNow001",
+                                      ".score.dat.stale"}));
 }
 
 TEST(SaveLock, EverySpellingOfAFolderIsOneLock) {
