@@ -24,8 +24,7 @@ int vextral_music_track_ready(const char* file_name);
 
 // The game's state after a frame: game_state, score, best score, stereo scheme, level and
 // the ship's heading in degrees.
-void vextral_tell_page_frame(int state, int score, int best, int stereo, int level,
-                             double heading);
+void vextral_tell_page_frame(int state, int score, int best, int stereo, int level, double heading);
 // The game has ended (Exit Game, or Escape on the title menu).
 void vextral_tell_page_game_ended();
 }

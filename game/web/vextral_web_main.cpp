@@ -96,8 +96,8 @@ int main() {
     start_music_once_come();
     recorder.on_frame_start();
     save_changed_settings();
-    vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode,
-                            player->level, player->rotation);
+    vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level,
+                            player->rotation);
   };
   run_main_loop();
   recorder.on_exit();
