@@ -1,11 +1,14 @@
-// Plays the browser build in Debian's Chromium, headless, as a player would: the page
-// before any gesture is silent and has fetched no music, the first click starts the game
-// with sound, the splash and then the title show, stereo drawing tints the title's two
-// edges apart, Start Game begins a game whose ship turns and whose shots score (keys, then
-// a gamepad), a page that loses the focus holds the game until it has it back, Escape
-// pauses, a second page of the game that started before the first one saved anything
-// saves without taking away what the first kept, and a reload keeps the best score and the
-// stereo scheme; a browser without IndexedDB, or with its storage full, still plays. With
+// Plays the browser build in Debian's Chromium, headless, as a player would: the loading bar
+// counts the program's download as well as the data's, the page before any gesture is
+// silent and has fetched no music, the first click starts the game, whose music (its first
+// download failing, as the page says) comes with a second try, the splash and then the
+// title show, stereo drawing tints the title's two edges apart, Start Game begins a game
+// whose ship turns and whose shots score (keys, then a gamepad), a page that loses the
+// focus holds the game until it has it back, Escape pauses, a second page downloads the
+// best game the first page kept after its own, and its save, made while the first page's
+// is under way, waits for it and keeps both; after the browser clears the page's storage
+// the saves go on, a reload keeps the best score and the stereo scheme, and a browser
+// without IndexedDB, or with its storage full, still plays and says so on the page. With
 // the Linux simulator given, the game abandoned from the pause menu is downloaded from the
 // page and replayed by it to the same score.
 //
@@ -15,8 +18,8 @@
 // generous deadline for a loaded machine. Ends with "N passed, N failed".
 
 import { execFileSync } from 'node:child_process';
-import { mkdirSync, writeFileSync } from 'node:fs';
-import { join } from 'node:path';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { join, resolve } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const [url, output, simulator] = process.argv.slice(2);
@@ -80,6 +83,38 @@ await page.evaluateOnNewDocument(() => {
 });
 const requested = [];
 page.on('request', (request) => requested.push(new URL(request.url()).pathname));
+const finished = [];
+page.on('requestfinished', (request) => finished.push(new URL(request.url()).pathname));
+
+// The first page's first download of the program is held until the test lets it go, and its
+// first download of the title's music fails as a dropped connection does.
+const interception = await page.createCDPSession();
+let heldProgram = null;
+let musicFailed = false;
+interception.on('Fetch.requestPaused', async ({ requestId, request }) => {
+  const path = new URL(request.url).pathname;
+  if (path === '/vextral.wasm' && heldProgram === null) {
+    heldProgram = requestId;
+  } else if (path === '/music/p_track.ogg' && !musicFailed) {
+    musicFailed = true;
+    await interception.send('Fetch.failRequest', { requestId, errorReason: 'InternetDisconnected' });
+  } else {
+    await interception.send('Fetch.continueRequest', { requestId });
+  }
+});
+await interception.send('Fetch.enable', {
+  patterns: [{ urlPattern: '*/vextral.wasm' }, { urlPattern: '*/music/p_track.ogg' }],
+});
+
+// Downloads land in OUTPUT_FOLDER/downloads under the browser's name for each.
+const downloads = resolve(output, 'downloads');
+const browserSession = await browser.target().createCDPSession();
+await browserSession.send('Browser.setDownloadBehavior',
+                          { behavior: 'allowAndName', downloadPath: downloads, eventsEnabled: true });
+let downloadEnded = null;
+browserSession.on('Browser.downloadProgress', (event) => {
+  if (event.state !== 'inProgress') downloadEnded = event;
+});
 
 const game = (target = page) => target.evaluate(() => Module.vextralGame || null);
 const waitFor = (test, ...args) => waitOn(page, test, ...args);
@@ -88,25 +123,44 @@ const waitOn = (target, test, ...args) =>
 const waitForState = (state, target = page) =>
   waitOn(target, (wanted) => Module.vextralGame?.state === wanted, state);
 
-// Waits for a line of the page's console.
-async function waitForLog(part) {
+// Waits until test () holds, asking again after each round trip to the page.
+async function waitUntil(test, what) {
   const deadline = Date.now() + DEADLINE;
-  while (!log.some((line) => line.includes(part))) {
-    assert(Date.now() < deadline, `the page never said "${part}"`);
+  while (!(await test())) {
+    assert(Date.now() < deadline, `${what} never happened`);
     await page.waitForFunction(() => true);
   }
 }
 
+// The page's notice whose text holds part (on target's page), or null.
+const notice = (part, target = page) => target.evaluate((wanted) => Array.from(
+  document.querySelectorAll('#notices p'), (line) => line.textContent).find((text) => text.includes(wanted)) ?? null, part);
+
+// Clicks target's download link (#last or #best) and returns the bytes the browser saved.
+async function download(target, id) {
+  downloadEnded = null;
+  await target.click(`#${id}`);
+  await waitUntil(() => downloadEnded !== null, `the download of ${id}`);
+  assert(downloadEnded.state === 'completed', `the download of ${id} ended ${downloadEnded.state}`);
+  return readFileSync(join(downloads, downloadEnded.guid));
+}
+
 // A file of the player's folder as the browser's storage keeps it (IDBFS keeps each file of
 // the folder mounted at PATH under its path in the IndexedDB database PATH): its bytes, or
-// null.
+// null (a database it finds missing is not made).
 const storedFile = (name) => page.evaluate(async (file) => {
   const folder = Module.vextralSaves.folder;
   const database = await new Promise((done, failed) => {
     const opening = indexedDB.open(folder);
+    opening.onupgradeneeded = () => opening.transaction.abort();
     opening.onsuccess = () => done(opening.result);
-    opening.onerror = () => failed(opening.error);
+    opening.onerror = (event) => {
+      event.preventDefault();
+      if (opening.error?.name === 'AbortError') done(null);
+      else failed(opening.error);
+    };
   });
+  if (!database) return null;
   try {
     const entry = await new Promise((done, failed) => {
       const reading = database.transaction('FILE_DATA').objectStore('FILE_DATA')
@@ -200,14 +254,25 @@ async function pauseWithEscape(target = page) {
   }
 }
 
-// Starts a game on target's page and leaves it from the pause menu, back on the title.
-async function playAndLeave(target) {
+// Starts a game on target's page and leaves it from the pause menu for the title; by
+// default waits until the title shows.
+async function playAndLeave(target, { wait = true } = {}) {
   await clickMenu(MENU.start, target);
   await waitForState(STATE.play, target);
   await pauseWithEscape(target);
   await target.keyboard.press('Escape');
-  await waitForState(STATE.title, target);
+  if (wait) await waitForState(STATE.title, target);
 }
+
+// The bytes of a file in target's own copy of the player's folder, or null.
+const pageFile = (target, name) => target.evaluate((file) => {
+  try {
+    return Array.from(Module.FS.readFile(`${Module.vextralSaves.folder}/${file}`));
+  } catch (missing) {
+    return null;
+  }
+}, name);
+const sameBytes = (a, b) => a !== null && b !== null && Buffer.from(a).equals(Buffer.from(b));
 
 // Opens the game in another page of the browser and starts it: at address (by default the
 // first page's, sharing its storage), prepared by a script run before the page's own.
@@ -235,16 +300,26 @@ let secondPage = null;
 
 try {
   await page.goto(url, { waitUntil: 'load' });
-  await waitFor(() => window.vextral?.ready);
 
-  await check('no sound before the first gesture, sound after it; the music comes later', async () => {
+  await check('the loading bar counts the program\'s download, not only the data\'s', async () => {
+    await waitUntil(() => heldProgram !== null && finished.includes('/vextral.data'),
+                    'the data\'s download while the program\'s is held');
+    const bar = () => page.evaluate(() => parseFloat(document.querySelector('#bar > div').style.width) || 0);
+    const early = await bar();
+    await page.screenshot({ path: join(output, '00-loading.png') });
+    await interception.send('Fetch.continueRequest', { requestId: heldProgram });
+    assert(early < 50, `the bar shows ${early}% with the program still to come`);
+    await waitFor(() => window.vextral?.ready);
+    assert(await bar() === 100, `the bar shows ${await bar()}% once loaded`);
+  });
+
+  await check('no sound before the first gesture; the music that failed to come is said on the page', async () => {
     assert(await page.evaluate(() => vextral.soundLevel()) === 0, 'sound before any gesture');
     const music = requested.filter((path) => path.startsWith('/music/'));
     assert(music.length === 0, `music fetched before the game started: ${music}`);
     await page.click('#overlay');
-    await waitFor(() => vextral.soundLevel() > 0.001);
-    // The title's music (the second track unless chosen otherwise) was fetched and plays.
-    assert(requested.includes('/music/p_track.ogg'), `no music fetched: ${requested}`);
+    await waitUntil(() => notice('p_track.ogg'), 'a notice of the music that failed to come');
+    await page.screenshot({ path: join(output, '00a-music-notice.png') });
   });
 
   await check('the splash, then the title menu', async () => {
@@ -263,9 +338,20 @@ try {
     assert(!edges.apart, `plain title's edges lean apart: ${edges.left} ${edges.right}`);
   });
 
-  await check('a second page of the game starts beside the first', async () => {
-    // It reads the saves now, when there are none; hidden behind the first, it is held.
+  await check('the music is fetched again and plays, and its notice goes', async () => {
+    await waitFor(() => vextral.soundLevel() > 0.001);
+    // The title's music (the second track unless chosen otherwise) was fetched twice.
+    const tries = requested.filter((path) => path === '/music/p_track.ogg').length;
+    assert(tries >= 2, `the music was asked for ${tries} times`);
+    await waitUntil(async () => (await notice('p_track.ogg')) === null, 'the music notice going');
+  });
+
+  await check('a second page of the game starts beside the first and keeps a game', async () => {
+    // It reads the saves now, when there are none, and keeps a game scoring nothing, which
+    // the first page's game will better. Hidden behind the first, it is held.
     secondPage = await startPage('second page');
+    await playAndLeave(secondPage);
+    await waitOn(secondPage, () => Module.vextralSaves.kept > 0 && !Module.vextralSaves.syncing);
     await page.bringToFront();
   });
 
@@ -320,10 +406,15 @@ try {
       const look = () => (Module.vextralGame !== from ? done() : requestAnimationFrame(look));
       look();
     }));
-    const score = (await game()).score;
+    let score = (await game()).score;
     const deadline = Date.now() + DEADLINE;
-    while (Date.now() < deadline && (await game()).score === score) {
-      if ((await game()).state === STATE.title) await clickMenu(MENU.start);
+    while (Date.now() < deadline && (await game()).score <= score) {
+      // A game lost meanwhile: the pad scores in the next one, from nothing.
+      if ((await game()).state === STATE.title) {
+        await clickMenu(MENU.start);
+        await waitForState(STATE.play);
+        score = (await game()).score;
+      }
       await page.evaluate(() => testPad.set({ fire: true }));
       await nextFrame();
       await page.evaluate(() => testPad.set({ fire: false }));
@@ -368,10 +459,7 @@ try {
     // The page offers the recording once it is saved.
     await waitFor(() => document.getElementById('last').getAttribute('aria-disabled') === 'false' &&
                         !Module.vextralSaves.syncing);
-    const bytes = await page.evaluate(async () => {
-      const response = await fetch(document.getElementById('last').href);
-      return Array.from(new Uint8Array(await response.arrayBuffer()));
-    });
+    const bytes = await download(page, 'last');
     const file = join(output, 'last.replay');
     writeFileSync(file, Buffer.from(bytes));
     assert(Buffer.from(bytes).subarray(0, 4).toString() === 'VXRP', 'the download is no replay');
@@ -383,22 +471,80 @@ try {
            `replayed to score ${replayed[1]}, level ${replayed[2]}; played ${score}, level ${level}`);
   });
 
-  await check('a second page\'s save takes away nothing the first page kept', async () => {
-    // The first page's saves, as the browser keeps them.
-    const kept = {};
-    for (const name of ['hiscore.dat', 'anaglyph3d.dat', 'best.replay']) kept[name] = await storedFile(name);
-    assert(kept['best.replay'], 'no best game kept');
-    // The second page, which read no saves, plays a game (scoring nothing) and leaves it:
-    // its save of that game must build on what the browser keeps now.
+  await check('a second page downloads the best game the first page kept after its own', async () => {
+    const kept = await storedFile('best.replay');
+    const own = await pageFile(secondPage, 'best.replay');
+    assert(kept && own && !sameBytes(kept, own), 'the second page holds no older best game of its own');
     await secondPage.bringToFront();
-    await playAndLeave(secondPage);
-    await waitOn(secondPage, () => Module.vextralSaves.kept > 0 && !Module.vextralSaves.syncing);
+    const bytes = await download(secondPage, 'best');
+    assert(sameBytes(bytes, kept), 'the second page offers its own older best game');
+    await page.bringToFront();
+  });
+
+  await check('a second page\'s save waits for the first page\'s, and both are kept', async () => {
+    const kept = {};
+    for (const name of ['hiscore.dat', 'best.replay']) kept[name] = await storedFile(name);
+    // The first page's next save is held just before it writes the folder back.
+    await page.evaluate(() => {
+      const saves = Module.vextralSaves;
+      const sync = saves.sync;
+      saves.sync = async (populate) => {
+        if (!populate) {
+          saves.sync = sync;
+          await new Promise((release) => { window.releaseWrite = release; });
+        }
+        return sync(populate);
+      };
+    });
+    const stereo = (await game()).stereo;
+    await clickMenu(MENU.stereo);
+    await waitFor(() => window.releaseWrite !== undefined);
+    // Meanwhile the second page leaves a game: its save waits for the first page's to end
+    // (or, made at once, would be written over by it).
+    await secondPage.bringToFront();
+    const keptBefore = await secondPage.evaluate(() => Module.vextralSaves.kept);
+    await playAndLeave(secondPage, { wait: false });
+    await waitOn(secondPage, async (before) => {
+      const saves = Module.vextralSaves;
+      const locks = navigator.locks ? await navigator.locks.query() : { pending: [] };
+      return (saves.syncing && locks.pending.length > 0) || (saves.kept > before && !saves.syncing);
+    }, keptBefore);
+    await page.evaluate(() => window.releaseWrite());
+    await waitOn(secondPage, (before) => Module.vextralSaves.kept > before && !Module.vextralSaves.syncing,
+                 keptBefore);
+    await waitFor(() => !Module.vextralSaves.syncing);
+    const secondGame = await pageFile(secondPage, 'last.replay');
     await secondPage.close();
     await page.bringToFront();
+    assert(sameBytes(await storedFile('last.replay'), secondGame), 'the second page\'s game is not the last one kept');
+    const storedStereo = storedInt(await storedFile('anaglyph3d.dat'));
+    assert(storedStereo === (await game()).stereo && storedStereo !== stereo,
+           `the browser keeps the stereo scheme ${storedStereo}, not the first page's ${(await game()).stereo}`);
     for (const [name, bytes] of Object.entries(kept)) {
-      const now = await storedFile(name);
-      assert(now && Buffer.from(now).equals(Buffer.from(bytes)), `${name} is no longer the first page's`);
+      assert(sameBytes(await storedFile(name), bytes), `${name} is no longer the first page's`);
     }
+  });
+
+  await check('after the browser clears the page\'s storage, the saves go on', async () => {
+    const { best, stereo } = await game();
+    const cleared = await page.createCDPSession();
+    await cleared.send('Storage.clearDataForOrigin', { origin: new URL(url).origin, storageTypes: 'indexeddb' });
+    await cleared.detach();
+    assert(await storedFile('hiscore.dat') === null, 'the browser still keeps the best score');
+    const keptBefore = await page.evaluate(() => Module.vextralSaves.kept);
+    // Schemes chosen after the clearing, each saved, back to the first (whose title the
+    // reload's check tells from a plain one).
+    for (let from = stereo; from !== 1; from = (await game()).stereo) {
+      await clickMenu(MENU.stereo);
+      await waitFor((before) => Module.vextralGame.stereo !== before && !Module.vextralSaves.syncing, from);
+    }
+    await page.screenshot({ path: join(output, '08a-after-clearing.png') });
+    assert(await page.evaluate((before) => Module.vextralSaves.kept > before, keptBefore),
+           `the save after the clearing was not kept: ${await notice('')}`);
+    // The game's best score is kept again with the stereo scheme chosen after the clearing.
+    assert(storedInt(await storedFile('hiscore.dat')) === best, 'the best score is not kept again');
+    stereoBeforeReload = (await game()).stereo;
+    assert(storedInt(await storedFile('anaglyph3d.dat')) === stereoBeforeReload, 'the stereo scheme is not kept');
   });
 
   await check('a reload keeps the best score and the stereo scheme', async () => {
@@ -415,6 +561,11 @@ try {
       if (edges.apart) break;
     }
     assert(edges.apart, 'the title is not drawn in stereo after the reload');
+    // The page names what it keeps: the volumes and the music start afresh.
+    const words = await page.evaluate(() => document.getElementById('kept').textContent.replace(/\s+/g, ' '));
+    for (const part of ['best score', 'stereo colours', 'last and best games', 'volumes start afresh']) {
+      assert(words.includes(part), `the page's words on what it keeps miss "${part}": ${words}`);
+    }
   });
 
   await check('with the browser\'s storage full the game plays on and says its saves are not kept', async () => {
@@ -426,7 +577,9 @@ try {
       await clickMenu(MENU.stereo, full);
       // The frame after the change saves it, then tells the page.
       await waitOn(full, () => Module.vextralGame.stereo === 1);
-      await waitForLog('could not be kept in the browser');
+      await waitUntil(async () => (await notice('storage for this page is full', full)) !== null,
+                      'a notice of the full storage');
+      await full.screenshot({ path: join(output, '09-storage-full.png') });
       await waitOn(full, () => !Module.vextralSaves.syncing);
       const next = await full.evaluateHandle(() => Module.vextralGame);
       await waitOn(full, (from) => Module.vextralGame !== from, next);
@@ -443,7 +596,7 @@ try {
       await playAndLeave(bare);
       // The game just left is offered from memory.
       await waitOn(bare, () => document.getElementById('last').getAttribute('aria-disabled') === 'false');
-      await waitForLog('no IndexedDB');
+      await waitUntil(async () => (await notice('no IndexedDB', bare)) !== null, 'a notice of no IndexedDB');
     } finally {
       await bare.close();
     }

@@ -37,5 +37,7 @@ done
 # The music, fetched by the game once it has started.
 mkdir -p "$out/music"
 cp -p "$out"/wasm/resources/assets/data/?_track.ogg "$out/music/"
-cp -p tools/web/index.html "$out/index.html"
+# The page's loading bar knows the whole download from the files' sizes.
+sizes="js=$(stat -c %s "$out/vextral.js") wasm=$(stat -c %s "$out/vextral.wasm") data=$(stat -c %s "$out/vextral.data")"
+sed "s/@VEXTRAL_SIZES@/$sizes/" tools/web/index.html >"$out/index.html"
 echo "build-web/: index.html vextral.js vextral.wasm vextral.data music/ (tools/web/serve.sh serves it)"
