@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "game/globals.h"
+#include "game/notice.h"
 #include "game/player.h"
+#include "game/system_message.h"
 #include "render/stereo.h"
 #include "stream/filesystem.h"
 #include "stream/native_path.h"
@@ -35,8 +37,8 @@ constexpr eye_tints kSchemes[] = {
     {{4, 20, 140}, {140, 4, 20}},
 };
 
-void report_save_failure(const std::string& path, const char* reason) {
-  std::fprintf(stderr, "game: could not save %s: %s\n", path.c_str(), reason);
+void report_save_failure(const std::string& path, const std::string& reason) {
+  post_notice("game", "could not save " + shown_path(path) + ": " + reason);
 }
 
 std::string join(const std::string& folder, const char* file_name) {
@@ -88,6 +90,9 @@ settings_places find_settings_places(const std::string& beside, const std::strin
   places.beside = beside;
   places.installed = is_installed_folder(ResolvePathCase(beside));
   places.beside_writable = !places.installed && folder_can_hold_files(beside);
+  // A copy that keeps its files beside itself (Windows' portable zip) never mixes in those
+  // an installed copy keeps in the player's folder.
+  if (places.beside_writable && !player_folder_shared_with_portable_copies()) return places;
   places.home = player;
   places.home_writable = !places.home.empty() && folder_can_hold_files(places.home);
   return places;
@@ -149,13 +154,12 @@ bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t cou
   const std::string target = ResolvePathCase(path);
   const std::string folder = folder_of(target);
   if (PathType(folder) != kDirectory && !make_private_folders(folder)) {
-    std::fprintf(stderr, "game: could not save %s: cannot create the folder %s\n", path.c_str(),
-                 folder.c_str());
+    report_save_failure(path, "cannot create the folder " + shown_path(folder));
     return false;
   }
   std::string error;
   if (!replace_file_safely(target, bytes, count, error)) {
-    report_save_failure(path, error.c_str());
+    report_save_failure(path, error);
     return false;
   }
   return true;
@@ -189,10 +193,8 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
                            : places.installed  ? places.home + " cannot be written"
                                                : "neither is " + places.home;
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
-  std::fprintf(stderr,
-               "game: the best score, the stereo setting and the recorded games cannot be saved: "
-               "%s %s and %s\n",
-               places.beside.c_str(), beside, home.c_str());
+  post_notice("game", "the best score, the stereo setting and the recorded games cannot be saved: " +
+                          shown_path(places.beside) + " " + beside + " and " + shown_path(home));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "game/globals.h"
 
+#include "game/notice.h"
+
 #include "game/asteroids.h"
 #include "game/effects.h"
 #include "game/player.h"
@@ -110,6 +112,7 @@ void reset_game_globals() {
     image->reset();
   game_font.reset();
   forget_stereo_backdrop();
+  clear_notice();
   for (auto* sound : {&snd_shoot, &snd_astrohit, &snd_stage, &snd_bonus, &snd_cloak, &snd_thrust,
                       &snd_explode, &snd_ufoloop})
     sound->reset();

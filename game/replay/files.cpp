@@ -6,6 +6,8 @@
 
 #include "game/files.h"
 #include "game/globals.h"
+#include "game/notice.h"
+#include "game/system_message.h"
 #include "stream/native_path.h"
 #include "stream/safe_save.h"
 
@@ -39,9 +41,13 @@ void keep_finished_game(const replay_header& header, const std::vector<uint8_t>&
     if (refusal == replay_refusal::none && kept.header.final_score >= header.final_score) return;
     // A best from a newer version cannot be judged here, so it stays; a damaged one, or
     // something else in its place, is replaced (the save says so if it cannot be).
-    if (refusal == replay_refusal::newer) return;
+    if (refusal == replay_refusal::newer) {
+      post_notice("game", "this game is kept as last.replay only: " + shown_path(best) +
+                              " was recorded by a newer version of Vextral and stays");
+      return;
+    }
     write_file_safely(best_save, file.data(), file.size());
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "game: could not keep the recording of this game: %s\n", failure.what());
+    post_notice("game", std::string("could not keep the recording of this game: ") + failure.what());
   }
 }
