@@ -190,11 +190,11 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
   if (nowhere_reported) return;
   nowhere_reported = true;
   const std::string home = places.home.empty() ? "there is no home folder (HOME is not set)"
-                           : places.installed  ? places.home + " cannot be written"
-                                               : "neither is " + places.home;
+                           : places.installed  ? shown_path(places.home) + " cannot be written"
+                                               : "neither is " + shown_path(places.home);
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
   post_notice("game", "the best score, the stereo setting and the recorded games cannot be saved: " +
-                          shown_path(places.beside) + " " + beside + " and " + shown_path(home));
+                          shown_path(places.beside) + " " + beside + " and " + home);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 // standard error in (Windows' games have no console), and waits until it is dismissed;
 // elsewhere does nothing.
 void show_stopping_message(const std::string& title, const std::string& text);
-// A path as the system writes it in a message: "\" between names on Windows (the game
-// joins names with "/" inside), as given elsewhere.
+// A path as the player's system writes it in a message: made absolute (the game's own
+// folders are relative to the program's), with "\" between names on Windows (the game
+// joins names with "/" inside).
 std::string shown_path(const std::string& path);

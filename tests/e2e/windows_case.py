@@ -43,7 +43,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from e2e_cases import (  # noqa: E402
     GRAPHICS_3D, SCHEME_TINTS, SHIP_BOX, TITLE_BOX, Backdrop, check_stereo_screen,
-    click_and_see_change, replay_header, ship_pixels, skip_splash)
+    click_and_see_change, log_text, replay_header, ship_pixels, shows_notice, skip_splash)
 from vextral_player import (  # noqa: E402
     EXIT_GAME, START_GAME, E2EFailure, Game, Player, check, difference)
 
@@ -140,16 +140,6 @@ def installed_game(program, folder):
     return game
 
 
-def is_notice_text(p):
-    """The orange of the game's notice line (250, 150, 90), apart from the HUD's yellow."""
-    r, g, b = p
-    return r > 170 and 90 < g < 200 and b < 140 and r - g > 50
-
-
-# Under the score line, where a notice is drawn.
-NOTICE_BOX = (0, 24, 640, 100)
-
-
 def message_box(game, timeout=60):
     """The message box the game shows before it stops: a visible window named Vextral that
     is not the 640 x 480 game window. Its id."""
@@ -190,14 +180,6 @@ def refused_with_box(program, folder, arguments, player, label):
         raise E2EFailure("the message box did not go with Return")
     finally:
         game.kill()
-
-
-def log_text(folder):
-    path = os.path.join(folder, "vextral.log")
-    if not os.path.exists(path):
-        return ""
-    with open(path, "rb") as f:
-        return f.read().decode("utf-8", "replace")
 
 
 def watch_installed(program, folder, replay, frames):
@@ -486,7 +468,7 @@ def run(args, output, prefix, backdrop, player):
         focus(game)
         player.tap("Escape")
         # The game stays a few seconds on its way out, showing why the best score is lost.
-        shot = player.wait_for("exit-notice", lambda s: s.count(NOTICE_BOX, is_notice_text) > 150,
+        shot = player.wait_for("exit-notice", shows_notice,
                                timeout=30)
         shot.save(os.path.join(output, "exit-notice.png"))
         status = game.wait_exit(60)
