@@ -193,8 +193,9 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
                            : places.installed  ? shown_path(places.home) + " cannot be written"
                                                : "neither is " + shown_path(places.home);
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
-  post_notice("game", "the best score, the stereo setting and the recorded games cannot be saved: " +
-                          shown_path(places.beside) + " " + beside + " and " + home);
+  post_notice("game",
+              "the best score, the stereo setting and the recorded games cannot be saved: " +
+                  shown_path(places.beside) + " " + beside + " and " + home);
 }
 
 }  // namespace

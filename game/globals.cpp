@@ -1,9 +1,8 @@
 #include "game/globals.h"
 
-#include "game/notice.h"
-
 #include "game/asteroids.h"
 #include "game/effects.h"
+#include "game/notice.h"
 #include "game/player.h"
 #include "game/shots.h"
 #include "game/stereo_backdrop.h"

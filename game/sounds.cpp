@@ -6,8 +6,8 @@
 #include "audio/audio.h"
 #include "game/globals.h"
 #include "game/notice.h"
-#include "game/system_message.h"
 #include "game/sample_prefetch.h"
+#include "game/system_message.h"
 
 std::function<void(const std::string& file_name)> sound_started_hook;
 std::function<bool(const std::string& file_name)> music_ready_hook;

@@ -48,6 +48,7 @@ void keep_finished_game(const replay_header& header, const std::vector<uint8_t>&
     }
     write_file_safely(best_save, file.data(), file.size());
   } catch (const std::exception& failure) {
-    post_notice("game", std::string("could not keep the recording of this game: ") + failure.what());
+    post_notice("game",
+                std::string("could not keep the recording of this game: ") + failure.what());
   }
 }

@@ -161,12 +161,12 @@ int watch_replay(const replay& recording) {
   const bool played_out = game_over ? playback.finished() : playback.last_frame_begun();
   const replay_header& recorded = recording.header;
   if (played_out && (score != recorded.final_score || level != recorded.final_level)) {
-    report_stopping_failure(
-        "game", "the replay ended with score " + std::to_string(score) + ", level " +
-                    std::to_string(level) + " where the recorded game had score " +
-                    std::to_string(recorded.final_score) + ", level " +
-                    std::to_string(recorded.final_level) +
-                    ": this game does not play it as it was recorded");
+    report_stopping_failure("game", "the replay ended with score " + std::to_string(score) +
+                                        ", level " + std::to_string(level) +
+                                        " where the recorded game had score " +
+                                        std::to_string(recorded.final_score) + ", level " +
+                                        std::to_string(recorded.final_level) +
+                                        ": this game does not play it as it was recorded");
     return 1;
   }
   return 0;
