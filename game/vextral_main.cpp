@@ -64,11 +64,14 @@ int watch(const std::string& name) {
   replay recording;
   std::string error;
   if (!replay_load(path, recording, error)) {
-    if (path != name)
+    if (path != name && PathType(path) == 0)
+      report_stopping_failure("vextral", "no " + name + " game to watch yet: it is kept as " +
+                                             shown_path(path) + " once a game has been played");
+    else if (path != name)
       report_stopping_failure("vextral",
                               "no " + name + " game to watch: " + shown_path(path) + " " + error);
     else
-      report_stopping_failure("vextral", shown_path(path) + ": " + error);
+      report_stopping_failure("vextral", "cannot watch " + shown_path(path) + ": " + error);
     return 2;
   }
   if (!start_game()) return 1;

@@ -64,6 +64,7 @@ Function un.CloseRunningGame
   MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION \
     "$2 and goes on uninstalling; Cancel leaves it running and removes nothing." \
     /SD IDCANCEL IDOK close
+  SetErrorLevel 2
   Abort
   close:
   StrCpy $1 0
@@ -76,6 +77,7 @@ Function un.CloseRunningGame
     IntOp $1 $1 + 1
     IntCmp $1 100 0 waiting 0
   MessageBox MB_ICONSTOP "Vextral did not close; nothing was removed." /SD IDOK
+  SetErrorLevel 2
   Abort
   closed:
 FunctionEnd
