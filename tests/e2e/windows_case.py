@@ -377,6 +377,7 @@ def run(args, output, prefix, backdrop, player):
         env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
     check(replayed.returncode == 0 and "score %d, level %d" % (score, level) in replayed.stdout,
           "vextral-sim.exe should replay the recording named by its path:\n%s" % replayed.stdout)
+    print("windows e2e: vextral-sim.exe replays it too, named by its path beyond ASCII")
 
     # ---- Watched in the installed game, as the Start menu's Watch entry does ----
     # The game was abandoned from the pause menu: the viewer plays it to its last frame and
