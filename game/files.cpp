@@ -1,6 +1,5 @@
 #include "game/files.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -10,7 +9,9 @@
 #include <vector>
 
 #include "game/globals.h"
+#include "game/notice.h"
 #include "game/player.h"
+#include "game/system_message.h"
 #include "render/stereo.h"
 #include "stream/filesystem.h"
 #include "stream/native_path.h"
@@ -44,7 +45,7 @@ const std::vector<std::string> kKeptFiles = {kHiscoreFile, kStereoFile, "last.re
                                              "best.replay"};
 
 void report_save_failure(const std::string& path, const std::string& reason) {
-  report_file_failure("could not save " + path + ": " + reason);
+  report_file_failure("could not save " + shown_path(path) + ": " + reason);
 }
 
 std::string join(const std::string& folder, const char* file_name) {
@@ -103,6 +104,9 @@ settings_places find_settings_places(const std::string& beside, const std::strin
   places.beside = beside;
   places.installed = is_installed_folder(ResolvePathCase(beside));
   places.beside_writable = !places.installed && folder_can_hold_files(beside);
+  // A copy that keeps its files beside itself (Windows' portable zip) never mixes in those
+  // an installed copy keeps in the player's folder.
+  if (places.beside_writable && !player_folder_shared_with_portable_copies()) return places;
   places.home = player;
   places.home_writable = !places.home.empty() && folder_can_hold_files(places.home);
   return places;
@@ -163,12 +167,12 @@ bool write_file_safely(const std::string& path, const uint8_t* bytes, size_t cou
   const std::string target = ResolvePathCase(path);
   const std::string folder = folder_of(target);
   if (PathType(folder) != kDirectory && !make_private_folders(folder)) {
-    report_save_failure(path, "cannot create the folder " + folder);
+    report_save_failure(path, "cannot create the folder " + shown_path(folder));
     return false;
   }
   std::string error;
   if (!replace_file_safely(target, bytes, count, error)) {
-    report_save_failure(path, error.c_str());
+    report_save_failure(path, error);
     return false;
   }
   return true;
@@ -193,7 +197,7 @@ save_turn::save_turn(const std::string& path) : folder_(made_folder_of(path)), l
 }
 
 void report_file_failure(const std::string& what) {
-  std::fprintf(stderr, "game: %s\n", what.c_str());
+  post_notice("game", what);
 }
 
 namespace {
@@ -214,12 +218,12 @@ void save_setting(const char* file_name, int32_t value, bool keep_higher) {
   if (nowhere_reported) return;
   nowhere_reported = true;
   const std::string home = places.home.empty() ? "there is no home folder (HOME is not set)"
-                           : places.installed  ? places.home + " cannot be written"
-                                               : "neither is " + places.home;
+                           : places.installed  ? shown_path(places.home) + " cannot be written"
+                                               : "neither is " + shown_path(places.home);
   const char* beside = places.installed ? "belongs to the installed game" : "is read-only";
   report_file_failure(
       "the best score, the stereo setting and the recorded games cannot be saved: " +
-      places.beside + " " + beside + " and " + home);
+      shown_path(places.beside) + " " + beside + " and " + home);
 }
 
 }  // namespace
@@ -236,7 +240,7 @@ void hiscore_file(int32_t mode) {
     std::string error;
     const setting_found found = read_setting_file(path, best, error);
     if (found == setting_found::unreadable)
-      report_file_failure("the best score in " + path + " " + error);
+      report_file_failure("the best score in " + shown_path(path) + " " + error);
     player->best_sc = found == setting_found::value && best > 0 ? best : 0;
   } else {
     save_setting(kHiscoreFile, player->best_sc, true);
@@ -254,7 +258,7 @@ void stereo_settings(int32_t mode) {
     if (found == setting_found::value)
       stereo_mode = (stored >= 0 && stored < kStereoModes) ? stored : 0;
     else if (found == setting_found::unreadable)
-      report_file_failure("the stereo setting in " + path + " " + error);
+      report_file_failure("the stereo setting in " + shown_path(path) + " " + error);
   } else if (mode == 2) {
     save_setting(kStereoFile, stereo_mode, false);
   }

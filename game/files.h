@@ -59,6 +59,10 @@ std::string player_folder_from(const char* xdg_data_home, const char* home);
 // names none. One implementation file per system (player_folder_posix.cpp,
 // player_folder_windows.cpp).
 std::string player_folder();
+// Whether a copy of the game whose data folder may be written still reads and saves in the
+// player's folder once a file lives there: true on Linux; false on Windows, where a copy
+// unpacked from the zip keeps everything beside itself and moves with its folder.
+bool player_folder_shared_with_portable_copies();
 // The places for data_folder and the player's folder from the environment (or no player's
 // folder at all, see use_player_folder).
 settings_places current_settings_places();

@@ -2,6 +2,7 @@
 
 #include "game/asteroids.h"
 #include "game/effects.h"
+#include "game/notice.h"
 #include "game/player.h"
 #include "game/shots.h"
 #include "game/stereo_backdrop.h"
@@ -110,6 +111,7 @@ void reset_game_globals() {
     image->reset();
   game_font.reset();
   forget_stereo_backdrop();
+  clear_notice();
   for (auto* sound : {&snd_shoot, &snd_astrohit, &snd_stage, &snd_bonus, &snd_cloak, &snd_thrust,
                       &snd_explode, &snd_ufoloop})
     sound->reset();

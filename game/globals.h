@@ -98,6 +98,6 @@ extern std::string data_folder;
 std::string data_path(const std::string& file_name);
 
 // Puts every global back to its start-up value: state 0, empty lists, a fresh ship,
-// UFO and stereo helper, default settings, no images, sounds or channels. Does not
+// UFO and stereo helper, default settings, no images, sounds, channels or notice. Does not
 // touch the random generator or data_folder.
 void reset_game_globals();

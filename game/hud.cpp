@@ -3,6 +3,7 @@
 #include <string>
 
 #include "game/globals.h"
+#include "game/notice.h"
 #include "game/player.h"
 #include "render/font.h"
 #include "render/render2d.h"
@@ -39,5 +40,6 @@ void draw_hud() {
     for (int32_t index = 1; index <= player->lives - 1; ++index)
       draw3d->i3d(ship_img, static_cast<float>(14 + 22 * (index - 1)), 470.0f, 0, 2.0f, 0, 1);
   }
+  draw_notice();
   draw3d->sip(4, 1.0f, 0, 1.0f, 1.0f);
 }

@@ -11,6 +11,7 @@
 #include "game/image_prefetch.h"
 #include "game/keys.h"
 #include "game/menu.h"
+#include "game/notice.h"
 #include "game/player.h"
 #include "game/screens.h"
 #include "game/shots.h"
@@ -140,7 +141,7 @@ bool game_startup(const startup_options& options) {
   SetAppTitle("Vextral");
   InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) {
-    std::fprintf(stderr, "render: could not open a 640 x 480 display; the game cannot start\n");
+    report_stopping_failure("render", "could not open a 640 x 480 display; the game cannot start");
     return false;
   }
   SetMaskColor(kMaskRed, kMaskGreen, kMaskBlue);
@@ -358,4 +359,17 @@ void game_exit(int32_t music_fade_millis) {
   stop_music_for_exit(music_fade_millis);
   stereo_settings(2);
   hiscore_file(1);
+}
+
+void show_exit_notice() {
+  // Read by the player, or skipped with a key, a click or the close button.
+  while (!notice_text().empty()) {
+    run_frame_hook();
+    draw_backdrop();
+    draw_notice();
+    draw_scanlines(5);
+    Flip(-1);
+    if (KeyHits(kKeyEscape) || KeyHits(kKeySpace) || MouseHits(1) || CloseRequested()) break;
+  }
+  clear_notice();
 }

@@ -31,6 +31,9 @@ void run_main_loop();
 // Stops the music (with a pause of music_fade_millis if it was playing, so its last block
 // is heard out) and saves both settings.
 void game_exit(int32_t music_fade_millis = 500);
+// After game_exit: keeps the window up while a notice posted on the way out (a save that
+// failed) is due, so the player reads it; a key, a click or a close ends it early.
+void show_exit_notice();
 // The exit path without the saves, for watching a replay: nothing the player keeps changes.
 void stop_music_for_exit(int32_t music_fade_millis = 500);
 

@@ -160,7 +160,7 @@ void menu_frame() {
 
   draw3d->sip(3, 1.0f, 0, 1.0f, 1.0f);
   SetColor(200, 200, 60);
-  draw3d->t3d(version_text, 320, 460, 2.0f, 1);
+  draw3d->t3d(version_text, 320, kVersionRow, 2.0f, 1);
 
   // The row is read again from the pointer, as it stands after any event pumped since; a
   // value outside 0 to 5 matches no item.

@@ -13,8 +13,9 @@ extern std::vector<std::string> menu_items;    // "Start Game" ... "Exit Game"
 extern std::vector<std::string> stereo_names;  // indexed by stereo_mode
 extern std::vector<std::string> track_names;   // indexed by music_track - 1
 extern std::vector<std::string> level_names;   // indexed by a volume step 0 to 10
-// The version and credit line drawn under the menu.
+// The version and credit line drawn under the menu, centred on this row.
 extern const std::string version_text;
+constexpr int32_t kVersionRow = 460;
 
 // Builds the label arrays; called once at start-up.
 void build_menu_strings();

@@ -16,3 +16,7 @@ std::string player_folder() {
   }
   return Utf8FromWide(folder) + "\\Vextral";
 }
+
+bool player_folder_shared_with_portable_copies() {
+  return false;
+}

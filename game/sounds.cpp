@@ -5,7 +5,9 @@
 
 #include "audio/audio.h"
 #include "game/globals.h"
+#include "game/notice.h"
 #include "game/sample_prefetch.h"
+#include "game/system_message.h"
 
 std::function<void(const std::string& file_name)> sound_started_hook;
 std::function<bool(const std::string& file_name)> music_ready_hook;
@@ -36,8 +38,8 @@ std::shared_ptr<TSound> load_data_sound(const char* file_name, int32_t flags) {
 // A sound that is missing or cannot be decoded stays none and is silently skipped when
 // played; the player hears of it once, in one line.
 void report_unloadable(const std::string& names) {
-  std::fprintf(stderr, "audio: cannot load %s from %s; those sounds stay silent\n", names.c_str(),
-               data_folder.c_str());
+  post_notice("audio", "cannot load " + names + " from " + shown_path(data_folder) +
+                           "; those sounds stay silent");
 }
 
 void report_started(const char* file_name) {

@@ -1,23 +1,26 @@
 // The game executable. Without arguments it plays, recording each game; with
-// "--replay best|last|FILE" it plays a recorded game back. It works from any directory by
-// moving to its own folder first, where data/ lies beside it.
+// "--replay best|last|FILE", or a recording's path alone (as a file manager opens one, or
+// one dropped on the program), it plays a recorded game back. It works from any directory
+// by moving to its own folder first, where data/ lies beside it.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "game/main_loop.h"
+#include "game/notice.h"
 #include "game/replay/files.h"
 #include "game/replay/recorder.h"
 #include "game/replay/viewer.h"
 #include "game/sounds.h"
+#include "game/system_message.h"
 #include "input/session.h"
 #include "stream/filesystem.h"
 #include "stream/program_folder.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE]";
+constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE | FILE]";
 
 void change_to_executable_folder() {
   const std::string folder = ProgramFolder();
@@ -51,6 +54,8 @@ int play() {
   recorder.on_exit();
   frame_hook = nullptr;
   game_exit();
+  // A save that failed on the way out is read on screen before the window goes.
+  show_exit_notice();
   return 0;
 }
 
@@ -59,11 +64,14 @@ int watch(const std::string& name) {
   replay recording;
   std::string error;
   if (!replay_load(path, recording, error)) {
-    if (path != name)
-      std::fprintf(stderr, "vextral: no %s game to watch: %s %s\n", name.c_str(), path.c_str(),
-                   error.c_str());
+    if (path != name && PathType(path) == 0)
+      report_stopping_failure("vextral", "no " + name + " game to watch yet: it is kept as " +
+                                             shown_path(path) + " once a game has been played");
+    else if (path != name)
+      report_stopping_failure("vextral",
+                              "no " + name + " game to watch: " + shown_path(path) + " " + error);
     else
-      std::fprintf(stderr, "vextral: %s: %s\n", path.c_str(), error.c_str());
+      report_stopping_failure("vextral", "cannot watch " + shown_path(path) + ": " + error);
     return 2;
   }
   if (!start_game()) return 1;
@@ -85,15 +93,21 @@ int main(int argc, char** argv) {
   }
   if (arguments.size() == 2 && arguments[0] == "--replay" && !arguments[1].empty()) {
     replay_name = arguments[1];
-  } else if (!arguments.empty()) {
-    std::fprintf(stderr, "vextral: unknown arguments\n%s\n", kUsage);
-    return 2;
+  } else if (arguments.size() == 1 && !arguments[0].empty() && arguments[0][0] != '-') {
+    // A path alone is a recording to watch, never the name of a kept one.
+    replay_name = AbsolutePath(arguments[0]);
   }
+  const bool understood = arguments.empty() || !replay_name.empty();
   // A file named on the command line is relative to where the player typed it.
   if (!replay_name.empty() && replay_name != "best" && replay_name != "last")
     replay_name = AbsolutePath(replay_name);
 
+  // From here on the log in the save folder is found beside the program.
   change_to_executable_folder();
+  if (!understood) {
+    report_stopping_failure("vextral", std::string("unknown arguments\n") + kUsage);
+    return 2;
+  }
   if (!replay_name.empty()) return watch(replay_name);
   if (!start_game()) return 1;
   return play();

@@ -127,8 +127,20 @@ void TranslateKey(const SDL_KeyboardEvent& key) {
   if (code == 8 || code == 9 || code == 13 || code == 27) Raise(EVENT_KEYCHAR, code);
 }
 
-// Whether the last focus change SDL reported was a loss.
+// Whether the last focus change SDL reported was a loss, and whether the window is
+// minimised (which some systems do without taking the focus away). Either suspends.
 bool focus_lost = false;
+bool minimised = false;
+
+// Raises the suspend or resume that a change of either makes.
+void SetSuspendCauses(bool now_focus_lost, bool now_minimised) {
+  const bool was_suspended = focus_lost || minimised;
+  focus_lost = now_focus_lost;
+  minimised = now_minimised;
+  const bool suspended = focus_lost || minimised;
+  if (suspended && !was_suspended) Raise(EVENT_APPSUSPEND);
+  if (was_suspended && !suspended) Raise(EVENT_APPRESUME);
+}
 
 void TranslateWindowEvent(const SDL_WindowEvent& window) {
   switch (window.event) {
@@ -138,16 +150,17 @@ void TranslateWindowEvent(const SDL_WindowEvent& window) {
     // A window's first focus is not a return from suspension: raising a resume
     // then would clear a key the player pressed as the window appeared.
     case SDL_WINDOWEVENT_FOCUS_LOST:
-      if (!focus_lost) {
-        focus_lost = true;
-        Raise(EVENT_APPSUSPEND);
-      }
+      SetSuspendCauses(true, minimised);
       break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-      if (focus_lost) {
-        focus_lost = false;
-        Raise(EVENT_APPRESUME);
-      }
+      SetSuspendCauses(false, minimised);
+      break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+      SetSuspendCauses(focus_lost, true);
+      break;
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      SetSuspendCauses(focus_lost, false);
       break;
     // The graphics module probes the display again after these: another monitor, a new
     // mode or size can mean another refresh rate.

@@ -2,8 +2,9 @@
 // What the system says about the process's life beyond SDL's events: requests to close
 // from outside the window (Ctrl+C, the terminal, the session ending) and the timer
 // resolution. One implementation file per system (session_posix.cpp: SIGINT, SIGTERM and
-// SIGHUP; session_windows.cpp: console control events, the session-end messages and
-// 1 ms timer resolution).
+// SIGHUP; session_windows.cpp: console control events, the session-end messages, a close
+// asked of the hidden "VextralSession" window by another program, and 1 ms timer
+// resolution).
 
 #include <functional>
 

@@ -54,6 +54,11 @@ void RunSessionEndHandler() {
 // window would not): SDL's pump dispatches its messages with the game window's.
 LRESULT CALLBACK SessionWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_CLOSE:
+      // Another program asks the game to close (the uninstaller does): it winds down as a
+      // close of its own window would, saving on the way out.
+      close_pending = true;
+      return 0;
     case WM_QUERYENDSESSION:
       // Logoff may go ahead; another program may still cancel it, so the game plays on.
       return TRUE;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/pixmap.h"
+#include "stream/filesystem.h"
 #include "stream/stream.h"
 
 namespace {
@@ -91,6 +92,6 @@ bool SavePixmapPNG(const std::shared_ptr<TPixmap>& pixmap, const std::string& pa
   if (!stream) return false;
   bool saved = SavePixmapPNG(pixmap, stream);
   stream->Close();
-  if (!saved) std::remove(path.c_str());
+  if (!saved) DeleteFile(path);  // UTF-8 on every system, as the stream opened it
   return saved;
 }

@@ -4,6 +4,7 @@
 
 #include "game/files.h"
 #include "game/globals.h"
+#include "game/system_message.h"
 #include "stream/regular_file.h"
 
 namespace {
@@ -21,8 +22,8 @@ bool beats_kept_best(const std::string& path, const replay_header& header) {
   const file_refusal refusal =
       read_regular_file_why(path, replay_max_file_size, bytes, error, link_rule::refuse);
   if (refusal == file_refusal::unreadable) {
-    report_file_failure("this game was not compared with the best one kept: " + path + " " + error +
-                        ", so it is kept");
+    report_file_failure("this game was not compared with the best one kept: " + shown_path(path) +
+                        " " + error + ", so it is kept");
     return false;
   }
   if (refusal != file_refusal::none) return true;
@@ -31,6 +32,9 @@ bool beats_kept_best(const std::string& path, const replay_header& header) {
     case replay_refusal::none:
       return header.final_score > kept.header.final_score;
     case replay_refusal::newer:
+      // Cannot be judged here, so it stays.
+      report_file_failure("this game is kept as last.replay only: " + shown_path(path) +
+                          " was recorded by a newer version of Vextral and stays");
       return false;
     default:
       return true;

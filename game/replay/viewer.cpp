@@ -8,6 +8,8 @@
 #include "game/globals.h"
 #include "game/keys.h"
 #include "game/main_loop.h"
+#include "game/menu.h"
+#include "game/notice.h"
 #include "game/player.h"
 #include "game/replay/player.h"
 #include "game/screens.h"
@@ -55,15 +57,20 @@ class non_blocking_driver : public TSystemDriver {
   TSystemDriver* inner_;
 };
 
-// In the HUD's colour and depth, right-aligned along the bottom edge.
-void draw_label(const std::string& text) {
+}  // namespace
+
+void draw_replay_label(const std::string& text) {
   SetColor(200, 200, 60);
   draw3d->sip(3, 1.0f, 0, 1.0f, 1.0f);
+  const int32_t height = TextHeight(text);
   const auto x = static_cast<float>(636 - TextWidth(text));
-  const auto y = static_cast<float>(478 - TextHeight(text));
+  const bool menu = game_state == STATE_PAUSE || game_state == STATE_TITLE;
+  const auto y = static_cast<float>(menu ? kVersionRow - height / 2 - height - 2 : 478 - height);
   draw3d->t3d(text, x, y, 2.0f, 0);
   draw3d->sip(4, 1.0f, 0, 1.0f, 1.0f);
 }
+
+namespace {
 
 // Holds still (the last frame as drawn before its label and scanlines) on screen until
 // Space resumes (true) or Escape or a close ends the replay (false). The sound pauses with
@@ -82,7 +89,7 @@ bool hold_paused(replay_player& playback, const std::shared_ptr<TImage>& still) 
     SetBlend(BLEND_SOLID);
     DrawImage(still, 0, 0, 0);
     draw_scanlines(5);
-    draw_label("REPLAY PAUSED");
+    draw_replay_label("REPLAY PAUSED");
     Flip(-1);
     if (KeyHits(kKeyEscape) || CloseRequested()) {
       resume = false;
@@ -117,7 +124,7 @@ int watch_replay(const replay& recording) {
       still = CreateImage(640, 480, 1);
       GrabImage(still, 0, 0, 0);
     }
-    draw_label("REPLAY");
+    draw_replay_label("REPLAY");
   };
   playback.attach();
 
@@ -145,20 +152,21 @@ int watch_replay(const replay& recording) {
   const int32_t level = game_over ? playback.final_level() : player->level;
   player->best_sc = own_best;
   if (playback.diverged()) {
-    std::fprintf(stderr,
-                 "game: the replay stopped at frame %d: this game does not play it as it was "
-                 "recorded\n",
-                 playback.frames_played());
+    report_stopping_failure("game", "the replay stopped at frame " +
+                                        std::to_string(playback.frames_played()) +
+                                        ": this game does not play it as it was recorded");
     return 1;
   }
   // Watched to its end, the game must end as it was recorded.
   const bool played_out = game_over ? playback.finished() : playback.last_frame_begun();
   const replay_header& recorded = recording.header;
   if (played_out && (score != recorded.final_score || level != recorded.final_level)) {
-    std::fprintf(stderr,
-                 "game: the replay ended with score %d, level %d where the recorded game had "
-                 "score %d, level %d: this game does not play it as it was recorded\n",
-                 score, level, recorded.final_score, recorded.final_level);
+    report_stopping_failure("game", "the replay ended with score " + std::to_string(score) +
+                                        ", level " + std::to_string(level) +
+                                        " where the recorded game had score " +
+                                        std::to_string(recorded.final_score) + ", level " +
+                                        std::to_string(recorded.final_level) +
+                                        ": this game does not play it as it was recorded");
     return 1;
   }
   return 0;

@@ -6,8 +6,13 @@
 // game ends at its last recorded frame. The player's own best score is left as it was.
 // Game thread only.
 
+#include <string>
+
 #include "game/replay/format.h"
 
 // Runs the playback (game_startup must have run). The exit status for the program: 0, or
 // 1 (after one "game:" line on stderr) when the game did not play as recorded.
 int watch_replay(const replay& recording);
+// Draws text ("REPLAY", "REPLAY PAUSED") in the HUD's colour, right-aligned along the bottom
+// edge, or on a menu just above its version line.
+void draw_replay_label(const std::string& text);

@@ -12,8 +12,13 @@ RequestExecutionLevel admin
 
 !include "x64.nsh"
 !include "MUI2.nsh"
+!include "WinMessages.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vextral"
+; A running game has a hidden window of this class; a WM_CLOSE to it closes the game as
+; its own close button does (saving on the way out).
+!define GAME_WINDOW_CLASS "VextralSession"
+!define REPLAY_CLASS "Vextral.Replay"
 
 Name "Vextral"
 OutFile "${OUTFILE}"
@@ -49,9 +54,38 @@ Function .onInit
   SetShellVarContext all
 FunctionEnd
 
+; A running game cannot be removed (Windows keeps a running program's file): the player
+; is asked to let the uninstaller close it, and a silent uninstall (/S) leaves it running
+; and removes nothing.
+Function un.CloseRunningGame
+  FindWindow $0 "${GAME_WINDOW_CLASS}"
+  StrCmp $0 0 closed
+  StrCpy $2 "Vextral is running.$\n$\nOK closes it (it saves as it always does when it ends)"
+  MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION \
+    "$2 and goes on uninstalling; Cancel leaves it running and removes nothing." \
+    /SD IDCANCEL IDOK close
+  SetErrorLevel 2
+  Abort
+  close:
+  StrCpy $1 0
+  waiting:
+    FindWindow $0 "${GAME_WINDOW_CLASS}"
+    StrCmp $0 0 closed
+    ; Every copy running hears it, one after another.
+    SendMessage $0 ${WM_CLOSE} 0 0
+    Sleep 200
+    IntOp $1 $1 + 1
+    IntCmp $1 100 0 waiting 0
+  MessageBox MB_ICONSTOP "Vextral did not close; nothing was removed." /SD IDOK
+  SetErrorLevel 2
+  Abort
+  closed:
+FunctionEnd
+
 Function un.onInit
   SetRegView 64
   SetShellVarContext all
+  Call un.CloseRunningGame
 FunctionEnd
 
 Section "Vextral"
@@ -69,6 +103,13 @@ Section "Vextral"
   CreateShortcut "$SMPROGRAMS\Vextral\Watch best game.lnk" "$INSTDIR\vextral.exe" \
     "--replay best" "$INSTDIR\vextral.exe" 0
   CreateShortcut "$SMPROGRAMS\Vextral\Uninstall Vextral.lnk" "$INSTDIR\uninstall.exe"
+
+  ; A recording opened from Explorer is watched in the game.
+  WriteRegStr HKLM "Software\Classes\.replay" "" "${REPLAY_CLASS}"
+  WriteRegStr HKLM "Software\Classes\${REPLAY_CLASS}" "" "Vextral recorded game"
+  WriteRegStr HKLM "Software\Classes\${REPLAY_CLASS}\DefaultIcon" "" "$INSTDIR\vextral.exe,0"
+  WriteRegStr HKLM "Software\Classes\${REPLAY_CLASS}\shell\open\command" "" \
+    '"$INSTDIR\vextral.exe" "%1"'
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vextral"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -95,5 +136,10 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Vextral\Watch best game.lnk"
   Delete "$SMPROGRAMS\Vextral\Uninstall Vextral.lnk"
   RMDir "$SMPROGRAMS\Vextral"
+  DeleteRegKey HKLM "Software\Classes\${REPLAY_CLASS}"
+  ; ".replay" goes only while it still names the game's class.
+  ReadRegStr $0 HKLM "Software\Classes\.replay" ""
+  StrCmp $0 "${REPLAY_CLASS}" 0 +2
+    DeleteRegKey HKLM "Software\Classes\.replay"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -70,6 +70,29 @@ class Backdrop:
 # ---- Screen readings -----------------------------------------------------------
 
 
+# Under the score line, where the game's notice of a failure it plays on through is drawn.
+NOTICE_BOX = (0, 24, 640, 100)
+
+
+def is_notice_text(p):
+    """The orange of the notice line (250, 150, 90), apart from the menus' and HUD's yellow."""
+    r, g, b = p
+    return r > 170 and 90 < g < 200 and b < 140 and r - g > 50
+
+
+def shows_notice(shot):
+    return shot.count(NOTICE_BOX, is_notice_text) > 150
+
+
+def log_text(folder):
+    """What the game logged in vextral.log in folder (its save folder)."""
+    path = os.path.join(folder, "vextral.log")
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8", "replace")
+
+
 def item_extent(shot, item, predicate=is_menu_text):
     y = MENU_ITEM_Y[item]
     return shot.extent((150, y - 14, 490, y + 14), predicate)
@@ -527,17 +550,42 @@ def case_faults(args, folder):
     finally:
         game.kill()
 
-    # An empty data folder: no sounds, the game still plays and saves its files there.
+    # An empty data folder: no sounds, the game still plays and saves its files there. The
+    # missing sounds are told on the title, under the score line, and in data/vextral.log.
     game = Game(args.game, os.path.join(folder, "no-sounds"), with_sounds=False)
     player = Player(os.path.join(folder, "no-sounds", "shots"))
     game.start()
     try:
-        skip_splash(game, player, backdrop)
+        _, title = skip_splash(game, player, backdrop)
+        check(shows_notice(title), "the missing sounds should be told on screen (no-sounds-title)")
+        check("audio: cannot load" in log_text(game.data),
+              "the missing sounds should be in data/vextral.log:\n%s" % log_text(game.data))
         play_briefly(player, backdrop, "no-sounds")
         quit_from_play(game, player, "no-sounds")
         check(game.setting_value("hiscore.dat") == 0 and game.setting_value("anaglyph3d.dat") == 0,
               "the settings should be saved into the empty data folder")
         check("audio:" in game.stderr_text(), "missing sounds should be reported on stderr")
+    finally:
+        game.kill()
+
+    # A best score that cannot be saved (something else in its place): the game stays on
+    # its way out while the player reads why on screen, logs it, and ends with status 0.
+    game = Game(args.game, os.path.join(folder, "save-fails"))
+    player = Player(os.path.join(folder, "save-fails", "shots"))
+    os.makedirs(os.path.join(game.data, "hiscore.dat", "in-the-way"))
+    game.start()
+    try:
+        _, title = skip_splash(game, player, backdrop)
+        check(not shows_notice(title), "no notice is due on the title (save-fails-title)")
+        player.tap("Escape")
+        player.wait_for("save-fails-exit-notice", lambda s: shows_notice(s)
+                        and not shows_title_menu(s), timeout=30)
+        check(game.running(), "the game should stay while its notice is read")
+        expect_exit(game, "Escape on the title with a save that fails")
+        check("game: could not save " + os.path.join(os.path.realpath(game.data), "hiscore.dat")
+              in log_text(game.data), "the failed save should be in data/vextral.log:\n%s"
+              % log_text(game.data))
+        check(game.setting_value("anaglyph3d.dat") == 0, "the stereo setting is still saved")
     finally:
         game.kill()
 
@@ -810,9 +858,12 @@ def case_replay(args, folder):
     # What no game can be watched from is refused at once, with one line and status 2.
     pipe = os.path.join(folder, "a-pipe")
     os.mkfifo(pipe)
+    # The game takes a path alone as a recording to watch too (as a file manager opens one).
     for what in ["", folder, pipe, "/dev/zero"]:
-        for command in ([game.executable], [args.sim]):
-            refused = subprocess.run(command + ["--replay", what], stdout=subprocess.PIPE,
+        for command in ([game.executable, "--replay"], [args.sim, "--replay"], [game.executable]):
+            if what == "" and len(command) == 1:
+                continue
+            refused = subprocess.run(command + [what], stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, text=True, timeout=30)
             # An empty name is a bad argument (usage follows); a file gets one line.
             lines = refused.stderr.count("\n")

@@ -3,16 +3,23 @@
 The installer runs silently (/S) into a fresh Wine prefix's Program Files; the installed
 game is started by its Windows path and played with real X input (splash, title, the R\\C
 stereo scheme, Start Game, rotate and fire, Escape to the pause menu, Quit This Game, Exit
-Game); a screenshot keeps the stereo title. Then: the saves are in %APPDATA%\\Vextral and
-nothing new is under Program Files; the recording kept there replays to the same frames,
-score and level in the Linux vextral-sim and plays out in the installed game ("Watch
-best game"); a logoff during a second game (Wine's end of
-session) keeps that game's recording and ends the game, which then plays out when named
-by its full path on the command line; the uninstaller removes the program and its
-Start-menu entries and keeps the saves. The Windows user is "Zoë", so the saves and that
-path go beyond ASCII.
+Game); a screenshot keeps the stereo title. Before that, what stops the game is shown in
+a message box and kept in %APPDATA%\\Vextral\\vextral.log: "Watch best game" with no best
+game yet, and a damaged recording dropped on vextral.exe. Then: the saves are in
+%APPDATA%\\Vextral and nothing new is under Program Files; the recording kept there replays
+to the same frames, score and level in the Linux vextral-sim (and in vextral-sim.exe, named
+by its path) and plays out in the installed game ("Watch best game"); a silent uninstall
+while a second game runs is refused and leaves the game alone; a logoff during that game
+(Wine's end of session) keeps its recording and ends the game, which then plays out when
+opened as Explorer opens a file (the installer's .replay association: the path alone on
+the command line). The portable zip's game keeps its files beside it although the
+installed game has saved in %APPDATA%, and a save of its that fails is read on screen as
+it exits and kept in its log. The uninstaller removes the program, its Start-menu entries
+and the association, and keeps the saves. The Windows user is "Zoë", so the saves and
+the paths named go beyond ASCII.
 
-    windows_case.py --installer SETUP.EXE --sim LINUX-VEXTRAL-SIM --backdrop PNG --output DIR
+    windows_case.py --installer SETUP.EXE --zip ZIP --sim LINUX-VEXTRAL-SIM
+                    --windows-sim VEXTRAL-SIM.EXE --backdrop PNG --output DIR
                     [--linux-game VEXTRAL]
 
 Runs on the current DISPLAY (tools/with-xvfb.sh). With --linux-game it also times the
@@ -30,12 +37,13 @@ import struct
 import subprocess
 import sys
 import time
+import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from e2e_cases import (  # noqa: E402
     GRAPHICS_3D, SCHEME_TINTS, SHIP_BOX, TITLE_BOX, Backdrop, check_stereo_screen,
-    click_and_see_change, replay_header, ship_pixels, skip_splash)
+    click_and_see_change, log_text, replay_header, ship_pixels, shows_notice, skip_splash)
 from vextral_player import (  # noqa: E402
     EXIT_GAME, START_GAME, E2EFailure, Game, Player, check, difference)
 
@@ -132,6 +140,48 @@ def installed_game(program, folder):
     return game
 
 
+def message_box(game, timeout=60):
+    """The message box the game shows before it stops: a visible window named Vextral that
+    is not the 640 x 480 game window. Its id."""
+    deadline = time.monotonic() + timeout
+    while True:
+        check(game.running(), "the game ended (status %s) without a message box:\n%s"
+              % (game.process.poll(), game.stderr_text()[-2000:]))
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Vextral$"],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               text=True).stdout.split()
+        for window in found:
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window],
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      text=True).stdout
+            size = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+            if (size.get("WIDTH"), size.get("HEIGHT")) != ("640", "480"):
+                return window
+        check(time.monotonic() < deadline, "no message box within %d s" % timeout)
+        time.sleep(0.2)
+
+
+def refused_with_box(program, folder, arguments, player, label):
+    """Starts the installed game with arguments it cannot go on with: it shows a message
+    box and ends once the box is dismissed (Return). Its exit status."""
+    game = installed_game(program, folder)
+    game.start(arguments)
+    try:
+        box = message_box(game)
+        player.shoot(label)
+        for attempt in range(3):
+            subprocess.run(["xdotool", "windowfocus", "--sync", box], timeout=30,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["xdotool", "key", "--window", box, "Return"], timeout=30)
+            try:
+                return game.process.wait(10)
+            except subprocess.TimeoutExpired:
+                print("note: Return on the message box was not taken (%d); again" % (attempt + 1))
+        raise E2EFailure("the message box did not go with Return")
+    finally:
+        game.kill()
+
+
 def watch_installed(program, folder, replay, frames):
     """Runs the installed game with --replay replay until it has played the recording (of
     frames frames) out and ended by itself: its exit status and what it printed."""
@@ -147,12 +197,14 @@ def watch_installed(program, folder, replay, frames):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--installer", required=True)
+    parser.add_argument("--zip", required=True)
     parser.add_argument("--sim", required=True)
+    parser.add_argument("--windows-sim", required=True)
     parser.add_argument("--backdrop", required=True)
     parser.add_argument("--output", required=True)
     parser.add_argument("--linux-game")
     args = parser.parse_args()
-    for name in ["installer", "sim", "backdrop", "linux_game"]:
+    for name in ["installer", "zip", "sim", "windows_sim", "backdrop", "linux_game"]:
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
 
@@ -199,6 +251,34 @@ def run(args, output, prefix, backdrop, player):
         check("--replay best".encode("utf-16-le") in link.read(),
               "the Watch best game entry should start the game with --replay best")
     installed_tree = tree(program)
+    for key in ["HKLM\\Software\\Classes\\.replay",
+                "HKLM\\Software\\Classes\\Vextral.Replay\\shell\\open\\command"]:
+        query = subprocess.run(["wine", "reg", "query", key], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, timeout=60)
+        check(query.returncode == 0 and ("Vextral.Replay" in query.stdout
+                                         or "vextral.exe" in query.stdout),
+              "the installer should open .replay files with the game (%s):\n%s"
+              % (key, query.stdout))
+
+    # ---- What stops the game is shown, not only written where no player looks ----
+    saves = os.path.join(drive, "users", USER, "AppData", "Roaming", "Vextral")
+    status = refused_with_box(program, os.path.join(output, "watch-none"), ["--replay", "best"],
+                              player, "box-no-best-game")
+    check(status == 2, "Watch best game with none: status %s, not 2" % status)
+    check("no best game to watch yet" in log_text(saves)
+          and "C:\\users\\%s\\AppData\\Roaming\\Vextral\\best.replay" % USER
+          in log_text(saves), "the refusal should be in %%APPDATA%%\\Vextral\\vextral.log "
+          "with the path as Windows writes it:\n%s" % log_text(saves))
+    # A damaged recording dropped on the program: Explorer passes its path alone.
+    with open(os.path.join(drive, "users", USER, "damaged.replay"), "wb") as f:
+        f.write(b"VXRP\x02\x00\x00\x00" + bytes(100))
+    damaged = "C:\\users\\%s\\damaged.replay" % USER
+    status = refused_with_box(program, os.path.join(output, "watch-damaged"), [damaged], player,
+                              "box-damaged")
+    check(status == 2, "a damaged recording: status %s, not 2" % status)
+    check("cannot watch %s: damaged" % damaged in log_text(saves), "the damaged recording's refusal should be logged:\n%s"
+          % log_text(saves))
+    print("windows e2e: no best game and a damaged recording are each told in a message box")
 
     # ---- Start-up to the first frame, beside the native game ----
     if args.linux_game:
@@ -264,7 +344,6 @@ def run(args, output, prefix, backdrop, player):
     # ---- Where the files went ----
     check(tree(program) == installed_tree, "the game wrote under Program Files: %s"
           % sorted(tree(program) ^ installed_tree))
-    saves = os.path.join(drive, "users", USER, "AppData", "Roaming", "Vextral")
     check(os.path.isdir(saves), "no %%APPDATA%%\\Vextral folder in %s (found %r)"
           % (saves, glob.glob(os.path.join(drive, "users", "*", "AppData", "Roaming", "*"))))
     kept = sorted(os.listdir(saves))
@@ -288,6 +367,17 @@ def run(args, output, prefix, backdrop, player):
           "the replay should end on score %d, level %d:\n%s" % (score, level, replayed.stdout))
     print("windows e2e: the Windows recording (%d frames, score %d, level %d) replays the same "
           "on Linux" % (frames, score, level))
+    # And in vextral-sim.exe, named by its path beyond ASCII (and its data folder's too).
+    os.makedirs(os.path.join(drive, "users", USER, "sim-data"))
+    replayed = subprocess.run(
+        ["wine", args.windows_sim, "--replay",
+         "C:\\users\\%s\\AppData\\Roaming\\Vextral\\last.replay" % USER,
+         "--data", "C:\\users\\%s\\sim-data" % USER], stdout=subprocess.PIPE,
+        stderr=subprocess.STDOUT, text=True, timeout=300,
+        env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
+    check(replayed.returncode == 0 and "score %d, level %d" % (score, level) in replayed.stdout,
+          "vextral-sim.exe should replay the recording named by its path:\n%s" % replayed.stdout)
+    print("windows e2e: vextral-sim.exe replays it too, named by its path beyond ASCII")
 
     # ---- Watched in the installed game, as the Start menu's Watch entry does ----
     # The game was abandoned from the pause menu: the viewer plays it to its last frame and
@@ -312,6 +402,18 @@ def run(args, output, prefix, backdrop, player):
         player.wait_for("play-before-logoff", lambda s: len(ship_pixels(s, backdrop)) > 60
                         and not shows_tints(s, 3))
         player.hold(["Right"], 0.5)
+        # A silent uninstall while the game runs is refused (status 2) and removes nothing;
+        # run in place (_?=) so that its status is the uninstaller's own. "_?=" takes the
+        # rest of the command line unquoted: two arguments, which Wine joins with a space.
+        refused = subprocess.run(["wine", "C:\\Program Files\\Vextral\\uninstall.exe", "/S",
+                                  "_?=C:\\Program", "Files\\Vextral"], timeout=120,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        check(refused.returncode == 2, "a silent uninstall while the game runs should be "
+              "refused with status 2, got %s" % refused.returncode)
+        check(tree(program) == installed_tree and os.path.isdir(menu),
+              "the refused uninstall removed %s" % sorted(tree(program) ^ installed_tree))
+        check(game.running(), "the refused uninstall ended the game")
+        print("windows e2e: a silent uninstall while the game runs is refused")
         # Wine's end of session: every window hears WM_QUERYENDSESSION, then WM_ENDSESSION.
         subprocess.run(["wine", "wineboot", "--end-session"], timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -333,14 +435,59 @@ def run(args, output, prefix, backdrop, player):
     print("windows e2e: a logoff during play keeps the game (%d frames) and ends it"
           % replay_header(os.path.join(saves, "last.replay"))[0])
 
-    # ---- That short game watched by its path, which goes beyond ASCII ----
-    # The C runtime's argv would hold the ANSI code page's "ë", which is no UTF-8.
+    # ---- That short game opened as Explorer opens it: by its path, beyond ASCII ----
+    # The association runs the game with the path alone. The C runtime's argv would hold
+    # the ANSI code page's "ë", which is no UTF-8.
     named = "C:\\users\\%s\\AppData\\Roaming\\Vextral\\last.replay" % USER
     frames = replay_header(os.path.join(saves, "last.replay"))[0]
-    status, printed = watch_installed(program, os.path.join(output, "game-named"), named, frames)
-    check(status == 0, "--replay %s should play the game out and end with status 0, got %s:\n%s"
-          % (named, status, printed))
-    print("windows e2e: --replay %s played the game out" % named)
+    game = installed_game(program, os.path.join(output, "game-named"))
+    game.executable = "start"
+    game.start(["/wait", named])
+    try:
+        game.wait_window()
+        status = game.wait_exit(frames / 60.0 + 120)
+    finally:
+        game.kill()
+    check(status == 0, "opening %s should play the game out and end with status 0, got %s:\n%s"
+          % (named, status, game.stderr_text()))
+    print("windows e2e: opening %s played the game out" % named)
+
+    # ---- The portable zip keeps its files beside it; a failed save is read on screen ----
+    portable = os.path.join(drive, "Vextral-portable")
+    with zipfile.ZipFile(args.zip) as archive:
+        archive.extractall(portable)
+    beside = os.path.join(portable, "Vextral", "data")
+    # Something in the way of the best score's file: its save at exit fails.
+    os.makedirs(os.path.join(beside, "hiscore.dat", "in-the-way"))
+    before = {name: os.path.getmtime(os.path.join(saves, name)) for name in os.listdir(saves)}
+    game = Game(os.path.join(portable, "Vextral", "vextral.exe"), os.path.join(output, "portable"),
+                in_place=True)
+    game.executable = "C:\\Vextral-portable\\Vextral\\vextral.exe"
+    game.command_prefix = ["wine"]
+    game.wait_window = wait_window_and_focus_for(game)
+    game.start()
+    try:
+        skip_splash(game, player, backdrop)
+        focus(game)
+        player.tap("Escape")
+        # The game stays a few seconds on its way out, showing why the best score is lost.
+        shot = player.wait_for("exit-notice", shows_notice,
+                               timeout=30)
+        shot.save(os.path.join(output, "exit-notice.png"))
+        status = game.wait_exit(60)
+    finally:
+        game.kill()
+    check(status == 0, "the portable game should exit with status 0, got %s" % status)
+    check(os.path.isfile(os.path.join(beside, "anaglyph3d.dat")),
+          "the portable game should save beside itself, data holds %r" % os.listdir(beside))
+    logged = log_text(beside)
+    check("game: could not save C:\\Vextral-portable\\Vextral\\data\\hiscore.dat" in logged,
+          "the failed save should be in the portable game's log, as Windows writes paths:\n%s"
+          % logged)
+    after = {name: os.path.getmtime(os.path.join(saves, name)) for name in os.listdir(saves)}
+    check(after == before, "the portable game touched %%APPDATA%%\\Vextral: %r became %r"
+          % (before, after))
+    print("windows e2e: the portable game saved beside itself and showed its failed save")
 
     # ---- Uninstall: the program goes, the saves stay ----
     subprocess.run(["wine", "C:\\Program Files\\Vextral\\uninstall.exe", "/S"], timeout=120,
@@ -348,6 +495,9 @@ def run(args, output, prefix, backdrop, player):
     # The uninstaller copies itself away and goes on from there after this returns.
     wait_until("the uninstaller to remove the program", lambda: not os.path.exists(program), 120)
     check(not os.path.exists(menu), "the Start-menu entries should go with the program")
+    association = subprocess.run(["wine", "reg", "query", "HKLM\\Software\\Classes\\Vextral.Replay"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    check(association.returncode != 0, "the .replay association should go with the program")
     check(sorted(os.listdir(saves)) == kept, "the uninstaller should keep the saves %r, not %r"
           % (kept, sorted(os.listdir(saves))))
     print("windows e2e: passed in %.0f s" % (time.monotonic() - began))

@@ -129,7 +129,8 @@ class GameTest : public ::testing::Test {
     return static_cast<size_t>(std::count(playing.begin(), playing.end(), "ufoloop.ogg"));
   }
 
-  std::unique_ptr<simulator> sim_;
-  // The state after every frame, idle frames of a lost focus included.
+  // The state after every frame, idle frames of a lost focus included. Declared first: the
+  // simulator, destroyed before it, still reports a frame begun outside step().
   std::vector<sim_frame_state> frames_;
+  std::unique_ptr<simulator> sim_;
 };

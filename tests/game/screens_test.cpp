@@ -9,6 +9,9 @@
 #include <fstream>
 
 #include "game/files.h"
+#include "game/main_loop.h"
+#include "game/menu.h"
+#include "game/replay/viewer.h"
 #include "game/screens.h"
 #include "render/font.h"
 #include "render/render2d.h"
@@ -67,6 +70,67 @@ TEST_F(HudTest, TheHudIsDrawnOnTheTitleMenuToo) {
   only_text(calls, "Best: 07");
   only_text(calls, "Level: 01");
   EXPECT_TRUE(frames_drawn(calls, ship_img).empty());
+}
+
+struct box {
+  float left, top, right, bottom;
+};
+
+box box_of(const drawn_text& text, const std::string& full_text) {
+  const float width = static_cast<float>(TextWidth(full_text)) * text.first.ix;
+  const float height = static_cast<float>(TextHeight(full_text)) * text.first.jy;
+  return {text.pen_x, text.pen_y, text.pen_x + width, text.pen_y + height};
+}
+
+bool overlap(const box& a, const box& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// A watched game's label: along the bottom edge in play, clear of the menus' version line
+// (and of the items) on the title and pause menus, whichever of its two texts it shows.
+TEST_F(HudTest, TheReplayLabelSitsClearOfTheVersionLineAndTheItems) {
+  auto frame_with_label = [this](const std::string& label) {
+    auto driver = HeadlessGraphicsDriver();
+    driver->SetRecording(true);
+    driver->ClearCalls();
+    overlay_hook = [&label] { draw_replay_label(label); };
+    step();
+    overlay_hook = nullptr;
+    auto calls = driver->Calls();
+    driver->SetRecording(false);
+    return calls;
+  };
+  for (const std::string label : {"REPLAY", "REPLAY PAUSED"}) {
+    SCOPED_TRACE(label);
+    start(1234);
+    for (const int32_t state : {STATE_TITLE, STATE_PAUSE}) {
+      if (state == STATE_PAUSE) {
+        new_game();
+        tap(27);
+        step();
+        ASSERT_EQ(game_state, STATE_PAUSE);
+      }
+      const auto calls = frame_with_label(label);
+      const auto drawn = texts_reading(calls, label);
+      ASSERT_EQ(drawn.size(), 1u);
+      const box label_box = box_of(drawn[0], label);
+      EXPECT_LE(label_box.right, 636.5f);
+      const auto version = texts_reading(calls, version_text);
+      ASSERT_EQ(version.size(), 1u);
+      EXPECT_FALSE(overlap(label_box, box_of(version[0], version_text)))
+          << "state " << state << ": label at " << label_box.left << "," << label_box.top;
+      for (int32_t item = 0; item < 6; ++item) {
+        for (const auto& text : texts_reading(calls, menu_label(item)))
+          EXPECT_FALSE(overlap(label_box, box_of(text, menu_label(item)))) << menu_label(item);
+      }
+    }
+    tap(32);
+    step();
+    ASSERT_EQ(game_state, STATE_PLAY);
+    const auto drawn = texts_reading(frame_with_label(label), label);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_FLOAT_EQ(drawn[0].pen_y, static_cast<float>(478 - TextHeight(label)));
+  }
 }
 
 // The spare-ship icons: ship_img drawn on the bottom row.

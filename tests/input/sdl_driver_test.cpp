@@ -211,6 +211,26 @@ TEST_F(SdlDriverTest, FocusLossSuspendsAndClearsHeldKeys) {
   EXPECT_EQ(IsSuspended(), 0);
 }
 
+// Some systems minimise a window and leave it the focus: the game waits all the same, until
+// the window is back and has the focus.
+TEST_F(SdlDriverTest, MinimisingSuspendsTooEvenWithTheFocusKept) {
+  PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+  EXPECT_EQ(IsSuspended(), 1);
+  PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+  EXPECT_EQ(IsSuspended(), 0);
+
+  // Minimised, then the focus lost and found again while still minimised.
+  PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  EXPECT_EQ(IsSuspended(), 1);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+  EXPECT_EQ(IsSuspended(), 1);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  EXPECT_EQ(IsSuspended(), 0);
+}
+
 TEST_F(SdlDriverTest, AWindowsFirstFocusKeepsAKeyPressedAsItAppeared) {
   PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
   PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);

@@ -1,5 +1,6 @@
 // Close requests from outside the window on Windows: the session ending (logoff,
-// shutdown), told through the game thread's hidden session window.
+// shutdown) and another program's close (the uninstaller's), told through the game
+// thread's hidden session window.
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,16 @@ TEST_F(SessionTest, SessionEndSavesOnceBeforeReturningThenCloses) {
 TEST_F(SessionTest, SessionEndWithoutAHandlerStillCloses) {
   SendMessageW(window_, WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(CloseRequested(), 1);
+}
+
+// The uninstaller finds a running game by this window and asks it to close: the game winds
+// down as its own close button makes it, and the window stays until the game has ended.
+TEST_F(SessionTest, AnotherProgramsCloseIsTheGamesCloseRequest) {
+  EXPECT_EQ(SendMessageW(window_, WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(CloseRequested(), 1);
+  EXPECT_EQ(CloseRequested(), 0);
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_EQ(FindWindowW(L"VextralSession", nullptr), window_);
 }
 
 }  // namespace

@@ -180,12 +180,12 @@ bool simulator::start() {
   data_folder = data_dir_;
 
   if (!config_.trace_file.empty()) {
-    trace_ = std::fopen(config_.trace_file.c_str(), "w");
+    trace_ = NativeOpenFile(config_.trace_file, "w");
     if (!trace_) std::fprintf(stderr, "sim: could not write %s\n", config_.trace_file.c_str());
   }
   if (config_.screenshot_every > 0) {
     std::error_code error;
-    std::filesystem::create_directories(config_.screenshot_dir, error);
+    std::filesystem::create_directories(NativePath(config_.screenshot_dir), error);
   }
 
   const bool wants_joystick =

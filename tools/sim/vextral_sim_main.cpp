@@ -14,6 +14,8 @@
 #include "game/replay/files.h"
 #include "game/replay/format.h"
 #include "game/replay/player.h"
+#include "stream/native_path.h"
+#include "stream/program_folder.h"
 #include "tools/sim/sim_script.h"
 #include "tools/sim/simulator.h"
 
@@ -50,7 +52,8 @@ int replay_game(const std::string& path, sim_config config) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
+  // UTF-8 on every system, so a path beyond ASCII reaches the file it names.
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   sim_options options;
   std::string error;
   if (!parse_sim_arguments(arguments, options, error)) {
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
   config.screenshot_every = options.screenshot_every;
   config.screenshot_dir = options.screenshot_dir;
   if (!options.input_file.empty()) {
-    std::ifstream script(options.input_file);
+    std::ifstream script(NativePath(options.input_file));
     if (!script) {
       std::fprintf(stderr, "vextral-sim: cannot read %s\n", options.input_file.c_str());
       return 2;
