@@ -15,6 +15,7 @@
 #include "game/globals.h"
 #include "game/replay/files.h"
 #include "game/replay/format.h"
+#include "game/system_message.h"
 #include "stream/filesystem.h"
 #include "stream/native_files.h"
 #include "stream/native_path.h"
@@ -112,11 +113,12 @@ TEST(KeptBest, FilesHeldUnreadableByAnotherProgramAreKeptAndSaid) {
   EXPECT_EQ(read_file(best), best_recording);
   EXPECT_EQ(read_file(hiscore), best_score);
   EXPECT_EQ(read_file(folder + "/last.replay"), recording_scoring(900));
-  EXPECT_NE(said.find("game: could not save " + hiscore + ": the best score there cannot be read"),
+  EXPECT_NE(said.find("game: could not save " + shown_path(hiscore) +
+                      ": the best score there cannot be read"),
             std::string::npos)
       << said;
-  EXPECT_NE(said.find("game: this game was not compared with the best one kept: " + best +
-                      " cannot be read"),
+  EXPECT_NE(said.find("game: this game was not compared with the best one kept: " +
+                      shown_path(best) + " cannot be read"),
             std::string::npos)
       << said;
   std::error_code ignored;
