@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "game/files.h"
 #include "game/globals.h"
@@ -32,9 +34,22 @@ void append_to_log(const std::string& line) {
   if (path.empty()) return;
   const std::string folder = Utf8Path(NativePath(path).parent_path());
   if (!folder.empty()) make_private_folders(folder);
+  // The log is never written through a link planted at its name, nor into a pipe or a
+  // device there: a link is removed (what it points at is left alone), as is a log grown
+  // past its limit, and the log is only ever appended to.
+  std::error_code error;
+  const std::filesystem::file_type kind =
+      std::filesystem::symlink_status(NativePath(path), error).type();
   native_status status;
-  const bool too_long = NativeStatus(path, status) && status.size > kLogLimit;
-  std::FILE* log = NativeOpenFile(path, too_long ? "w" : "a");
+  if (kind == std::filesystem::file_type::symlink) {
+    NativeDeleteFile(path);
+  } else if (kind != std::filesystem::file_type::not_found &&
+             kind != std::filesystem::file_type::regular) {
+    return;
+  } else if (NativeStatus(path, status) && status.size > kLogLimit) {
+    NativeDeleteFile(path);
+  }
+  std::FILE* log = NativeOpenFile(path, "a");
   if (log == nullptr) return;  // the line on stderr and on screen still stands
   char stamp[32] = "";
   const std::time_t now = std::time(nullptr);

@@ -144,6 +144,30 @@ TEST_F(NoticeTest, ANoticeGoesToStandardErrorAndToTheLogInTheSaveFolder) {
   EXPECT_TRUE(ends_with(after[0], " game: after the limit"));
 }
 
+TEST_F(NoticeTest, ALinkPlantedAtTheLogIsNeverWrittenThrough) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links need rights a player's account rarely has";
+#else
+  const fs::path log = NativePath(notice_log_path());
+  const fs::path precious = log.parent_path() / "precious.txt";
+  const std::string kept(300 * 1024, 'p');  // past the log's limit: once truncated through
+  std::ofstream(precious) << kept;
+  fs::remove(log);
+  fs::create_symlink(precious, log);
+  ::testing::internal::CaptureStderr();
+  post_notice("game", "through a link");
+  ::testing::internal::GetCapturedStderr();
+  std::stringstream read;
+  read << std::ifstream(precious).rdbuf();
+  EXPECT_EQ(read.str(), kept) << "the file behind the link was written";
+  EXPECT_FALSE(fs::is_symlink(log));
+  const auto lines = log_lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(ends_with(lines[0], " game: through a link"));
+  fs::remove(precious);
+#endif
+}
+
 TEST_F(NoticeTest, ASaveThatFailsAtExitIsReadOnScreenBeforeTheWindowCloses) {
   // Something that is no file where the best score is saved: the save fails.
   const std::string best = settings_save_path(current_settings_places(), "hiscore.dat");

@@ -1,6 +1,8 @@
 // vextral-sim: plays the game headless, as fast as the CPU allows, from a seed and a
 // script (or a random player), and reports a trace and a one-line summary.
 
+#include <SDL.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -52,6 +54,9 @@ int replay_game(const std::string& path, sim_config config) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A command-line tool: Ctrl+C and SIGTERM end it at once, as they end any other (SDL would
+  // turn them into a quit event that nothing here reads).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // UTF-8 on every system, so a path beyond ASCII reaches the file it names.
   const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   sim_options options;
