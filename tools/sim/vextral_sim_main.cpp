@@ -1,7 +1,7 @@
 // vextral-sim: plays the game headless, as fast as the CPU allows, from a seed and a
 // script (or a random player), and reports a trace and a one-line summary.
 
-#include <SDL.h>
+#include <SDL_hints.h>
 
 #include <chrono>
 #include <cstdio>
