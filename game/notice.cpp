@@ -28,6 +28,9 @@ constexpr float kFirstLineCentre = 36.0f;
 
 std::string shown_notice;
 int32_t frames_left = 0;
+// The notice wrapped into lines, once, when it is first drawn (with the font it is drawn in).
+std::vector<notice_line> shown_lines;
+bool lines_wrapped = false;
 
 void append_to_log(const std::string& line) {
   const std::string path = notice_log_path();
@@ -78,6 +81,7 @@ void post_notice(const char* subsystem, const std::string& text) {
   std::fprintf(stderr, "%s\n", line.c_str());
   append_to_log(line);
   shown_notice = text;
+  lines_wrapped = false;
   frames_left = kNoticeFrames;
 }
 
@@ -99,6 +103,7 @@ int32_t notice_frames_left() {
 
 void clear_notice() {
   shown_notice.clear();
+  lines_wrapped = false;
   frames_left = 0;
 }
 
@@ -140,7 +145,11 @@ void draw_notice() {
   --frames_left;
   const float line_height = static_cast<float>(TextHeight(shown_notice)) * kNoticeScale + 2.0f;
   float y = kFirstLineCentre;
-  for (const notice_line& line : notice_lines(shown_notice, kNoticeScale)) {
+  if (!lines_wrapped) {
+    shown_lines = notice_lines(shown_notice, kNoticeScale);
+    lines_wrapped = true;
+  }
+  for (const notice_line& line : shown_lines) {
     // A warm orange, apart from the HUD's yellow, at the HUD's depth.
     SetColor(250, 150, 90);
     draw3d->sip(3, alpha, 0, line.scale, line.scale);

@@ -60,6 +60,8 @@ void save_changed_settings() {
 void keep_game(const replay_header& header, std::vector<uint8_t> file) {
   begin_save();
   keep_finished_game(header, file);
+  // A new best was saved with its game: not again once play stops.
+  if (header.final_score > header.start_best) saved_best = player->best_sc;
   vextral_end_browser_save();
 }
 
