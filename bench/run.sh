@@ -81,12 +81,12 @@ run_round() {
   "$peer/peer_sdl_mixer_mix" $quick 2>/dev/null >>"$raw"
   step "renderer"
   "$xvfb" "$compare/render_compare" $quick >>"$raw"
-  VEXTRAL_RENDERER=gles "$xvfb" "$compare/render_compare" $quick >>"$raw"
+  VEXTRAL_GL_CONTEXT=es "$xvfb" "$compare/render_compare" $quick >>"$raw"
   "$xvfb" "$peer/peer_sdl_render" $quick >>"$raw"
   "$xvfb" "$peer/peer_gl_array" $quick >>"$raw"
   step "heavy game frame"
   SDL_AUDIODRIVER=dummy "$xvfb" "$compare/heavy_frame_compare" $quick 2>/dev/null >>"$raw"
-  VEXTRAL_RENDERER=gles SDL_AUDIODRIVER=dummy "$xvfb" "$compare/heavy_frame_compare" $quick \
+  VEXTRAL_GL_CONTEXT=es SDL_AUDIODRIVER=dummy "$xvfb" "$compare/heavy_frame_compare" $quick \
     2>/dev/null >>"$raw"
   pixels=$(awk '$1 == "heavy_pixels" { print $2 }' "$raw")
   "$xvfb" "$peer/peer_gl_array" $quick --fill "$(awk -v p="$pixels" 'BEGIN { printf "%d", p / 1024 }')" >>"$raw"
@@ -134,13 +134,13 @@ render: 500 nearest vs one vertex array|render_nearest_500_ms|gl_array_nearest_5
 render: 2000 nearest vs one vertex array|render_nearest_2000_ms|gl_array_nearest_2000_ms|ms|ratio <= 1.1|r <= 1.1
 render: 500 linear vs one vertex array|render_linear_500_ms|gl_array_linear_500_ms|ms|ratio <= 1.1|r <= 1.1
 render: 2000 linear vs one vertex array|render_linear_2000_ms|gl_array_linear_2000_ms|ms|ratio <= 1.1|r <= 1.1
-render: empty frame, OpenGL ES vs fixed-function|render_gles_empty_ms|render_empty_ms|ms|report|1
-render: 500 nearest, OpenGL ES vs fixed-function|render_gles_nearest_500_ms|render_nearest_500_ms|ms|report|1
-render: 2000 nearest, OpenGL ES vs fixed-function|render_gles_nearest_2000_ms|render_nearest_2000_ms|ms|report|1
-render: 500 linear, OpenGL ES vs fixed-function|render_gles_linear_500_ms|render_linear_500_ms|ms|report|1
-render: 2000 linear, OpenGL ES vs fixed-function|render_gles_linear_2000_ms|render_linear_2000_ms|ms|report|1
-heavy stereo frame: median work + present, OpenGL ES vs fixed-function|heavy_gles_median_ms|heavy_median_ms|ms|report|1
-heavy stereo frame: p99 work + present, OpenGL ES vs fixed-function|heavy_gles_p99_ms|heavy_p99_ms|ms|report|1
+render: empty frame, ES context vs core context|render_es_empty_ms|render_empty_ms|ms|report|1
+render: 500 nearest, ES context vs core context|render_es_nearest_500_ms|render_nearest_500_ms|ms|report|1
+render: 2000 nearest, ES context vs core context|render_es_nearest_2000_ms|render_nearest_2000_ms|ms|report|1
+render: 500 linear, ES context vs core context|render_es_linear_500_ms|render_linear_500_ms|ms|report|1
+render: 2000 linear, ES context vs core context|render_es_linear_2000_ms|render_linear_2000_ms|ms|report|1
+heavy stereo frame: median work + present, ES context vs core context|heavy_es_median_ms|heavy_median_ms|ms|report|1
+heavy stereo frame: p99 work + present, ES context vs core context|heavy_es_p99_ms|heavy_p99_ms|ms|report|1
 heavy stereo frame: p99 work + present|heavy_p99_ms|gl_fill_ms|ms|ours <= 14 ms|o <= 14
 heavy stereo frame: median work + present|heavy_median_ms|gl_fill_ms|ms|report|1
 heavy stereo frame: median work vs same pixels as one array|heavy_work_median_ms|gl_fill_ms|ms|report|1

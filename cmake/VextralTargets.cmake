@@ -50,11 +50,15 @@ function(vextral_library)
   target_link_libraries(vextral_${ARG_NAME} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
-# vextral_test(NAME name SOURCES files... LIBS libs... [DISPLAY] [LABELS labels...])
+# vextral_test(NAME name SOURCES files... LIBS libs... [DISPLAY [EVERY_GL_CONTEXT]]
+#              [LABELS labels...])
 # One GoogleTest executable. Tests that need a display run under a private
-# Xvfb server started by tools/with-xvfb.sh; the others are discovered case by case.
+# Xvfb server started by tools/with-xvfb.sh (with EVERY_GL_CONTEXT twice: through a desktop
+# OpenGL core context, and as name_es through an OpenGL ES one); the others are discovered
+# case by case.
 function(vextral_test)
-  cmake_parse_arguments(ARG "DISPLAY" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "DISPLAY;EVERY_GL_CONTEXT" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT"
+                        ${ARGN})
   if(WIN32)
     # Test files that exercise what only POSIX systems have (signals, fork, symbolic links,
     # permission bits, /proc) are left out there; tests/CMakeLists.txt names them.
@@ -91,6 +95,18 @@ function(vextral_test)
     list(JOIN ARG_ENVIRONMENT " " environment)
     set_property(GLOBAL APPEND PROPERTY VEXTRAL_CROSS_TESTS
                  "${kind} $<TARGET_FILE:${ARG_NAME}> ${environment}")
+  elseif(ARG_DISPLAY AND ARG_EVERY_GL_CONTEXT)
+    # Once through a desktop OpenGL 3.3 core context, once through an OpenGL ES 3.0 one.
+    foreach(context core es)
+      set(test_name ${ARG_NAME})
+      if(context STREQUAL "es")
+        set(test_name ${ARG_NAME}_es)
+      endif()
+      add_test(NAME ${test_name}
+               COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)
+      set_tests_properties(${test_name} PROPERTIES LABELS "display;${ARG_LABELS}"
+                           ENVIRONMENT "${ARG_ENVIRONMENT};VEXTRAL_GL_CONTEXT=${context}")
+    endforeach()
   elseif(ARG_DISPLAY)
     add_test(NAME ${ARG_NAME}
              COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${ARG_NAME}>)

@@ -21,7 +21,7 @@
 #include "input/input.h"
 #include "render/collision.h"
 #include "render/font.h"
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/render2d.h"

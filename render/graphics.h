@@ -3,7 +3,7 @@
 // at most one graphics are current at a time. Game thread only.
 //
 // No driver is installed until a program installs one with SetGraphicsDriver: the game's
-// start-up installs the OpenGL 2D driver (render/gl/default_driver.h), a program that wants
+// start-up installs the OpenGL 2D driver (render/default_driver.h), a program that wants
 // no display the headless one (render/headless/headless_driver.h).
 
 #include <cstdint>

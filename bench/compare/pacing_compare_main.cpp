@@ -8,7 +8,7 @@
 
 #include "bench/compare/pacing_stats.h"
 #include "render/display.h"
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"
 

@@ -1,18 +1,19 @@
 // Our renderer on OpenGL (Mesa llvmpipe under Xvfb): frames of 500 and 2,000 rotated,
 // additively blended 32-pixel sprites with nearest and linear filtering, and an empty
 // frame. Each frame is cleared, drawn, flipped and finished (glFinish), so the wall time is
-// the whole cost. Prints the median milliseconds per frame. With VEXTRAL_RENDERER=gles the
-// same frames go through the OpenGL ES shader driver, reported as render_gles_*.
+// the whole cost. Prints the median milliseconds per frame. With VEXTRAL_GL_CONTEXT=es the
+// same frames go through an OpenGL ES context, reported as render_es_*.
 
-#include <SDL2/SDL_opengl.h>
+#include "render/gl/gl_api.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench/compare/bench_clock.h"
 #include "bench/compare/sprite_field.h"
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/image_frame.h"
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "render: no OpenGL window (run under tools/with-xvfb.sh)\n");
     return 1;
   }
-  const std::string prefix =
-      CurrentRender2DDriver()->ToString() == "OpenGL ES" ? "render_gles_" : "render_";
+  const char* context = std::getenv("VEXTRAL_GL_CONTEXT");
+  const std::string prefix = context && std::string(context) == "es" ? "render_es_" : "render_";
   bench::report((prefix + "empty_ms").c_str(), frame_ms(frames * 5, nullptr, 0));
   for (int32_t filtered = 0; filtered < 2; ++filtered) {
     std::shared_ptr<TImage> image = sprite_image(filtered ? IMAGE_FILTERED : 0);

@@ -2,7 +2,7 @@
 // back buffer, in milliseconds per frame. The OpenGL case needs a display (run it under
 // tools/with-xvfb.sh); it waits for OpenGL to finish each frame so the time is the real one.
 
-#include <SDL2/SDL_opengl.h>
+#include "render/gl/gl_api.h"
 #include <benchmark/benchmark.h>
 
 #include <memory>

@@ -1,50 +1,43 @@
 #include "render/gl/gl_graphics.h"
+#include "render/gl/gl_window.h"
 
 #include <SDL2/SDL.h>
-#include <SDL2/SDL_opengl.h>
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "input/system.h"
+#include "render/gl/gl_api.h"
 #include "render/gl/gl_render2d.h"
 #include "render/letterbox.h"
 
 namespace {
 
-// Framebuffer-object entry points (OpenGL 3.0 / ARB_framebuffer_object), looked up once.
-struct FramebufferFunctions {
-  bool loaded = false;
-  bool available = false;
-  PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
-  PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
-  PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
-  PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
-  PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
-  PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
-  PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
-  PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
-  PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
-  PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
-};
-
 constexpr int32_t kUnknownSync = INT32_MIN;
 
 struct Platform {
-  SDL_Window* shared_window = nullptr;
-  SDL_GLContext shared_context = nullptr;
-  bool shared_failed = false;
   std::shared_ptr<TGLGraphics> current;
+  // Every context not yet closed; they all share one group of textures.
+  std::vector<TGLContext*> open;
+  uint64_t share_group = 0;  // 0 while no context is open
+  uint64_t last_share_group = 0;
+  // The kind of context the open ones are: a new one must be the same to share with them.
+  TGLDialect dialect = TGLDialect::desktop_core;
+  // Contexts made current by SwapSharedContext, to go back to.
+  SDL_Window* swapped_from_window = nullptr;
+  SDL_GLContext swapped_from_context = nullptr;
+  bool swapped = false;
   // The swap interval last set by Flip; unknown at first, so the first flip sets it.
   int32_t remembered_sync = kUnknownSync;
-  FramebufferFunctions fb;
   // The pointer mapping last handed to the input layer.
   SDL_Window* mapped_window = nullptr;
   int32_t mapped_w = -1, mapped_h = -1;
-  // Textures released while no context of the share group was current, deleted the next
-  // time one is.
+  // Textures released while no context of the group was current, deleted the next time one
+  // is.
   std::vector<GLuint> pending_textures;
 };
 
@@ -55,48 +48,25 @@ Platform& State() {
   return platform;
 }
 
-// Whether the current OpenGL context belongs to the share group every texture lives in.
-bool ShareGroupCurrent() {
-  const Platform& p = State();
-  const SDL_GLContext current = SDL_GL_GetCurrentContext();
-  if (!current) return false;
-  if (current == p.shared_context) return true;
-  return p.current && p.current->_context && current == p.current->_context->gl_context;
+TGLContext* OpenContextOf(SDL_GLContext gl_context) {
+  if (!gl_context) return nullptr;
+  for (TGLContext* context : State().open) {
+    if (context->gl_context == gl_context) return context;
+  }
+  return nullptr;
 }
 
-// Deletes the textures that were released while no context of the share group was current.
-// Needs one current.
+bool ShareGroupCurrent() {
+  return OpenContextOf(SDL_GL_GetCurrentContext()) != nullptr;
+}
+
+// Needs a context of the group current.
 void DeletePendingTextures() {
   Platform& p = State();
   if (p.pending_textures.empty()) return;
   glDeleteTextures(static_cast<GLsizei>(p.pending_textures.size()), p.pending_textures.data());
   for (GLuint name : p.pending_textures) TGLRender2DDriver::ForgetTexture(name);
   p.pending_textures.clear();
-}
-
-template <typename Function>
-void Load(Function& function, const char* name) {
-  function = reinterpret_cast<Function>(SDL_GL_GetProcAddress(name));
-}
-
-void LoadFramebufferFunctions() {
-  FramebufferFunctions& fb = State().fb;
-  if (fb.loaded) return;
-  fb.loaded = true;
-  Load(fb.GenFramebuffers, "glGenFramebuffers");
-  Load(fb.DeleteFramebuffers, "glDeleteFramebuffers");
-  Load(fb.BindFramebuffer, "glBindFramebuffer");
-  Load(fb.GenRenderbuffers, "glGenRenderbuffers");
-  Load(fb.DeleteRenderbuffers, "glDeleteRenderbuffers");
-  Load(fb.BindRenderbuffer, "glBindRenderbuffer");
-  Load(fb.RenderbufferStorage, "glRenderbufferStorage");
-  Load(fb.FramebufferRenderbuffer, "glFramebufferRenderbuffer");
-  Load(fb.CheckFramebufferStatus, "glCheckFramebufferStatus");
-  Load(fb.BlitFramebuffer, "glBlitFramebuffer");
-  fb.available = fb.GenFramebuffers && fb.DeleteFramebuffers && fb.BindFramebuffer &&
-                 fb.GenRenderbuffers && fb.DeleteRenderbuffers && fb.BindRenderbuffer &&
-                 fb.RenderbufferStorage && fb.FramebufferRenderbuffer &&
-                 fb.CheckFramebufferStatus && fb.BlitFramebuffer;
 }
 
 bool InitVideo() {
@@ -108,9 +78,36 @@ bool InitVideo() {
   return true;
 }
 
-// The window's pixel format. Colour depth, alpha, depth and stencil live in the
-// off-screen back buffer, so the window itself only needs to be double-buffered.
-void SetWindowAttributes() {
+// The kinds of context to ask for, in order. VEXTRAL_GL_CONTEXT ("core" or "es") asks for
+// one kind only; by default a desktop tries OpenGL 3.3 core first and OpenGL ES 3.0 next,
+// and a browser has WebGL 2, which SDL gives for ES 3.0.
+std::vector<TGLDialect> DialectsToTry() {
+#if defined(__EMSCRIPTEN__)
+  return {TGLDialect::es};
+#else
+  const Platform& p = State();
+  if (!p.open.empty()) return {p.dialect};
+  const char* wanted = std::getenv("VEXTRAL_GL_CONTEXT");
+  if (wanted && std::strcmp(wanted, "es") == 0) return {TGLDialect::es};
+  if (wanted && std::strcmp(wanted, "core") == 0) return {TGLDialect::desktop_core};
+  return {TGLDialect::desktop_core, TGLDialect::es};
+#endif
+}
+
+// A context of the dialect on a double-buffered window; colour depth, alpha, depth and
+// stencil live in the off-screen back buffer. Set before the window is made: the window
+// system picks the window's visual for the kind of context asked for.
+void SetContextAttributes(TGLDialect dialect) {
+  SDL_GL_ResetAttributes();
+  if (dialect == TGLDialect::es) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  } else {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  }
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 1);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 1);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 1);
@@ -120,28 +117,56 @@ void SetWindowAttributes() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
-// The hidden context every window context shares its textures with.
-bool EnsureSharedContext() {
-  Platform& p = State();
-  if (p.shared_context) return true;
-  if (p.shared_failed || !InitVideo()) return false;
-  SDL_Window* previous_window = SDL_GL_GetCurrentWindow();
-  SDL_GLContext previous_context = SDL_GL_GetCurrentContext();
-  SetWindowAttributes();
-  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
-  p.shared_window = SDL_CreateWindow("", 0, 0, 1, 1,
-                                     SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
-  if (p.shared_window) p.shared_context = SDL_GL_CreateContext(p.shared_window);
-  if (!p.shared_context) {
-    std::fprintf(stderr, "render: cannot create an OpenGL context: %s\n", SDL_GetError());
-    if (p.shared_window) SDL_DestroyWindow(p.shared_window);
-    p.shared_window = nullptr;
-    p.shared_failed = true;
-    return false;
+// The attributes are global to SDL: other windows made later in the same process (a test's,
+// a tool's) get SDL's defaults again.
+void RestoreContextAttributes() {
+  SDL_GL_ResetAttributes();
+}
+
+void MakeContextCurrent(const std::shared_ptr<TGLGraphics>& g) {
+  if (g && g->_context && g->_context->gl_context) {
+    SDL_GL_MakeCurrent(g->_context->window, g->_context->gl_context);
+  } else {
+    SDL_GL_MakeCurrent(nullptr, nullptr);
   }
-  LoadFramebufferFunctions();
-  SDL_GL_MakeCurrent(previous_window, previous_context);
-  return true;
+}
+
+const char* DialectName(TGLDialect dialect) {
+  return dialect == TGLDialect::es ? "OpenGL ES 3.0" : "OpenGL 3.3 core";
+}
+
+// Makes the new context on the window, of the first kind that works, sharing textures with
+// the open ones (any of them, made current for the creation), and looks the entry points up
+// for it. Restores the attributes; the caller restores the current context. The window was
+// made with the attributes of the first kind set.
+SDL_GLContext CreateSharedContext(SDL_Window* window, TGLDialect& dialect) {
+  Platform& p = State();
+  std::string failures;
+  for (TGLDialect kind : DialectsToTry()) {
+    SetContextAttributes(kind);
+    if (!p.open.empty()) {
+      TGLContext* sibling = p.open.front();
+      SDL_GL_MakeCurrent(sibling->window, sibling->gl_context);
+      SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    } else {
+      SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    }
+    SDL_GLContext gl_context = SDL_GL_CreateContext(window);
+    RestoreContextAttributes();
+    if (gl_context && LoadGLFunctions()) {
+      dialect = kind;
+      return gl_context;
+    }
+    if (gl_context) {
+      SDL_GL_MakeCurrent(nullptr, nullptr);
+      SDL_GL_DeleteContext(gl_context);
+    }
+    failures += std::string(failures.empty() ? "" : "; ") + DialectName(kind) + ": " +
+                (gl_context ? "entry points missing" : SDL_GetError());
+  }
+  std::fprintf(stderr, "render: this display gives no OpenGL 3.3 core or ES 3.0 context (%s)\n",
+               failures.c_str());
+  return nullptr;
 }
 
 // Tells the input layer how window positions map onto back-buffer pixels.
@@ -170,33 +195,32 @@ void UpdatePointerMapping(const TGLContext* context) {
   SetPointerMapping(context->window, scale, x, y, context->width, context->height);
 }
 
-// The off-screen back buffer of the requested size; false if it cannot be made.
+// The off-screen back buffer of the requested size; false if it cannot be made. Needs the
+// context current.
 bool CreateBackBuffer(TGLContext& context) {
-  FramebufferFunctions& fb = State().fb;
-  if (!fb.available) return false;
   GLint max_size = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
   if (context.width > max_size || context.height > max_size) return false;
-  fb.GenFramebuffers(1, &context.framebuffer);
-  fb.BindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
-  fb.GenRenderbuffers(1, &context.colour_buffer);
-  fb.BindRenderbuffer(GL_RENDERBUFFER, context.colour_buffer);
-  fb.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, context.width, context.height);
-  fb.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                             context.colour_buffer);
+  glGenFramebuffers(1, &context.framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
+  glGenRenderbuffers(1, &context.colour_buffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, context.colour_buffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, context.width, context.height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                            context.colour_buffer);
   if (context.flags & (GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) {
-    fb.GenRenderbuffers(1, &context.stencil_buffer);
-    fb.BindRenderbuffer(GL_RENDERBUFFER, context.stencil_buffer);
-    fb.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, context.width, context.height);
-    fb.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                               context.stencil_buffer);
+    glGenRenderbuffers(1, &context.stencil_buffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, context.stencil_buffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, context.width, context.height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              context.stencil_buffer);
   }
-  fb.BindRenderbuffer(GL_RENDERBUFFER, 0);
-  if (fb.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    fb.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    fb.DeleteFramebuffers(1, &context.framebuffer);
-    fb.DeleteRenderbuffers(1, &context.colour_buffer);
-    if (context.stencil_buffer) fb.DeleteRenderbuffers(1, &context.stencil_buffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &context.framebuffer);
+    glDeleteRenderbuffers(1, &context.colour_buffer);
+    if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
     context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
     return false;
   }
@@ -206,17 +230,22 @@ bool CreateBackBuffer(TGLContext& context) {
   return true;
 }
 
-void MakeContextCurrent(const std::shared_ptr<TGLGraphics>& g) {
-  if (g && g->_context && g->_context->gl_context) {
-    SDL_GL_MakeCurrent(g->_context->window, g->_context->gl_context);
-  } else {
-    SDL_GL_MakeCurrent(nullptr, nullptr);
+// The back buffer's and the pipeline's objects, deleted in their own context, which must be
+// current: the framebuffer and vertex array belong to that context alone, the rest to the
+// share group, which outlives the context while other contexts are open.
+void DeleteContextObjects(TGLContext& context) {
+  if (context.framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &context.framebuffer);
   }
+  if (context.colour_buffer) glDeleteRenderbuffers(1, &context.colour_buffer);
+  if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
+  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+  DeleteGLPipeline(context.pipeline);
 }
 
 // Copies the back buffer to the window, scaled to fit with black bars, and swaps.
 void Present(TGLContext& context) {
-  FramebufferFunctions& fb = State().fb;
   if (context.framebuffer == 0) {
     SDL_GL_SwapWindow(context.window);
     return;
@@ -229,7 +258,7 @@ void Present(TGLContext& context) {
 
   const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   if (scissor) glDisable(GL_SCISSOR_TEST);
-  fb.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   if (w != drawable_w || h != drawable_h) {
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
@@ -238,26 +267,44 @@ void Present(TGLContext& context) {
     glClearColor(clear[0], clear[1], clear[2], clear[3]);
   }
   // GL counts y from the bottom: the bar below the picture is y high in either direction.
-  fb.BlitFramebuffer(0, 0, context.width, context.height, x, drawable_h - y - h, x + w,
-                     drawable_h - y, GL_COLOR_BUFFER_BIT,
-                     (w == context.width && h == context.height) ? GL_NEAREST : GL_LINEAR);
+  glBlitFramebuffer(0, 0, context.width, context.height, x, drawable_h - y - h, x + w,
+                    drawable_h - y, GL_COLOR_BUFFER_BIT,
+                    (w == context.width && h == context.height) ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(context.window);
-  fb.BindFramebuffer(GL_DRAW_FRAMEBUFFER, context.framebuffer);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context.framebuffer);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
-// The off-screen back buffer's objects, deleted in its own context, which must be current:
-// the framebuffer belongs to that context alone, the renderbuffers to the whole share group,
-// so deleting the context would leave them behind.
-void DeleteBackBuffer(TGLContext& context) {
-  FramebufferFunctions& fb = State().fb;
-  if (context.framebuffer) {
-    fb.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    fb.DeleteFramebuffers(1, &context.framebuffer);
+// Sets up a new context (current): its back buffer when wanted, and the drawing objects.
+// False, with the context deleted and its window left to the caller, on failure.
+bool PrepareContext(TGLContext& context, bool back_buffer, TGLDialect dialect) {
+  Platform& p = State();
+  if (p.open.empty()) {
+    p.share_group = ++p.last_share_group;
+    p.dialect = dialect;
   }
-  if (context.colour_buffer) fb.DeleteRenderbuffers(1, &context.colour_buffer);
-  if (context.stencil_buffer) fb.DeleteRenderbuffers(1, &context.stencil_buffer);
-  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+  p.open.push_back(&context);
+  bool ready = CreateGLPipeline(context.pipeline, dialect);
+  if (ready && back_buffer && !CreateBackBuffer(context)) {
+    int32_t drawable_w = 0, drawable_h = 0;
+    SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+    if (drawable_w != context.width || drawable_h != context.height) {
+      std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
+                   context.height);
+      ready = false;
+    }
+  }
+  if (ready) return true;
+  DeleteContextObjects(context);
+  p.open.erase(std::find(p.open.begin(), p.open.end(), &context));
+  if (p.open.empty()) {
+    p.share_group = 0;
+    p.pending_textures.clear();
+  }
+  SDL_GL_MakeCurrent(nullptr, nullptr);
+  SDL_GL_DeleteContext(context.gl_context);
+  context.gl_context = nullptr;
+  return false;
 }
 
 void CloseContext(TGLContext& context) {
@@ -270,11 +317,19 @@ void CloseContext(TGLContext& context) {
   if (context.gl_context) {
     const auto gl_context = static_cast<SDL_GLContext>(context.gl_context);
     if (SDL_GL_MakeCurrent(context.window, gl_context) == 0) {
-      DeleteBackBuffer(context);
       DeletePendingTextures();
+      DeleteContextObjects(context);
     }
     SDL_GL_MakeCurrent(nullptr, nullptr);
     SDL_GL_DeleteContext(gl_context);
+    TGLRender2DDriver::ForgetContext(gl_context);
+  }
+  const auto position = std::find(p.open.begin(), p.open.end(), &context);
+  if (position != p.open.end()) p.open.erase(position);
+  if (p.open.empty()) {
+    // The last context takes the share group and every texture in it along.
+    p.share_group = 0;
+    p.pending_textures.clear();
   }
   if (context.window) {
     if (p.mapped_window == context.window) UpdatePointerMapping(nullptr);
@@ -282,7 +337,6 @@ void CloseContext(TGLContext& context) {
   }
   context.gl_context = nullptr;
   context.window = nullptr;
-  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
   context.kind = 0;
   context.width = context.height = context.depth = context.hertz = context.flags = 0;
   // Restores the current graphics' context if another one was current when closing.
@@ -332,28 +386,29 @@ std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
 }
 
 std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* window, int32_t flags) {
-  if (!window || !EnsureSharedContext()) return nullptr;
+  if (!window || !InitVideo()) return nullptr;
   TGLRender2DDriver::Flush();  // queued drawing belongs to the context current now
+  Platform& p = State();
   SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  SetContextAttributes(DialectsToTry().front());
   auto context = std::make_shared<TGLContext>();
   context->kind = 1;
   context->flags = flags;
   context->window = SDL_CreateWindowFrom(window);
   if (!context->window) {
+    RestoreContextAttributes();
     std::fprintf(stderr, "render: cannot attach to the window: %s\n", SDL_GetError());
     return nullptr;
   }
   SDL_GetWindowSize(context->window, &context->width, &context->height);
-  SDL_GL_MakeCurrent(State().shared_window, State().shared_context);
-  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
-  context->gl_context = SDL_GL_CreateContext(context->window);
-  if (!context->gl_context) {
-    std::fprintf(stderr, "render: cannot create an OpenGL context: %s\n", SDL_GetError());
+  TGLDialect dialect = TGLDialect::es;
+  context->gl_context = CreateSharedContext(context->window, dialect);
+  if (!context->gl_context || !PrepareContext(*context, false, dialect)) {
     SDL_DestroyWindow(context->window);
-    MakeContextCurrent(State().current);
+    MakeContextCurrent(p.current);
     return nullptr;
   }
-  MakeContextCurrent(State().current);
+  MakeContextCurrent(p.current);
   auto graphics = std::make_shared<TGLGraphics>();
   graphics->_context = context;
   return graphics;
@@ -366,7 +421,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
     std::fprintf(stderr, "render: cannot open graphics of %d x %d\n", width, height);
     return nullptr;
   }
-  if (!EnsureSharedContext()) return nullptr;
+  if (!InitVideo()) return nullptr;
   TGLRender2DDriver::Flush();  // queued drawing belongs to the context current now
   Platform& p = State();
 
@@ -378,44 +433,19 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
   context->hertz = hertz;
   context->flags = flags;
 
-  SetWindowAttributes();
-  Uint32 window_flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  int x = 32, y = 32, window_w = width, window_h = height;
-  SDL_Rect desktop;
-  if (context->kind == 3 && SDL_GetDisplayBounds(0, &desktop) == 0) {
-    // Full screen without a mode switch: a borderless window over the whole desktop, made
-    // at the desktop's size from the start so the GL drawable never has to follow a resize.
-    window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-    x = desktop.x;
-    y = desktop.y;
-    window_w = desktop.w;
-    window_h = desktop.h;
-  }
-  context->window = SDL_CreateWindow(AppTitle().c_str(), x, y, window_w, window_h, window_flags);
+  SetContextAttributes(DialectsToTry().front());
+  context->window = CreateGraphicsWindow(AppTitle(), width, height, context->kind == 3);
   if (!context->window) {
+    RestoreContextAttributes();
     std::fprintf(stderr, "render: cannot open a window: %s\n", SDL_GetError());
     return nullptr;
   }
-  SDL_GL_MakeCurrent(p.shared_window, p.shared_context);
-  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
-  context->gl_context = SDL_GL_CreateContext(context->window);
-  if (!context->gl_context) {
-    std::fprintf(stderr, "render: cannot create an OpenGL context: %s\n", SDL_GetError());
+  TGLDialect dialect = TGLDialect::es;
+  context->gl_context = CreateSharedContext(context->window, dialect);
+  if (!context->gl_context || !PrepareContext(*context, true, dialect)) {
     SDL_DestroyWindow(context->window);
     MakeContextCurrent(p.current);
     return nullptr;
-  }
-  if (!CreateBackBuffer(*context)) {
-    int32_t drawable_w = 0, drawable_h = 0;
-    SDL_GL_GetDrawableSize(context->window, &drawable_w, &drawable_h);
-    if (drawable_w != width || drawable_h != height) {
-      std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", width, height);
-      SDL_GL_MakeCurrent(nullptr, nullptr);
-      SDL_GL_DeleteContext(context->gl_context);
-      SDL_DestroyWindow(context->window);
-      MakeContextCurrent(p.current);
-      return nullptr;
-    }
   }
   SDL_ShowWindow(context->window);
   MakeContextCurrent(p.current);
@@ -428,13 +458,15 @@ void TGLGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
   Platform& p = State();
   auto gl = std::dynamic_pointer_cast<TGLGraphics>(g);
   if (gl && (!gl->_context || !gl->_context->kind)) gl = nullptr;
-  if (gl == p.current && (!gl || SDL_GL_GetCurrentContext() == gl->_context->gl_context)) return;
+  if (gl == p.current && (!gl || SDL_GL_GetCurrentContext() == gl->_context->gl_context)) {
+    return;
+  }
   TGLRender2DDriver::Flush();
   p.current = gl;
   MakeContextCurrent(gl);
   if (gl) DeletePendingTextures();
   if (gl && gl->_context->framebuffer) {
-    p.fb.BindFramebuffer(GL_FRAMEBUFFER, gl->_context->framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, gl->_context->framebuffer);
   }
   UpdatePointerMapping(gl ? gl->_context.get() : nullptr);
 }
@@ -469,36 +501,64 @@ bool TGLGraphicsDriver::AdaptiveSync() {
   return offered;
 }
 
-void TGLGraphicsDriver::SwapSharedContext() {
-  Platform& p = State();
-  if (!p.shared_context) return;
-  if (SDL_GL_GetCurrentContext() != p.shared_context) {
-    TGLRender2DDriver::Flush();
-    SDL_GL_MakeCurrent(p.shared_window, p.shared_context);
-    DeletePendingTextures();
-  } else {
-    MakeContextCurrent(p.current);
-  }
+std::shared_ptr<TGLGraphics> TGLGraphicsDriver::CurrentGLGraphics() {
+  return State().current;
 }
 
-void TGLGraphicsDriver::DeleteTexture(uint32_t name) {
-  if (name == 0 || SDL_WasInit(SDL_INIT_VIDEO) == 0) return;  // no context, so no texture
+uint64_t TGLGraphicsDriver::ShareGroup() {
+  return State().share_group;
+}
+
+void TGLGraphicsDriver::DeleteTexture(uint32_t name, uint64_t share_group) {
   Platform& p = State();
+  if (name == 0 || share_group == 0 || share_group != p.share_group) return;
   if (!ShareGroupCurrent()) {
     p.pending_textures.push_back(name);
     return;
   }
   TGLRender2DDriver::Flush();  // queued drawing may still use it
   const GLuint texture = name;
-  // Deleting it in the context that has it bound also unbinds it there, so the texture
-  // really goes now instead of when that context binds another one.
   glDeleteTextures(1, &texture);
   TGLRender2DDriver::ForgetTexture(name);
   DeletePendingTextures();
 }
 
-std::shared_ptr<TGLGraphics> TGLGraphicsDriver::CurrentGLGraphics() {
-  return State().current;
+void TGLGraphicsDriver::SwapSharedContext() {
+  Platform& p = State();
+  if (p.swapped) {
+    p.swapped = false;
+    TGLRender2DDriver::Flush();
+    SDL_GL_MakeCurrent(p.swapped_from_window, p.swapped_from_context);
+    return;
+  }
+  if (p.open.empty()) return;
+  TGLRender2DDriver::Flush();
+  p.swapped = true;
+  p.swapped_from_window = SDL_GL_GetCurrentWindow();
+  p.swapped_from_context = SDL_GL_GetCurrentContext();
+  TGLContext* context =
+      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
+  SDL_GL_MakeCurrent(context->window, context->gl_context);
+  DeletePendingTextures();
+}
+
+TGLShareGroupScope::TGLShareGroupScope() {
+  Platform& p = State();
+  if (p.open.empty()) return;
+  open_ = true;
+  if (ShareGroupCurrent()) return;
+  TGLRender2DDriver::Flush();
+  previous_window_ = SDL_GL_GetCurrentWindow();
+  previous_context_ = SDL_GL_GetCurrentContext();
+  TGLContext* context =
+      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
+  SDL_GL_MakeCurrent(context->window, context->gl_context);
+  switched_ = true;
+  DeletePendingTextures();
+}
+
+TGLShareGroupScope::~TGLShareGroupScope() {
+  if (switched_) SDL_GL_MakeCurrent(previous_window_, previous_context_);
 }
 
 std::shared_ptr<TGLGraphicsDriver> GLGraphicsDriver() {

@@ -1,13 +1,16 @@
 #pragma once
-// OpenGL windows over SDL2: one window and GL context per graphics, all sharing textures
-// with a hidden context made on first use. Full screen is a borderless desktop window; the
-// requested width x height is an off-screen framebuffer that every drawing call and pixel
-// read sees, presented letterboxed by Flip. Game thread only.
+// OpenGL windows over SDL2: one window and context per graphics (OpenGL 3.3 core or ES 3.0
+// on a desktop, WebGL 2 in a browser), each context sharing its textures with the others
+// alive at the time. The requested width x height is an off-screen framebuffer that every
+// drawing call and pixel read sees, presented letterboxed by Flip. There is no hidden
+// texture context: textures live in the contexts' share group, which ends when its last
+// context closes (a new graphics makes every frame anew anyway). Game thread only.
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "render/gl/gl_pipeline.h"
 #include "render/graphics.h"
 
 struct SDL_Window;
@@ -22,9 +25,8 @@ struct TGLContext {
   uint32_t framebuffer = 0;     // off-screen back buffer (0: the window's own)
   uint32_t colour_buffer = 0;   // its colour renderbuffer
   uint32_t stencil_buffer = 0;  // its depth/stencil renderbuffer, if asked for
+  TGLPipeline pipeline;         // the 2D driver's objects in this context
 };
-
-class TGLGraphicsDriver;
 
 class TGLGraphics : public TGraphics {
  public:
@@ -47,14 +49,39 @@ class TGLGraphicsDriver : public TGraphicsDriver {
   void Flip(int32_t sync) override;
   double RefreshRate() override;
   bool AdaptiveSync() override;
-  // Switches between the shared texture context and the current graphics' context; texture
-  // creation and deletion run between two calls.
-  void SwapSharedContext();
-  // Deletes a texture of the shared context's share group once: at once if a context of the
-  // group is current, else the next time one is made current. Safe during static destruction.
-  static void DeleteTexture(uint32_t name);
   // The graphics whose context is current, or none.
   std::shared_ptr<TGLGraphics> CurrentGLGraphics();
+  // Makes a context of the share group every texture lives in current (the current
+  // graphics' own if there is one, else any open one); the next call puts back the context
+  // that was current before. Texture work that may run with no graphics current goes
+  // between two calls. Nothing happens while no context is open.
+  void SwapSharedContext();
+
+  // The share group textures are made in now: non-zero while any context is open, new each
+  // time one opens with none other open.
+  static uint64_t ShareGroup();
+  // Deletes a texture made in the given share group: at once if a context of the group is
+  // current, else the next time one is made current; nothing if the group has ended (its
+  // textures went with it). Safe during static destruction.
+  static void DeleteTexture(uint32_t name, uint64_t share_group);
+};
+
+// Texture work needs a context of the share group current: this makes the current
+// graphics' context current if another (or none) is, else any open one, and puts the
+// previous context back when it goes. Open() is false when no context is open.
+class TGLShareGroupScope {
+ public:
+  TGLShareGroupScope();
+  ~TGLShareGroupScope();
+  TGLShareGroupScope(const TGLShareGroupScope&) = delete;
+  TGLShareGroupScope& operator=(const TGLShareGroupScope&) = delete;
+  bool Open() const { return open_; }
+
+ private:
+  bool open_ = false;
+  bool switched_ = false;
+  SDL_Window* previous_window_ = nullptr;
+  void* previous_context_ = nullptr;
 };
 
 // The one OpenGL graphics driver, created on first use.

@@ -1,43 +1,43 @@
 #include "render/gl/gl_render2d.h"
 
-#include <SDL2/SDL_opengl.h>
 #include <SDL2/SDL_video.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "render/gl/gl_api.h"
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
+#include "render/gl/gl_pipeline.h"
 #include "render/graphics.h"
 #include "render/pixmap.h"
 
 namespace {
 
-// One queued vertex. The colour is kept as the floats OpenGL makes of the colour bytes
-// (byte / 255), so queued drawing blends exactly as drawing with glColor4ub did.
-struct BatchVertex {
-  float x, y;
-  float u, v;
-  float red, green, blue, alpha;
-};
-
-// What OpenGL already has, shared by every instance of the driver. Kept apart from the
-// render-state record so redundant state changes can be filtered here.
+// What OpenGL already has, shared by every instance of the driver, kept apart from the
+// render-state record so redundant state changes are filtered here.
 struct GLCache {
   int32_t blend = 0;           // 0: unknown
   uint32_t bound_texture = 0;  // 0: none
   bool textures_enabled = false;
   uint8_t colour[4] = {255, 255, 255, 255};
-  float colour_float[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   float ix = 1.0f, iy = 0.0f, jx = 0.0f, jy = 1.0f;
   int32_t width = 0, height = 0;  // of the graphics last reset
   bool alpha_buffer = false;      // it was opened with GFX_ALPHA_BUFFER
-  // Primitives of one kind drawn under the current OpenGL state and not yet sent.
-  GLenum batch_mode = GL_QUADS;
-  std::vector<BatchVertex> batch;
-  void* arrays_context = nullptr;  // the context whose client arrays are switched on
+  // The current context and its objects, as the last reset selected them.
+  void* context = nullptr;
+  const TGLPipeline* pipeline = nullptr;
+  uint32_t program = 0;  // in use
+  // Primitives of one kind drawn under the current state and not yet sent: triangles as
+  // indexed vertices (a quad is four vertices), points and lines as plain vertices.
+  GLenum batch_mode = GL_TRIANGLES;
+  std::vector<TGLVertex> vertices;
+  std::vector<uint16_t> indices;
 };
+
+// The most vertices one batch holds: 16-bit indices reach them all.
+constexpr size_t kMostBatchVertices = 65536;
 
 GLCache& Cache() {
   static GLCache cache;
@@ -48,64 +48,78 @@ uint8_t ClampComponent(int32_t value) {
   return static_cast<uint8_t>(std::clamp<int32_t>(value, 0, 255));
 }
 
-// The colour for immediate-mode drawing; queued vertices carry their own.
-void SendColour() {
+// Whether drawing can reach the context the caches describe.
+bool Ready() {
   const GLCache& c = Cache();
-  glColor4ub(c.colour[0], c.colour[1], c.colour[2], c.colour[3]);
+  return c.pipeline && c.context && c.context == SDL_GL_GetCurrentContext();
 }
 
-void UpdateColourFloats() {
+// Starts (or continues) a run of primitives of the given kind with room for `count` more
+// vertices; returns the index the first of them gets.
+uint16_t BatchFor(GLenum mode, size_t count) {
   GLCache& c = Cache();
-  for (int32_t i = 0; i < 4; ++i) c.colour_float[i] = static_cast<float>(c.colour[i]) / 255.0f;
-}
-
-// Starts (or continues) a run of primitives of the given kind.
-std::vector<BatchVertex>& BatchFor(GLenum mode) {
-  GLCache& c = Cache();
-  if (mode != c.batch_mode) {
+  if (mode != c.batch_mode || c.vertices.size() + count > kMostBatchVertices) {
     TGLRender2DDriver::Flush();
     c.batch_mode = mode;
   }
-  return c.batch;
+  return static_cast<uint16_t>(c.vertices.size());
 }
 
-void QueueVertex(std::vector<BatchVertex>& batch, float x, float y, float u, float v) {
-  const float* colour = Cache().colour_float;
-  batch.push_back(BatchVertex{x, y, u, v, colour[0], colour[1], colour[2], colour[3]});
+void QueueVertex(float x, float y, float u, float v) {
+  GLCache& c = Cache();
+  c.vertices.push_back(TGLVertex{x, y, u, v, {c.colour[0], c.colour[1], c.colour[2], c.colour[3]}});
+}
+
+void Place(float x, float y, float tx, float ty, float& out_x, float& out_y) {
+  const GLCache& c = Cache();
+  out_x = x * c.ix + y * c.iy + tx;
+  out_y = x * c.jx + y * c.jy + ty;
+}
+
+// A filled convex polygon as a fan of triangles around its first point, as OpenGL splits
+// a polygon; points are already placed.
+void QueueFan(const std::vector<float>& placed) {
+  const size_t points = std::min(placed.size() / 2, kMostBatchVertices);
+  const uint16_t first = BatchFor(GL_TRIANGLES, points);
+  GLCache& c = Cache();
+  for (size_t i = 0; i < points; ++i) QueueVertex(placed[2 * i], placed[2 * i + 1], 0.0f, 0.0f);
+  for (size_t i = 1; i + 1 < points; ++i) {
+    c.indices.insert(c.indices.end(), {first, static_cast<uint16_t>(first + i),
+                                       static_cast<uint16_t>(first + i + 1)});
+  }
+}
+
+// The program for the texturing and blend mode now set. Call with the queue flushed.
+void UseProgram() {
+  GLCache& c = Cache();
+  if (!c.pipeline) return;
+  const uint32_t program =
+      c.pipeline->programs[c.textures_enabled ? 1 : 0][c.blend == BLEND_MASK ? 1 : 0].program;
+  if (program == c.program) return;
+  c.program = program;
+  glUseProgram(program);
 }
 
 void ApplyBlend(int32_t mode) {
   switch (mode) {
-    case BLEND_MASK:
-      glDisable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glAlphaFunc(GL_GEQUAL, 0.5f);
-      break;
     case BLEND_ALPHA:
       glEnable(GL_BLEND);
       glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-      glDisable(GL_ALPHA_TEST);
       break;
     case BLEND_LIGHT:
       glEnable(GL_BLEND);
       glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-      glDisable(GL_ALPHA_TEST);
       break;
     case BLEND_SHADE:
       glEnable(GL_BLEND);
       glBlendFunc(GL_DST_COLOR, GL_ZERO);
-      glDisable(GL_ALPHA_TEST);
       break;
-    default:
+    default:  // BLEND_MASK and BLEND_SOLID
       glDisable(GL_BLEND);
-      glDisable(GL_ALPHA_TEST);
       break;
   }
-}
-
-void Vertex(float x, float y, float tx, float ty) {
-  const GLCache& c = Cache();
-  glVertex2f(x * c.ix + y * c.iy + tx, x * c.jx + y * c.jy + ty);
+  // The mask mode's alpha test lives in the fragment shader.
+  UseProgram();
 }
 
 }  // namespace
@@ -136,6 +150,8 @@ void TGLRender2DDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
   if (!record || !record->_graphics) {
     TRender2DGraphics::ClearCurrent();
     GLGraphicsDriver()->SetGraphics(nullptr);
+    Cache().pipeline = nullptr;
+    Cache().context = nullptr;
     return;
   }
   GLGraphicsDriver()->SetGraphics(record->_graphics);
@@ -163,7 +179,7 @@ std::shared_ptr<TImageFrame> TGLRender2DDriver::CreateFrameFromPixmap(
 
 void TGLRender2DDriver::SetBlend(int32_t mode) {
   GLCache& c = Cache();
-  if (mode == c.blend) return;
+  if (mode == c.blend || !Ready()) return;
   Flush();
   c.blend = mode;
   ApplyBlend(mode);
@@ -173,7 +189,6 @@ void TGLRender2DDriver::SetAlpha(float alpha) {
   if (alpha > 1.0f) alpha = 1.0f;
   if (!(alpha >= 0.0f)) alpha = 0.0f;  // negative or NaN
   Cache().colour[3] = static_cast<uint8_t>(alpha * 255.0f);
-  UpdateColourFloats();
 }
 
 void TGLRender2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
@@ -181,15 +196,16 @@ void TGLRender2DDriver::SetColor(int32_t red, int32_t green, int32_t blue) {
   c.colour[0] = ClampComponent(red);
   c.colour[1] = ClampComponent(green);
   c.colour[2] = ClampComponent(blue);
-  UpdateColourFloats();
 }
 
 void TGLRender2DDriver::SetClsColor(int32_t red, int32_t green, int32_t blue) {
+  if (!Ready()) return;
   glClearColor(ClampComponent(red) / 255.0f, ClampComponent(green) / 255.0f,
                ClampComponent(blue) / 255.0f, 1.0f);
 }
 
 void TGLRender2DDriver::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (!Ready()) return;
   Flush();
   const GLCache& c = Cache();
   if (x == 0 && y == 0 && width == c.width && height == c.height) {
@@ -212,29 +228,31 @@ void TGLRender2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLRender2DDriver::SetLineWidth(float width) {
-  if (!(width > 0.0f)) return;  // OpenGL rejects zero, negative and NaN widths
+  if (!(width > 0.0f) || !Ready()) return;  // OpenGL rejects zero, negative and NaN widths
   Flush();
   glLineWidth(width);
 }
 
 void TGLRender2DDriver::Cls() {
+  if (!Ready()) return;
   Flush();
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void TGLRender2DDriver::Plot(float x, float y) {
   DisableTextures();
-  QueueVertex(BatchFor(GL_POINTS), x + 0.5f, y + 0.5f, 0.0f, 0.0f);
+  BatchFor(GL_POINTS, 1);
+  QueueVertex(x + 0.5f, y + 0.5f, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
   DisableTextures();
-  std::vector<BatchVertex>& batch = BatchFor(GL_LINES);
+  BatchFor(GL_LINES, 2);
   float sx = 0.0f, sy = 0.0f;
-  TransformPoint(x0, y0, tx + 0.5f, ty + 0.5f, sx, sy);
-  QueueVertex(batch, sx, sy, 0.0f, 0.0f);
-  TransformPoint(x1, y1, tx + 0.5f, ty + 0.5f, sx, sy);
-  QueueVertex(batch, sx, sy, 0.0f, 0.0f);
+  Place(x0, y0, tx + 0.5f, ty + 0.5f, sx, sy);
+  QueueVertex(sx, sy, 0.0f, 0.0f);
+  Place(x1, y1, tx + 0.5f, ty + 0.5f, sx, sy);
+  QueueVertex(sx, sy, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -244,37 +262,42 @@ void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float t
 
 void TGLRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty,
                                   float u0, float v0, float u1, float v1) {
-  std::vector<BatchVertex>& batch = BatchFor(GL_QUADS);
-  const GLCache& c = Cache();
-  const auto corner = [&](float x, float y, float u, float v) {
-    QueueVertex(batch, x * c.ix + y * c.iy + tx, x * c.jx + y * c.jy + ty, u, v);
-  };
-  corner(x0, y0, u0, v0);
-  corner(x1, y0, u1, v0);
-  corner(x1, y1, u1, v1);
-  corner(x0, y1, u0, v1);
+  const uint16_t first = BatchFor(GL_TRIANGLES, 4);
+  GLCache& c = Cache();
+  const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+  const float us[4] = {u0, u1, u1, u0}, vs[4] = {v0, v0, v1, v1};
+  for (int32_t i = 0; i < 4; ++i) {
+    float x = 0.0f, y = 0.0f;
+    Place(xs[i], ys[i], tx, ty, x, y);
+    QueueVertex(x, y, us[i], vs[i]);
+  }
+  // Two triangles sharing the diagonal from the second corner to the fourth.
+  for (uint16_t index : {0, 1, 3, 1, 2, 3})
+    c.indices.push_back(static_cast<uint16_t>(first + index));
 }
 
 void TGLRender2DDriver::Flush() {
   GLCache& c = Cache();
-  if (c.batch.empty()) return;
-  void* context = SDL_GL_GetCurrentContext();
-  if (!context) {  // the context it was meant for is gone
-    c.batch.clear();
+  if (c.vertices.empty()) return;
+  if (!Ready()) {  // the context it was meant for is gone
+    c.vertices.clear();
+    c.indices.clear();
     return;
   }
-  if (c.arrays_context != context) {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    c.arrays_context = context;
+  // A fresh store each time: the driver need not wait for the previous draw to finish with it.
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(c.vertices.size() * sizeof(TGLVertex)),
+               c.vertices.data(), GL_STREAM_DRAW);
+  if (c.batch_mode == GL_TRIANGLES) {
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(c.indices.size() * sizeof(uint16_t)), c.indices.data(),
+                 GL_STREAM_DRAW);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(c.indices.size()), GL_UNSIGNED_SHORT,
+                   nullptr);
+  } else {
+    glDrawArrays(c.batch_mode, 0, static_cast<GLsizei>(c.vertices.size()));
   }
-  const BatchVertex* first = c.batch.data();
-  glVertexPointer(2, GL_FLOAT, sizeof(BatchVertex), &first->x);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &first->u);
-  glColorPointer(4, GL_FLOAT, sizeof(BatchVertex), &first->red);
-  glDrawArrays(c.batch_mode, 0, static_cast<GLsizei>(c.batch.size()));
-  c.batch.clear();
+  c.vertices.clear();
+  c.indices.clear();
 }
 
 void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -283,46 +306,61 @@ void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float t
   const int32_t segments = OvalSegments(xr, yr);
   const float cx = x0 + xr, cy = y0 + yr;
   DisableTextures();
-  Flush();
-  SendColour();  // a drawn array leaves the current colour undefined
-  glBegin(GL_POLYGON);
+  std::vector<float> placed(static_cast<size_t>(segments) * 2);
   for (int32_t i = 0; i < segments; ++i) {
     const double angle = i * 360.0 / segments * (M_PI / 180.0);
-    Vertex(static_cast<float>(cx + std::cos(angle) * xr),
-           static_cast<float>(cy - std::sin(angle) * yr), tx, ty);
+    Place(static_cast<float>(cx + std::cos(angle) * xr),
+          static_cast<float>(cy - std::sin(angle) * yr), tx, ty, placed[2 * i], placed[2 * i + 1]);
   }
-  glEnd();
+  QueueFan(placed);
 }
 
 void TGLRender2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y,
                                  float tx, float ty) {
   if (xy.size() < 6 || xy.size() % 2 != 0) return;
   DisableTextures();
-  Flush();
-  SendColour();
-  glBegin(GL_POLYGON);
-  for (size_t i = 0; i < xy.size(); i += 2) Vertex(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty);
-  glEnd();
+  std::vector<float> placed(xy.size());
+  for (size_t i = 0; i < xy.size(); i += 2) {
+    Place(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty, placed[i], placed[i + 1]);
+  }
+  QueueFan(placed);
 }
 
 void TGLRender2DDriver::DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) {
-  if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0) return;
-  std::shared_ptr<TPixmap> flipped = YFlipPixmap(pixmap);
-  if (flipped && flipped->format != PF_RGBA8888) flipped = flipped->Convert(PF_RGBA8888);
-  if (!flipped) return;
+  if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0 || !Ready()) return;
+  GLCache& c = Cache();
+  // Only the part inside the back buffer is uploaded: what lies outside is never seen.
+  const int64_t left = std::max<int64_t>(x, 0);
+  const int64_t top = std::max<int64_t>(y, 0);
+  const int64_t right = std::min<int64_t>(static_cast<int64_t>(x) + pixmap->width, c.width);
+  const int64_t bottom = std::min<int64_t>(static_cast<int64_t>(y) + pixmap->height, c.height);
+  if (left >= right || top >= bottom) return;
+  const int32_t w = static_cast<int32_t>(right - left), h = static_cast<int32_t>(bottom - top);
+  std::shared_ptr<TPixmap> visible =
+      pixmap->Window(static_cast<int32_t>(left - x), static_cast<int32_t>(top - y), w, h);
+  if (visible && visible->format != PF_RGBA8888) visible = visible->Convert(PF_RGBA8888);
+  if (!visible) return;
+
   Flush();
-  const int32_t blend = Cache().blend;
+  const int32_t blend = c.blend;
   SetBlend(BLEND_SOLID);
-  DisableTextures();
+  BindTexture(c.pipeline->pixmap_texture);
+  EnableTextures();
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, flipped->pitch / 4);
-  // The raster position starts at the top-left corner and is moved in window units, so
-  // the picture may start off screen.
-  glRasterPos2i(0, 0);
-  glBitmap(0, 0, 0.0f, 0.0f, static_cast<GLfloat>(x),
-           static_cast<GLfloat>(-static_cast<int64_t>(y) - flipped->height), nullptr);
-  glDrawPixels(flipped->width, flipped->height, GL_RGBA, GL_UNSIGNED_BYTE, flipped->pixels);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, visible->pitch / 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, visible->pixels);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  // Unmodulated and untransformed: white, pixel-aligned, one texel per pixel.
+  const float l = static_cast<float>(left), t = static_cast<float>(top);
+  const float r = static_cast<float>(right), b = static_cast<float>(bottom);
+  const TGLVertex corners[4] = {{l, t, 0, 0, {255, 255, 255, 255}},
+                                {r, t, 1, 0, {255, 255, 255, 255}},
+                                {r, b, 1, 1, {255, 255, 255, 255}},
+                                {l, b, 0, 1, {255, 255, 255, 255}}};
+  BatchFor(GL_TRIANGLES, 4);
+  c.vertices.assign(corners, corners + 4);
+  c.indices = {0, 1, 2, 0, 2, 3};
+  Flush();  // the scratch texture is filled again by the next pixmap
   SetBlend(blend);
 }
 
@@ -333,6 +371,7 @@ std::shared_ptr<TPixmap> TGLRender2DDriver::GrabPixmap(int32_t x, int32_t y, int
   std::shared_ptr<TPixmap> pixmap = TPixmap::Create(width, height, PF_RGBA8888, 4);
   if (!pixmap) return nullptr;
   pixmap->ClearPixels(0);
+  if (!Ready()) return pixmap;
   const GLCache& c = Cache();
   // Only the part inside the back buffer is read; the rest stays transparent black.
   const int64_t left = std::max<int64_t>(x, 0);
@@ -343,8 +382,6 @@ std::shared_ptr<TPixmap> TGLRender2DDriver::GrabPixmap(int32_t x, int32_t y, int
   const int32_t read_w = static_cast<int32_t>(right - left);
   const int32_t read_h = static_cast<int32_t>(bottom - top);
 
-  const int32_t blend = c.blend;
-  SetBlend(BLEND_SOLID);
   std::vector<uint8_t> rows(static_cast<size_t>(read_w) * read_h * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
@@ -362,34 +399,68 @@ std::shared_ptr<TPixmap> TGLRender2DDriver::GrabPixmap(int32_t x, int32_t y, int
       for (int32_t column = 0; column < read_w; ++column) target[column * 4 + 3] = 255;
     }
   }
-  SetBlend(blend);
   return pixmap;
 }
 
 void TGLRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   GLCache& c = Cache();
-  int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
-  if (g) g->GetSettings(width, height, depth, hertz, flags);
   Flush();
-  c.arrays_context = nullptr;
-  c.width = width;
-  c.height = height;
-  c.alpha_buffer = (flags & GFX_ALPHA_BUFFER) != 0;
+  c.pipeline = nullptr;
+  c.context = nullptr;
+  c.program = 0;
   c.blend = 0;
   c.bound_texture = 0;
   c.textures_enabled = false;
-  glDisable(GL_TEXTURE_2D);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, width, height, 0.0, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+  if (g) g->GetSettings(width, height, depth, hertz, flags);
+  c.width = width;
+  c.height = height;
+  c.alpha_buffer = (flags & GFX_ALPHA_BUFFER) != 0;
+  auto gl = std::dynamic_pointer_cast<TGLGraphics>(g);
+  if (!gl || !gl->_context || !gl->_context->gl_context ||
+      gl->_context->gl_context != SDL_GL_GetCurrentContext()) {
+    return;
+  }
+  const TGLPipeline& pipeline = gl->_context->pipeline;
+  c.pipeline = &pipeline;
+  c.context = gl->_context->gl_context;
+  // The vertex array keeps the index buffer; the vertex buffer is bound for the uploads.
+  glBindVertexArray(pipeline.vertex_array);
+  glBindBuffer(GL_ARRAY_BUFFER, pipeline.vertex_buffer);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDisable(GL_BLEND);
+  // glOrtho(0, width, height, 0, -1, 1), column by column.
+  const float projection[16] = {2.0f / static_cast<float>(width),
+                                0.0f,
+                                0.0f,
+                                0.0f,
+                                0.0f,
+                                2.0f / (0.0f - static_cast<float>(height)),
+                                0.0f,
+                                0.0f,
+                                0.0f,
+                                0.0f,
+                                -1.0f,
+                                0.0f,
+                                -1.0f,
+                                1.0f,
+                                0.0f,
+                                1.0f};
+  for (const auto& row : pipeline.programs) {
+    for (const TGLProgram& program : row) {
+      glUseProgram(program.program);
+      glUniformMatrix4fv(program.projection, 1, GL_FALSE, projection);
+    }
+  }
+  c.program = 0;
+  UseProgram();
   glViewport(0, 0, width, height);
 }
 
 void TGLRender2DDriver::BindTexture(uint32_t name) {
   GLCache& c = Cache();
-  if (name == c.bound_texture) return;
+  if (name == c.bound_texture || !Ready()) return;
   Flush();
   c.bound_texture = name;
   glBindTexture(GL_TEXTURE_2D, name);
@@ -397,18 +468,18 @@ void TGLRender2DDriver::BindTexture(uint32_t name) {
 
 void TGLRender2DDriver::EnableTextures() {
   GLCache& c = Cache();
-  if (c.textures_enabled) return;
+  if (c.textures_enabled || !Ready()) return;
   Flush();
   c.textures_enabled = true;
-  glEnable(GL_TEXTURE_2D);
+  UseProgram();
 }
 
 void TGLRender2DDriver::DisableTextures() {
   GLCache& c = Cache();
-  if (!c.textures_enabled) return;
+  if (!c.textures_enabled || !Ready()) return;
   Flush();
   c.textures_enabled = false;
-  glDisable(GL_TEXTURE_2D);
+  UseProgram();
 }
 
 void TGLRender2DDriver::ForgetTexture(uint32_t name) {
@@ -416,19 +487,14 @@ void TGLRender2DDriver::ForgetTexture(uint32_t name) {
   if (c.bound_texture == name) c.bound_texture = 0;
 }
 
-void TGLRender2DDriver::GetTransform(float& ix, float& iy, float& jx, float& jy) {
-  const GLCache& c = Cache();
-  ix = c.ix;
-  iy = c.iy;
-  jx = c.jx;
-  jy = c.jy;
-}
-
-void TGLRender2DDriver::TransformPoint(float x, float y, float tx, float ty, float& out_x,
-                                       float& out_y) {
-  const GLCache& c = Cache();
-  out_x = x * c.ix + y * c.iy + tx;
-  out_y = x * c.jx + y * c.jy + ty;
+void TGLRender2DDriver::ForgetContext(void* gl_context) {
+  GLCache& c = Cache();
+  if (c.context != gl_context) return;
+  c.vertices.clear();
+  c.indices.clear();
+  c.context = nullptr;
+  c.pipeline = nullptr;
+  c.program = 0;
 }
 
 std::shared_ptr<TGLRender2DDriver> GLRender2DDriver() {

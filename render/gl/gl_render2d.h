@@ -1,8 +1,10 @@
 #pragma once
-// The OpenGL 2D driver: OpenGL 1.1 over the windows of TGLGraphicsDriver, with blend-mode
-// and texture caches so redundant state changes never reach OpenGL, and points, lines and
-// quads queued into client-side vertex arrays until the state changes.
-// Game thread only, with a GL context current for every drawing call.
+// The OpenGL 2D driver, one for OpenGL 3.3 core, ES 3.0 and WebGL 2: shader programs over
+// one streamed vertex buffer, and every primitive (quads, ovals and polygons as indexed
+// triangles, lines, points) queued until the state changes, so a frame of sprites is a few
+// draw calls. Blend modes, colour modulation, the mask mode's alpha test, clipping and
+// read-back follow the render state's rules. Game thread only, with a context of the
+// driver's current for every drawing call.
 
 #include <cstdint>
 #include <memory>
@@ -40,31 +42,29 @@ class TGLRender2DDriver : public TRender2DDriver {
                 float ty) override;
   void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) override;
   std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
-  // Forgets the caches and sets the projection and viewport for the graphics' size.
+  // Forgets the caches, selects the graphics' context objects and sets the projection and
+  // viewport for its size.
   void ResetGLContext(std::shared_ptr<TGraphics> g);
   std::string ToString() override { return "OpenGL"; }
 
-  // Cache-aware texture switching for image frames: binding the bound name, or enabling
-  // (disabling) texturing that is already on (off), does not reach OpenGL.
+  // Cache-aware texture switching for image frames: binding the bound name, or switching
+  // texturing on (off) when it already is, does not reach OpenGL.
   static void BindTexture(uint32_t name);
   static void EnableTextures();
   static void DisableTextures();
-  // Drawing is queued and sent as one vertex array per run of primitives of one kind under
-  // unchanged OpenGL state, in the order drawn. Flush sends the queue; every state change,
-  // pixel read or write, present and context switch flushes first. With no context current
-  // the queue is dropped.
+  // Sends the queued drawing as one draw call. Every state change, pixel read or write,
+  // present and context switch flushes first. With no context current, or another than
+  // the one the drawing was queued for, the queue is dropped.
   static void Flush();
   // Queues a quad with the corners (x0, y0), (x1, y0), (x1, y1), (x0, y1) placed through the
   // current matrix plus (tx, ty), texture coordinates (u0, v0) to (u1, v1) in the same order,
-  // and the current colour; drawn with the texture state current at the time.
+  // and the current colour.
   static void QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty, float u0,
                         float v0, float u1, float v1);
   // Deleting a texture must forget it if it is the bound one.
   static void ForgetTexture(uint32_t name);
-  // The current matrix, as sent by SetTransform.
-  static void GetTransform(float& ix, float& iy, float& jx, float& jy);
-  // Places a shape point: (x * ix + y * iy + tx, x * jx + y * jy + ty).
-  static void TransformPoint(float x, float y, float tx, float ty, float& out_x, float& out_y);
+  // A context being deleted: its objects must not be used again.
+  static void ForgetContext(void* gl_context);
 };
 
 // The one OpenGL 2D driver, created on first use.

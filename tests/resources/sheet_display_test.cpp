@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/pixmap.h"

@@ -1,17 +1,13 @@
-// Queued drawing on both OpenGL drivers (fixed-function and ES): primitives are sent in
-// batches, and every read, clear, state change, texture deletion and context switch must see
-// them drawn in the order they were issued.
+// Queued drawing on the OpenGL driver: primitives are sent in batches, and every read, clear,
+// state change, texture deletion and context switch must see them drawn in the order they
+// were issued.
 
 #include <gtest/gtest.h>
-// On Windows, SDL_opengl.h brings windows.h, whose LoadImage macro would rename ours.
-#undef LoadImage
 
 #include <cstdint>
 #include <memory>
 
-#include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
-#include "render/gles/gles_render2d.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/pixmap.h"
@@ -19,11 +15,10 @@
 
 namespace {
 
-class GLBatching : public testing::TestWithParam<bool> {
+class GLBatching : public testing::Test {
  protected:
   void SetUp() override {
-    SetGraphicsDriver(GetParam() ? std::static_pointer_cast<TRender2DDriver>(GLESRender2DDriver())
-                                 : std::static_pointer_cast<TRender2DDriver>(GLRender2DDriver()));
+    SetGraphicsDriver(GLRender2DDriver());
     ASSERT_TRUE(OpenGraphics(128, 96, 0, 0, 0));
     SetBlend(BLEND_SOLID);
     Cls();
@@ -41,7 +36,7 @@ std::shared_ptr<TImage> SolidImage(uint32_t argb) {
   return LoadImage(pixels, 0);
 }
 
-TEST_P(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
+TEST_F(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
   auto red = SolidImage(0xFFFF0000u), white = SolidImage(0xFFFFFFFFu);
   DrawImage(red, 10, 10);
   DrawImage(white, 14, 10);  // another texture: a new batch
@@ -56,7 +51,7 @@ TEST_P(GLBatching, LaterSpritesCoverEarlierOnesAcrossTexturesAndColours) {
   EXPECT_EQ(Pixel(28, 12), 0xFF0000u);
 }
 
-TEST_P(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
+TEST_F(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
   auto white = SolidImage(0xFFFFFFFFu);
   SetColor(255, 0, 0);
   DrawRect(0, 0, 40, 40);
@@ -77,7 +72,7 @@ TEST_P(GLBatching, ShapesImagesAndPolygonsKeepTheirOrder) {
   EXPECT_EQ(Pixel(70, 50), 0xFF00FFu);
 }
 
-TEST_P(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
+TEST_F(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
   SetColor(100, 0, 0);
   DrawRect(0, 0, 20, 20);
   SetBlend(BLEND_LIGHT);
@@ -94,7 +89,7 @@ TEST_P(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
   EXPECT_EQ(Pixel(45, 15), 0x000000u);
 }
 
-TEST_P(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
+TEST_F(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
   SetColor(255, 255, 255);
   DrawRect(0, 0, 50, 50);
   Cls();
@@ -103,7 +98,7 @@ TEST_P(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {
   EXPECT_EQ(Pixel(65, 5), 0xFFFFFFu);
 }
 
-TEST_P(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
+TEST_F(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
   auto red = SolidImage(0xFFFF0000u);
   DrawImage(red, 10, 10);
   red.reset();                           // deletes the texture while its quad waits
@@ -113,7 +108,7 @@ TEST_P(GLBatching, ASpriteQueuedBeforeItsImageIsFreedIsStillDrawn) {
   EXPECT_EQ(Pixel(32, 12), 0x00FF00u);
 }
 
-TEST_P(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
+TEST_F(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
   std::shared_ptr<TGraphics> first = CurrentGraphics();
   SetColor(255, 0, 0);
   DrawRect(0, 0, 10, 10);
@@ -131,7 +126,7 @@ TEST_P(GLBatching, QueuedDrawingStaysWithItsOwnGraphics) {
   CloseGraphics(second);
 }
 
-TEST_P(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
+TEST_F(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
   SetColor(0, 0, 255);
   DrawRect(0, 0, 10, 10);
   Flip(0);
@@ -142,8 +137,5 @@ TEST_P(GLBatching, DrawingQueuedBeforeAFlipIsPresented) {
   SetBlend(BLEND_SOLID);
   EXPECT_EQ(Pixel(25, 5), 0x000000u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Drivers, GLBatching, testing::Bool(),
-                         [](const auto& info) { return info.param ? "opengl_es" : "opengl"; });
 
 }  // namespace

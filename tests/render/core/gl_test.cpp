@@ -1,17 +1,21 @@
-// The OpenGL driver and the graphics window under a virtual display (Xvfb + llvmpipe).
+// The OpenGL driver and the graphics window under a virtual display (Xvfb + llvmpipe), run
+// once through a desktop core context and once through an ES one (VEXTRAL_GL_CONTEXT).
 
 #include <SDL2/SDL.h>
-#include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "input/event.h"
+#include "render/default_driver.h"
+#include "render/gl/gl_api.h"
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
+#include "render/image.h"
 #include "render/pixmap.h"
 #include "render/render2d.h"
 #include "tests/render/core/driver_contract.h"
@@ -36,6 +40,94 @@ class GLGraphicsTest : public testing::Test {
 SDL_Window* CurrentWindow() {
   std::shared_ptr<TGLGraphics> g = GLGraphicsDriver()->CurrentGLGraphics();
   return g ? g->_context->window : nullptr;
+}
+
+std::string ContextVersion() {
+  const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  return version ? version : "";
+}
+
+bool ESWanted() {
+  const char* wanted = std::getenv("VEXTRAL_GL_CONTEXT");
+  return wanted && std::string(wanted) == "es";
+}
+
+std::shared_ptr<TImage> SolidImage(uint32_t argb) {
+  auto pixels = CreatePixmap(8, 8, PF_RGBA8888);
+  pixels->ClearPixels(argb);
+  return LoadImage(pixels, 0);
+}
+
+uint32_t Pixel(int32_t x, int32_t y) {
+  return GrabPixmap(x, y, 1, 1)->ReadPixel(0, 0) & 0xFFFFFFu;
+}
+
+// The kind of context asked for is the kind drawn through; SDL's attributes are given back,
+// so a window a program makes itself afterwards gets SDL's defaults.
+TEST_F(GLGraphicsTest, DrawsThroughTheKindOfContextAskedFor) {
+  ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  EXPECT_EQ(CurrentRender2DDriver()->ToString(), "OpenGL");
+  if (ESWanted()) {
+    EXPECT_EQ(ContextVersion().rfind("OpenGL ES 3.", 0), 0u) << ContextVersion();
+  } else {
+    EXPECT_EQ(ContextVersion().find("OpenGL ES"), std::string::npos) << ContextVersion();
+    int32_t profile = 0;
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &profile);
+    EXPECT_EQ(profile, 0) << "the attributes are SDL's defaults again";
+  }
+}
+
+// A second window shares the first one's textures; each keeps its own back buffer.
+TEST_F(GLGraphicsTest, ImagesDrawInEveryOpenGraphics) {
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+  SetBlend(BLEND_SOLID);
+  std::shared_ptr<TGraphics> first = CurrentGraphics();
+  auto red = SolidImage(0xFFFF0000u);
+  DrawImage(red, 0, 0);
+  std::shared_ptr<TGraphics> second = CreateGraphics(64, 64, 0, 0, 0);
+  ASSERT_TRUE(second);
+  SetCurrentGraphics(second);
+  SetBlend(BLEND_SOLID);
+  DrawImage(red, 10, 10);
+  auto green = SolidImage(0xFF00FF00u);  // made while the second is current
+  DrawImage(green, 30, 10);
+  EXPECT_EQ(Pixel(12, 12), 0xFF0000u);
+  EXPECT_EQ(Pixel(32, 12), 0x00FF00u);
+  SetCurrentGraphics(first);
+  DrawImage(green, 20, 0);
+  EXPECT_EQ(Pixel(2, 2), 0xFF0000u);
+  EXPECT_EQ(Pixel(22, 2), 0x00FF00u);
+  EXPECT_EQ(Pixel(12, 12), 0x000000u);
+  CloseGraphics(second);
+  red.reset();  // deleted in the first graphics' context, which shares it
+  DrawImage(green, 40, 0);
+  EXPECT_EQ(Pixel(42, 2), 0x00FF00u);
+}
+
+// Closing every graphics ends the share group and its textures; a frame of it released
+// later must not delete a texture of the next group that happens to get the same name.
+TEST_F(GLGraphicsTest, AFrameOfAClosedGraphicsDeletesNothingOfTheNext) {
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+  SetBlend(BLEND_SOLID);
+  auto old_image = SolidImage(0xFFFF0000u);
+  DrawImage(old_image, 0, 0);
+  EndGraphics();
+  ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
+  SetBlend(BLEND_SOLID);
+  auto blue = SolidImage(0xFF0000FFu);
+  DrawImage(blue, 0, 0);
+  old_image.reset();
+  Cls();
+  DrawImage(blue, 0, 0);
+  EXPECT_EQ(Pixel(2, 2), 0x0000FFu);
+}
+
+TEST(DefaultDriver, IsTheOpenGLDriverUnlessOneIsInstalled) {
+  const std::shared_ptr<TGraphicsDriver> installed = GetGraphicsDriver();
+  SetGraphicsDriver(nullptr);
+  InstallDefaultGraphicsDriver();
+  EXPECT_EQ(GetGraphicsDriver(), std::static_pointer_cast<TGraphicsDriver>(GLRender2DDriver()));
+  SetGraphicsDriver(installed);
 }
 
 // Which pacing a screen gets depends on how long its flips take, which a shared machine
@@ -113,10 +205,7 @@ TEST_F(GLGraphicsTest, SmallFullScreenIsPresentedScaledWithItsAspectKept) {
   // Drawing and reading still see the 320 x 200 back buffer; the window shows it at twice
   // the size, 640 x 400 with 40-pixel bars above and below.
   EXPECT_EQ(GrabPixmap(0, 0, 1, 1)->ReadPixel(0, 0), 0xFFFF0000u);
-  auto bind =
-      reinterpret_cast<void (*)(GLenum, GLuint)>(SDL_GL_GetProcAddress("glBindFramebuffer"));
-  ASSERT_TRUE(bind);
-  bind(GL_READ_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   // Mesa's software rasteriser keeps the presented picture in the back buffer after a swap.
   glReadBuffer(GL_BACK);
   uint8_t bar[4] = {}, picture[4] = {};
@@ -124,7 +213,8 @@ TEST_F(GLGraphicsTest, SmallFullScreenIsPresentedScaledWithItsAspectKept) {
   glReadPixels(320, 240, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, picture);
   EXPECT_EQ(bar[0], 0);
   EXPECT_EQ(picture[0], 255);
-  bind(GL_READ_FRAMEBUFFER, GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER,
+                    GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer);
 }
 
 TEST_F(GLGraphicsTest, SecondGraphicsKeepsItsOwnStateAndPixels) {
@@ -153,13 +243,19 @@ TEST_F(GLGraphicsTest, RedundantStateChangesDoNotReachOpenGL) {
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
   SetBlend(BLEND_ALPHA);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  // Texturing is a choice of program: switching it on twice selects it once.
   TGLRender2DDriver::EnableTextures();
-  glDisable(GL_TEXTURE_2D);
+  GLint textured = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &textured);
+  glUseProgram(0);
   TGLRender2DDriver::EnableTextures();
-  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  GLint program = -1;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  EXPECT_EQ(program, 0);
   TGLRender2DDriver::DisableTextures();
   TGLRender2DDriver::EnableTextures();
-  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  EXPECT_EQ(program, textured);
 }
 
 TEST_F(GLGraphicsTest, ViewportOfTheFullBufferSwitchesScissoringOff) {
@@ -187,13 +283,19 @@ TEST_F(GLGraphicsTest, SwapIntervalIsOnlySetWhenSyncChanges) {
   EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
 }
 
-TEST_F(GLGraphicsTest, SharedContextSwapsBackToTheWindow) {
+// With no graphics current, texture work still finds a context of the share group, and the
+// second swap puts back what was current before.
+TEST_F(GLGraphicsTest, SharedContextSwapsToTheShareGroupAndBack) {
   ASSERT_TRUE(OpenGraphics(64, 64, 0, 0, 0));
+  std::shared_ptr<TGraphics> g = CurrentGraphics();
   SDL_GLContext window_context = SDL_GL_GetCurrentContext();
-  GLGraphicsDriver()->SwapSharedContext();
-  EXPECT_NE(SDL_GL_GetCurrentContext(), window_context);
+  SetCurrentGraphics(nullptr);
+  ASSERT_EQ(SDL_GL_GetCurrentContext(), nullptr);
   GLGraphicsDriver()->SwapSharedContext();
   EXPECT_EQ(SDL_GL_GetCurrentContext(), window_context);
+  GLGraphicsDriver()->SwapSharedContext();
+  EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+  SetCurrentGraphics(g);
 }
 
 TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {

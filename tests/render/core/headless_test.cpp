@@ -15,7 +15,7 @@
 #include "input/system.h"
 #include "render/collision.h"
 #include "render/display.h"
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
 #include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
 #include "render/headless/headless_driver.h"

@@ -2,14 +2,12 @@
 // rotation and scale, textures re-made after a new graphics and deleted with their frames.
 
 #include <SDL2/SDL.h>
-#include <SDL2/SDL_opengl.h>
 #include <gtest/gtest.h>
-// On Windows, SDL_opengl.h brings windows.h, whose LoadImage macro would rename ours.
-#undef LoadImage
 
 #include <vector>
 
-#include "render/gl/default_driver.h"
+#include "render/default_driver.h"
+#include "render/gl/gl_api.h"
 #include "render/gl/gl_graphics.h"
 #include "render/gl/gl_image_frame.h"
 #include "render/gl/gl_render2d.h"
@@ -41,16 +39,30 @@ class GLImages : public testing::Test {
     return std::dynamic_pointer_cast<TGLImageFrame>(image->Frame(0));
   }
 
-  // Level-0 texels of a texture, RGBA, bottom row of memory = row 0 of the pixmap.
+  // The texels of one level of a texture, RGBA, row 0 of the pixmap first, read through a
+  // framebuffer (which every kind of context can do); w and h get the level's size.
   static std::vector<uint8_t> Texels(int32_t name, int32_t level, int32_t& w, int32_t& h) {
+    // Mesa offers the size query in its ES contexts too (ES 3.1).
+    using LevelParameter = void(VEXTRAL_GLAPI*)(GLenum, GLint, GLenum, GLint*);
+    auto level_parameter =
+        reinterpret_cast<LevelParameter>(SDL_GL_GetProcAddress("glGetTexLevelParameteriv"));
+    if (!level_parameter) return {};
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(name));
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
-    std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    level_parameter(GL_TEXTURE_2D, level, 0x1000 /* GL_TEXTURE_WIDTH */, &w);
+    level_parameter(GL_TEXTURE_2D, level, 0x1001 /* GL_TEXTURE_HEIGHT */, &h);
     glBindTexture(GL_TEXTURE_2D, 0);
     TGLRender2DDriver::ForgetTexture(static_cast<uint32_t>(name));
+    std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 4);
+    GLuint framebuffer = 0;
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           static_cast<GLuint>(name), level);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER,
+                      GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer);
+    glDeleteFramebuffers(1, &framebuffer);
     return texels;
   }
 
@@ -192,15 +204,16 @@ TEST_F(GLImages, ASecondOpenGraphicsRecreatesTextures) {
 }
 
 // Each cycle draws an image kept for the whole run and one dropped once the graphics has
-// ended. Seen from the shared context after the cycle, the dropped image's texture, the kept
-// image's texture of the cycle before and the back buffer's renderbuffers must all be gone.
+// ended. Seen from another context of the share group after the cycle, the dropped image's texture,
+// the kept image's texture of the cycle before and the back buffer's renderbuffers must all be
+// gone.
 TEST_F(GLImages, EndAndOpenCyclesLeaveNoTexturesOrBuffersBehind) {
-  using IsRenderbuffer = GLboolean (*)(GLuint);
-  auto is_renderbuffer =
-      reinterpret_cast<IsRenderbuffer>(SDL_GL_GetProcAddress("glIsRenderbuffer"));
-  ASSERT_TRUE(is_renderbuffer);
   auto kept = SolidImage(4, 4, 0xFF0000FF);
   GLuint previous_kept = 0;
+  // Kept open (never current) for the whole test, so the share group outlives each cycle's
+  // graphics and what each cycle leaves behind can be seen from it.
+  std::shared_ptr<TGraphics> keeper = CreateGraphics(16, 16, 0, 0, 0);
+  ASSERT_TRUE(keeper);
   for (int cycle = 0; cycle < 3; ++cycle) {
     if (cycle > 0) {
       // The second cycle asks for a depth buffer, so its renderbuffer is covered too.
@@ -222,16 +235,17 @@ TEST_F(GLImages, EndAndOpenCyclesLeaveNoTexturesOrBuffersBehind) {
 
     EndGraphics();
     dropped.reset();
-    GLGraphicsDriver()->SwapSharedContext();  // nothing is current: the shared context
+    GLGraphicsDriver()->SwapSharedContext();  // nothing is current: the keeper's context
     EXPECT_FALSE(glIsTexture(dropped_name)) << "cycle " << cycle;
     if (previous_kept != 0) {
       EXPECT_FALSE(glIsTexture(previous_kept)) << "cycle " << cycle;
     }
     EXPECT_TRUE(glIsTexture(kept_name)) << "kept until the image is drawn again";
-    for (GLuint buffer : buffers) EXPECT_FALSE(is_renderbuffer(buffer)) << "cycle " << cycle;
+    for (GLuint buffer : buffers) EXPECT_FALSE(glIsRenderbuffer(buffer)) << "cycle " << cycle;
     GLGraphicsDriver()->SwapSharedContext();
     previous_kept = kept_name;
   }
+  CloseGraphics(keeper);
 }
 
 TEST_F(GLImages, ChangingPixelsRemakesTheTextureAndDropsTheOldOne) {

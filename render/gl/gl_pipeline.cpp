@@ -1,17 +1,23 @@
-#include "render/gles/gles_pipeline.h"
+#include "render/gl/gl_pipeline.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-#include "render/gles/gles_api.h"
+#include "render/gl/gl_api.h"
 
 namespace {
 
-// Positions arrive in back-buffer pixels and go through the same orthographic matrix the
-// fixed-function driver loads (left 0, right width, bottom height, top 0), applied the same
-// way, so both drivers place every vertex on the same spot.
-const char* const kVertexShader = R"(#version 300 es
+// The first lines of every shader: the language version of the context's kind.
+const char* ShaderHeader(TGLDialect dialect) {
+  return dialect == TGLDialect::es ? "#version 300 es\nprecision highp float;\n"
+                                   : "#version 330 core\n";
+}
+
+// Positions arrive in back-buffer pixels and go through an orthographic matrix (left 0,
+// right width, bottom height, top 0), so every vertex lands where the pixel arithmetic of
+// the render state puts it.
+const char* const kVertexShader = R"(
 uniform mat4 u_projection;
 in vec2 a_position;
 in vec2 a_texcoord;
@@ -26,10 +32,9 @@ void main() {
 }
 )";
 
-// The texel modulated by the colour, as the fixed-function texture environment does; the
-// mask blend mode's alpha test keeps fragments of alpha 0.5 and above.
-const char* const kFragmentShaders[2][2] = {{R"(#version 300 es
-precision highp float;
+// The texel modulated by the colour; the mask blend mode's alpha test keeps fragments of
+// alpha 0.5 and above.
+const char* const kFragmentShaders[2][2] = {{R"(
 in vec2 v_texcoord;
 in vec4 v_colour;
 out vec4 fragment_colour;
@@ -37,8 +42,7 @@ void main() {
   fragment_colour = v_colour;
 }
 )",
-                                             R"(#version 300 es
-precision highp float;
+                                             R"(
 in vec2 v_texcoord;
 in vec4 v_colour;
 out vec4 fragment_colour;
@@ -47,8 +51,7 @@ void main() {
   fragment_colour = v_colour;
 }
 )"},
-                                            {R"(#version 300 es
-precision highp float;
+                                            {R"(
 uniform sampler2D u_texture;
 in vec2 v_texcoord;
 in vec4 v_colour;
@@ -57,8 +60,7 @@ void main() {
   fragment_colour = texture(u_texture, v_texcoord) * v_colour;
 }
 )",
-                                             R"(#version 300 es
-precision highp float;
+                                             R"(
 uniform sampler2D u_texture;
 in vec2 v_texcoord;
 in vec4 v_colour;
@@ -70,23 +72,24 @@ void main() {
 }
 )"}};
 
-GLuint CompileShader(GLenum kind, const char* source) {
+GLuint CompileShader(GLenum kind, TGLDialect dialect, const char* source) {
   const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &source, nullptr);
+  const char* const sources[2] = {ShaderHeader(dialect), source};
+  glShaderSource(shader, 2, sources, nullptr);
   glCompileShader(shader);
   GLint compiled = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
   if (compiled == GL_TRUE) return shader;
   char log[512] = {};
   glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  std::fprintf(stderr, "render: the OpenGL ES shader does not compile: %s\n", log);
+  std::fprintf(stderr, "render: the OpenGL shader does not compile: %s\n", log);
   glDeleteShader(shader);
   return 0;
 }
 
-GLuint LinkProgram(const char* fragment_source) {
-  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, kVertexShader);
-  const GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, fragment_source) : 0;
+GLuint LinkProgram(TGLDialect dialect, const char* fragment_source) {
+  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, dialect, kVertexShader);
+  const GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, dialect, fragment_source) : 0;
   if (!fragment) {
     if (vertex) glDeleteShader(vertex);
     return 0;
@@ -106,7 +109,7 @@ GLuint LinkProgram(const char* fragment_source) {
   if (linked == GL_TRUE) return program;
   char log[512] = {};
   glGetProgramInfoLog(program, sizeof log, nullptr, log);
-  std::fprintf(stderr, "render: the OpenGL ES shaders do not link: %s\n", log);
+  std::fprintf(stderr, "render: the OpenGL shaders do not link: %s\n", log);
   glDeleteProgram(program);
   return 0;
 }
@@ -117,14 +120,14 @@ const void* Offset(size_t bytes) {
 
 }  // namespace
 
-bool CreateGLESPipeline(TGLESPipeline& pipeline) {
-  pipeline = TGLESPipeline{};
+bool CreateGLPipeline(TGLPipeline& pipeline, TGLDialect dialect) {
+  pipeline = TGLPipeline{};
   for (int32_t textured = 0; textured < 2; ++textured) {
     for (int32_t alpha_test = 0; alpha_test < 2; ++alpha_test) {
-      TGLESProgram& program = pipeline.programs[textured][alpha_test];
-      program.program = LinkProgram(kFragmentShaders[textured][alpha_test]);
+      TGLProgram& program = pipeline.programs[textured][alpha_test];
+      program.program = LinkProgram(dialect, kFragmentShaders[textured][alpha_test]);
       if (!program.program) {
-        DeleteGLESPipeline(pipeline);
+        DeleteGLPipeline(pipeline);
         return false;
       }
       program.projection = glGetUniformLocation(program.program, "u_projection");
@@ -138,13 +141,16 @@ bool CreateGLESPipeline(TGLESPipeline& pipeline) {
   glBindVertexArray(pipeline.vertex_array);
   glGenBuffers(1, &pipeline.vertex_buffer);
   glBindBuffer(GL_ARRAY_BUFFER, pipeline.vertex_buffer);
-  constexpr GLsizei stride = sizeof(TGLESVertex);
+  glGenBuffers(1, &pipeline.index_buffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, pipeline.index_buffer);
+  constexpr GLsizei stride = sizeof(TGLVertex);
   glEnableVertexAttribArray(0);
-  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, x)));
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLVertex, x)));
   glEnableVertexAttribArray(1);
-  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, u)));
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLVertex, u)));
   glEnableVertexAttribArray(2);
-  glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLESVertex, red)));
+  glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        Offset(offsetof(TGLVertex, colour)));
 
   glGenTextures(1, &pipeline.pixmap_texture);
   glActiveTexture(GL_TEXTURE0);
@@ -157,14 +163,15 @@ bool CreateGLESPipeline(TGLESPipeline& pipeline) {
   return true;
 }
 
-void DeleteGLESPipeline(TGLESPipeline& pipeline) {
+void DeleteGLPipeline(TGLPipeline& pipeline) {
   if (pipeline.pixmap_texture) glDeleteTextures(1, &pipeline.pixmap_texture);
   if (pipeline.vertex_buffer) glDeleteBuffers(1, &pipeline.vertex_buffer);
+  if (pipeline.index_buffer) glDeleteBuffers(1, &pipeline.index_buffer);
   if (pipeline.vertex_array) glDeleteVertexArrays(1, &pipeline.vertex_array);
   for (auto& row : pipeline.programs) {
-    for (TGLESProgram& program : row) {
+    for (TGLProgram& program : row) {
       if (program.program) glDeleteProgram(program.program);
     }
   }
-  pipeline = TGLESPipeline{};
+  pipeline = TGLPipeline{};
 }

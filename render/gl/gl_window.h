@@ -1,7 +1,7 @@
 #pragma once
 // The window that graphics draw into, the part that differs between systems: a desktop
-// window or full screen (gles_window.cpp), the page's canvas in a browser
-// (gles_window_web.cpp). Made hidden where a system allows it; the caller shows it once its
+// window or full screen (gl_window.cpp), the page's canvas in a browser
+// (gl_window_web.cpp). Made hidden where a system allows it; the caller shows it once its
 // context is ready. Game thread.
 
 #include <SDL2/SDL.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-// A window for OpenGL ES graphics of width x height, full screen when asked; none (SDL's
+// A window for OpenGL graphics of width x height, full screen when asked; none (SDL's
 // error set) on failure.
 SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_t height,
                                  bool full_screen);

@@ -3,7 +3,7 @@
 // open in the canvas; when the page stretches the canvas, SDL reports the new size and the
 // back buffer is letterboxed into it as on a desktop screen.
 
-#include "render/gles/gles_window.h"
+#include "render/gl/gl_window.h"
 
 SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_t height, bool) {
   return SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,

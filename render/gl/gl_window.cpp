@@ -1,4 +1,4 @@
-#include "render/gles/gles_window.h"
+#include "render/gl/gl_window.h"
 
 SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_t height,
                                  bool full_screen) {
