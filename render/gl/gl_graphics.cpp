@@ -195,6 +195,15 @@ void UpdatePointerMapping(const TGLContext* context) {
   SetPointerMapping(context->window, scale, x, y, context->width, context->height);
 }
 
+// The off-screen back buffer's objects, with the default framebuffer bound in its place.
+void DeleteBackBuffer(TGLContext& context) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  if (context.framebuffer) glDeleteFramebuffers(1, &context.framebuffer);
+  if (context.colour_buffer) glDeleteRenderbuffers(1, &context.colour_buffer);
+  if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
+  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+}
+
 // The off-screen back buffer of the requested size; false if it cannot be made. Needs the
 // context current.
 bool CreateBackBuffer(TGLContext& context) {
@@ -217,11 +226,7 @@ bool CreateBackBuffer(TGLContext& context) {
   }
   glBindRenderbuffer(GL_RENDERBUFFER, 0);
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &context.framebuffer);
-    glDeleteRenderbuffers(1, &context.colour_buffer);
-    if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
-    context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+    DeleteBackBuffer(context);
     return false;
   }
   glViewport(0, 0, context.width, context.height);
@@ -234,20 +239,82 @@ bool CreateBackBuffer(TGLContext& context) {
 // current: the framebuffer and vertex array belong to that context alone, the rest to the
 // share group, which outlives the context while other contexts are open.
 void DeleteContextObjects(TGLContext& context) {
-  if (context.framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &context.framebuffer);
-  }
-  if (context.colour_buffer) glDeleteRenderbuffers(1, &context.colour_buffer);
-  if (context.stencil_buffer) glDeleteRenderbuffers(1, &context.stencil_buffer);
-  context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
+  DeleteBackBuffer(context);
   DeleteGLPipeline(context.pipeline);
 }
 
-// Copies the back buffer to the window, scaled to fit with black bars, and swaps.
+// Whether a buffer swap leaves the window's back buffer as it was (a copy, not an
+// exchange): only then does the picture of the last frame stay there to be read back after
+// its flip, as the pause screen does. Two swaps of nearly black clears tell, read at the
+// corners and the centre; the window is left black. Needs the context current.
+bool SwapKeepsTheBackBuffer(TGLContext& context) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, context.width, context.height);
+  const int interval = SDL_GL_GetSwapInterval();
+  SDL_GL_SetSwapInterval(0);
+  constexpr uint8_t kMark = 3;
+  for (uint8_t blue : {uint8_t{0}, kMark}) {
+    glClearColor(0.0f, 0.0f, blue / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SwapWindow(context.window);
+  }
+  bool kept = true;
+  const int32_t xs[3] = {0, context.width / 2, context.width - 1};
+  const int32_t ys[3] = {0, context.height / 2, context.height - 1};
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  for (int32_t spot = 0; spot < 3 && kept; ++spot) {
+    for (int32_t row = 0; row < 3 && kept; ++row) {
+      uint8_t pixel[4] = {};
+      glReadPixels(xs[spot], ys[row], 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+      kept = pixel[0] == 0 && pixel[1] == 0 && pixel[2] == kMark;
+    }
+  }
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  SDL_GL_SwapWindow(context.window);
+  glClear(GL_COLOR_BUFFER_BIT);
+  SDL_GL_SetSwapInterval(interval);
+  return kept;
+}
+
+// A window whose drawable is exactly the graphics' size, asked for with nothing but a back
+// buffer, on a system whose swaps keep the back buffer, is drawn into directly: the
+// off-screen buffer, and the copy of it every frame, go. Needs the context current and the
+// window shown.
+void DrawStraightIntoTheWindowIfItFits(TGLContext& context) {
+  if (!context.framebuffer || !MayDrawStraightIntoWindows()) return;
+  if (context.flags & (GFX_ALPHA_BUFFER | GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) return;
+  int32_t drawable_w = 0, drawable_h = 0;
+  SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+  if (drawable_w != context.width || drawable_h != context.height) return;
+  if (SwapKeepsTheBackBuffer(context)) {
+    DeleteBackBuffer(context);
+  } else {
+    glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
+  }
+}
+
+// Copies the back buffer to the window, scaled to fit with black bars, and swaps. A window
+// drawn into directly is swapped; if its drawable no longer has the graphics' size (the
+// display changed), the picture moves into an off-screen buffer from the next frame on.
 void Present(TGLContext& context) {
   if (context.framebuffer == 0) {
     SDL_GL_SwapWindow(context.window);
+    if (context.kind == 1) return;  // a caller's window: drawn at whatever size it has
+    int32_t drawable_w = 0, drawable_h = 0;
+    SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+    if (drawable_w != context.width || drawable_h != context.height) {
+      const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+      if (scissor) glDisable(GL_SCISSOR_TEST);
+      GLfloat clear[4];
+      glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+      if (!CreateBackBuffer(context)) {
+        std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
+                     context.height);
+      }
+      glClearColor(clear[0], clear[1], clear[2], clear[3]);
+      if (scissor) glEnable(GL_SCISSOR_TEST);
+    }
     return;
   }
   int32_t drawable_w = 0, drawable_h = 0;
@@ -448,6 +515,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
     return nullptr;
   }
   SDL_ShowWindow(context->window);
+  DrawStraightIntoTheWindowIfItFits(*context);
   MakeContextCurrent(p.current);
   auto graphics = std::make_shared<TGLGraphics>();
   graphics->_context = context;

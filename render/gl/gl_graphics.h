@@ -1,8 +1,10 @@
 #pragma once
 // OpenGL windows over SDL2: one window and context per graphics (OpenGL 3.3 core or ES 3.0
 // on a desktop, WebGL 2 in a browser), each context sharing its textures with the others
-// alive at the time. The requested width x height is an off-screen framebuffer that every
-// drawing call and pixel read sees, presented letterboxed by Flip. There is no hidden
+// alive at the time. Drawing goes straight into the window when its drawable is exactly the
+// requested width x height and a swap keeps the back buffer (so the last frame can be read
+// after its flip); otherwise into an off-screen framebuffer of that size that every drawing
+// call and pixel read sees, presented letterboxed by Flip. There is no hidden
 // texture context: textures live in the contexts' share group, which ends when its last
 // context closes (a new graphics makes every frame anew anyway). Game thread only.
 
@@ -22,7 +24,7 @@ struct TGLContext {
   int32_t depth = 0, hertz = 0, flags = 0;
   SDL_Window* window = nullptr;
   void* gl_context = nullptr;   // SDL_GLContext
-  uint32_t framebuffer = 0;     // off-screen back buffer (0: the window's own)
+  uint32_t framebuffer = 0;     // off-screen back buffer (0: drawn into the window directly)
   uint32_t colour_buffer = 0;   // its colour renderbuffer
   uint32_t stencil_buffer = 0;  // its depth/stencil renderbuffer, if asked for
   TGLPipeline pipeline;         // the 2D driver's objects in this context

@@ -16,3 +16,7 @@ SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_
   }
   return SDL_CreateWindow(title.c_str(), x, y, window_w, window_h, flags);
 }
+
+bool MayDrawStraightIntoWindows() {
+  return true;
+}

@@ -13,3 +13,8 @@
 // error set) on failure.
 SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_t height,
                                  bool full_screen);
+
+// Whether graphics may draw straight into this system's windows, with no off-screen buffer
+// between, where the window's size allows it. A browser's canvas may be cleared once the
+// page has shown it, so there the picture always lives in a buffer of its own.
+bool MayDrawStraightIntoWindows();

@@ -9,3 +9,7 @@ SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_
   return SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                           height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
 }
+
+bool MayDrawStraightIntoWindows() {
+  return false;
+}

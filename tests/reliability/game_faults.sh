@@ -2,7 +2,7 @@
 # Faults the real game survives, on a private X server (run through tools/with-xvfb.sh):
 # SIGTERM, SIGINT, SIGHUP twice in a moment (a closed terminal) and SIGHUP then SIGTERM (a
 # logout) during play, no audio device, the audio device failing mid-game, a disk
-# that refuses the saves, and a "data" folder that is a file. Each case runs its own copy of
+# that refuses the saves, a "data" folder that is a file, and an OpenGL too old to draw with. Each case runs its own copy of
 # the game (the executable and data/ in a fresh folder), plays a little, and checks the exit
 # status and the two settings files.
 # Each step waits to see the game react (tests/e2e/drive_game.py reads the screen), with
@@ -16,7 +16,8 @@ drive=$(dirname "$0")/../e2e/drive_game.py
 python=${VEXTRAL_PYTHON3:-python3}
 source_data=$(dirname "$exe")/data
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup hangup_then_term no_audio audio_fails disk_refuses data_is_file)
+[ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup hangup_then_term no_audio audio_fails disk_refuses data_is_file
+  old_opengl)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -153,6 +154,18 @@ for case in "${cases[@]}"; do
       stop_with TERM
       [ -f "$dir/data" ] && [ "$(cat "$dir/data")" = "not a folder" ] ||
         fail "the file named data was changed"
+      ;;
+    old_opengl)
+      # Mesa made to offer only OpenGL 2.1 and ES 2.0: no kind of context the driver draws
+      # through. The game must say so in one "render:" line and end with a failure status,
+      # never crash, and leave the saves alone.
+      (cd / && MESA_GL_VERSION_OVERRIDE=2.1 MESA_GLES_VERSION_OVERRIDE=2.0 \
+        timeout 120 "$dir/vextral" 2>"$dir/stderr" >/dev/null)
+      status=$?
+      [ $status -eq 1 ] || fail "exit status $status, expected 1"
+      grep -q '^render: this display gives no OpenGL 3.3 core or ES 3.0 context' "$dir/stderr" ||
+        fail "no render: line naming the missing context"
+      expect_bytes "$dir/data/hiscore.dat" 39300000
       ;;
     *)
       fail "unknown case"

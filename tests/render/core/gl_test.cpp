@@ -217,6 +217,42 @@ TEST_F(GLGraphicsTest, SmallFullScreenIsPresentedScaledWithItsAspectKept) {
                     GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer);
 }
 
+// Mesa's software rasteriser keeps the back buffer through a swap, so a window of the
+// graphics' size is drawn into directly; the last frame can still be read after its flip
+// (the pause screen does), and a window that changes size moves the picture into an
+// off-screen buffer, letterboxed, from the next frame on.
+TEST_F(GLGraphicsTest, AWindowOfTheGraphicsSizeIsDrawnIntoDirectly) {
+  ASSERT_TRUE(OpenGraphics(320, 200, 0, 0, 0));
+  const TGLContext& context = *GLGraphicsDriver()->CurrentGLGraphics()->_context;
+  EXPECT_EQ(context.framebuffer, 0u);
+  SetClsColor(0, 0, 0);
+  Cls();
+  SetColor(0, 200, 0);
+  DrawRect(10, 10, 20, 20);
+  Flip(0);
+  EXPECT_EQ(Pixel(15, 15), 0x00C800u) << "the flipped picture stays readable";
+  EXPECT_EQ(Pixel(5, 5), 0x000000u);
+
+  SDL_SetWindowSize(CurrentWindow(), 640, 400);
+  Flip(0);
+  EXPECT_NE(context.framebuffer, 0u);
+  Cls();
+  DrawRect(10, 10, 20, 20);
+  EXPECT_EQ(Pixel(15, 15), 0x00C800u);
+  EXPECT_EQ(GrabPixmap(319, 199, 2, 2)->ReadPixel(1, 1), 0u) << "still 320 x 200";
+  Flip(0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  uint8_t picture[4] = {};
+  glReadPixels(2 * 15, 400 - 2 * 15, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, picture);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, context.framebuffer);
+  EXPECT_EQ(picture[1], 200) << "presented at twice the size";
+}
+
+TEST_F(GLGraphicsTest, BuffersTheWindowLacksKeepTheOffScreenBuffer) {
+  ASSERT_TRUE(OpenGraphics(320, 200, 0, 0, GFX_DEPTH_BUFFER));
+  EXPECT_NE(GLGraphicsDriver()->CurrentGLGraphics()->_context->framebuffer, 0u);
+}
+
 TEST_F(GLGraphicsTest, SecondGraphicsKeepsItsOwnStateAndPixels) {
   ASSERT_TRUE(OpenGraphics(640, 480, 0, 0, 0));
   std::shared_ptr<TGraphics> first = CurrentGraphics();
