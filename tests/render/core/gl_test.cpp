@@ -22,6 +22,8 @@
 
 // X11 headers come last: their macros (None, Bool) clash with GoogleTest.
 #include <SDL2/SDL_syswm.h>
+// On Windows it brings windows.h, whose LoadImage macro would rename ours.
+#undef LoadImage
 
 INSTANTIATE_TEST_SUITE_P(
     OpenGL, DriverContract,
