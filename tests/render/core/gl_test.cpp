@@ -144,7 +144,13 @@ TEST_F(GLGraphicsTest, FullScreenOpensTheGameDisplayPacedAt60Hz) {
   EXPECT_EQ(GraphicsHertz(), 60);
   ASSERT_TRUE(CurrentWindow());
   EXPECT_STREQ(SDL_GetWindowTitle(CurrentWindow()), "Vextral");
-  EXPECT_TRUE(SDL_GetWindowFlags(CurrentWindow()) & SDL_WINDOW_FULLSCREEN);
+  // A borderless window over the whole desktop (Xvfb's screen is 640 x 480).
+  SDL_Rect desktop, window;
+  ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0);
+  SDL_GetWindowPosition(CurrentWindow(), &window.x, &window.y);
+  SDL_GetWindowSize(CurrentWindow(), &window.w, &window.h);
+  EXPECT_TRUE(SDL_RectEquals(&desktop, &window));
+  EXPECT_TRUE(SDL_GetWindowFlags(CurrentWindow()) & SDL_WINDOW_BORDERLESS);
   EXPECT_EQ(CurrentRender2DDriver()->ToString(), "OpenGL");
   for (int i = 0; i < 10; ++i) {
     Cls();
