@@ -16,6 +16,7 @@
 #include "game/system_message.h"
 #include "input/session.h"
 #include "stream/filesystem.h"
+#include "stream/native_files.h"
 #include "stream/program_folder.h"
 
 namespace {
@@ -64,7 +65,9 @@ int watch(const std::string& name) {
   replay recording;
   std::string error;
   if (!replay_load(path, recording, error)) {
-    if (path != name && PathType(path) == 0)
+    // Only nothing at all there means no game was kept yet: a pipe or a link in its place
+    // is said as what it is.
+    if (path != name && !NativeExists(path))
       report_stopping_failure("vextral", "no " + name + " game to watch yet: it is kept as " +
                                              shown_path(path) + " once a game has been played");
     else if (path != name)

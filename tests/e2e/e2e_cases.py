@@ -871,6 +871,20 @@ def case_replay(args, folder):
                   "%s --replay %r should be refused with status 2, got %d:\n%s"
                   % (command[0], what, refused.returncode, refused.stderr))
 
+    # A pipe where the best game is kept is said to be no regular file, not that no game
+    # was kept yet, and is left as it is.
+    best = os.path.join(game.data, "best.replay")
+    os.rename(best, best + ".aside")
+    os.mkfifo(best)
+    refused = subprocess.run([game.executable, "--replay", "best"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, timeout=30)
+    check(refused.returncode == 2 and "not a regular file" in refused.stderr
+          and "yet" not in refused.stderr and stat.S_ISFIFO(os.lstat(best).st_mode),
+          "a pipe at best.replay should be refused as no regular file, got %d:\n%s"
+          % (refused.returncode, refused.stderr))
+    os.remove(best)
+    os.rename(best + ".aside", best)
+
     # Watching keeps nothing: the settings and both recordings stay byte for byte, even when
     # another copy of the game raises the best score meanwhile, and the recorded player's
     # own settings do not replace this player's.
