@@ -13,6 +13,7 @@
 #include "input/system.h"
 #include "render/gl/gl_api.h"
 #include "render/gl/gl_render2d.h"
+#include "render/gl/lost_display.h"
 #include "render/letterbox.h"
 
 namespace {
@@ -70,11 +71,11 @@ void DeletePendingTextures() {
 }
 
 bool InitVideo() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "render: no display: %s\n", SDL_GetError());
     return false;
   }
+  EndAtLostDisplay();
   return true;
 }
 
@@ -296,26 +297,37 @@ void DrawStraightIntoTheWindowIfItFits(TGLContext& context) {
 
 // Copies the back buffer to the window, scaled to fit with black bars, and swaps. A window
 // drawn into directly is swapped; if its drawable no longer has the graphics' size (the
-// display changed), the picture moves into an off-screen buffer from the next frame on.
+// display changed), the frame moves into an off-screen buffer first and is presented from
+// there, as every later frame is.
 void Present(TGLContext& context) {
   if (context.framebuffer == 0) {
-    SDL_GL_SwapWindow(context.window);
-    if (context.kind == 1) return;  // a caller's window: drawn at whatever size it has
-    int32_t drawable_w = 0, drawable_h = 0;
-    SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
-    if (drawable_w != context.width || drawable_h != context.height) {
-      const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-      if (scissor) glDisable(GL_SCISSOR_TEST);
-      GLfloat clear[4];
-      glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-      if (!CreateBackBuffer(context)) {
-        std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
-                     context.height);
-      }
+    int32_t now_w = 0, now_h = 0;
+    SDL_GL_GetDrawableSize(context.window, &now_w, &now_h);
+    if (context.kind == 1 || (now_w == context.width && now_h == context.height)) {
+      SDL_GL_SwapWindow(context.window);
+      return;
+    }
+    // The frame was drawn into the window at the graphics' size: it moves into an
+    // off-screen buffer, then is presented from there like every later frame.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    if (!CreateBackBuffer(context)) {
+      std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
+                   context.height);
       glClearColor(clear[0], clear[1], clear[2], clear[3]);
       if (scissor) glEnable(GL_SCISSOR_TEST);
+      SDL_GL_SwapWindow(context.window);
+      return;
     }
-    return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context.framebuffer);
+    glBlitFramebuffer(0, 0, context.width, context.height, 0, 0, context.width, context.height,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
   }
   int32_t drawable_w = 0, drawable_h = 0;
   SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
@@ -390,6 +402,11 @@ void CloseContext(TGLContext& context) {
     SDL_GL_MakeCurrent(nullptr, nullptr);
     SDL_GL_DeleteContext(gl_context);
     TGLRender2DDriver::ForgetContext(gl_context);
+  }
+  if (p.swapped && p.swapped_from_window == context.window) {
+    // The context to go back to is gone: the next swap goes back to the current graphics'.
+    p.swapped_from_window = nullptr;
+    p.swapped_from_context = nullptr;
   }
   const auto position = std::find(p.open.begin(), p.open.end(), &context);
   if (position != p.open.end()) p.open.erase(position);
@@ -530,6 +547,8 @@ void TGLGraphicsDriver::SetGraphics(std::shared_ptr<TGraphics> g) {
     return;
   }
   TGLRender2DDriver::Flush();
+  // The swap interval belongs to a window: another one's next flip sets its own.
+  if (gl != p.current) p.remembered_sync = kUnknownSync;
   p.current = gl;
   MakeContextCurrent(gl);
   if (gl) DeletePendingTextures();
@@ -596,7 +615,11 @@ void TGLGraphicsDriver::SwapSharedContext() {
   if (p.swapped) {
     p.swapped = false;
     TGLRender2DDriver::Flush();
-    SDL_GL_MakeCurrent(p.swapped_from_window, p.swapped_from_context);
+    if (p.swapped_from_context) {
+      SDL_GL_MakeCurrent(p.swapped_from_window, p.swapped_from_context);
+    } else {
+      MakeContextCurrent(p.current);
+    }
     return;
   }
   if (p.open.empty()) return;

@@ -79,13 +79,22 @@ void Place(float x, float y, float tx, float ty, float& out_x, float& out_y) {
 // A filled convex polygon as a fan of triangles around its first point, as OpenGL splits
 // a polygon; points are already placed.
 void QueueFan(const std::vector<float>& placed) {
-  const size_t points = std::min(placed.size() / 2, kMostBatchVertices);
-  const uint16_t first = BatchFor(GL_TRIANGLES, points);
+  const size_t points = placed.size() / 2;
   GLCache& c = Cache();
-  for (size_t i = 0; i < points; ++i) QueueVertex(placed[2 * i], placed[2 * i + 1], 0.0f, 0.0f);
-  for (size_t i = 1; i + 1 < points; ++i) {
-    c.indices.insert(c.indices.end(), {first, static_cast<uint16_t>(first + i),
-                                       static_cast<uint16_t>(first + i + 1)});
+  // A fan of more points than a batch holds goes as several fans around the same first
+  // point, each starting at the last point of the one before.
+  for (size_t start = 1; start + 1 < points;) {
+    const size_t count = std::min(points - start, kMostBatchVertices - 1);
+    const uint16_t first = BatchFor(GL_TRIANGLES, count + 1);
+    QueueVertex(placed[0], placed[1], 0.0f, 0.0f);
+    for (size_t i = 0; i < count; ++i)
+      QueueVertex(placed[2 * (start + i)], placed[2 * (start + i) + 1], 0.0f, 0.0f);
+    for (size_t i = 1; i + 1 <= count; ++i) {
+      c.indices.insert(c.indices.end(), {first, static_cast<uint16_t>(first + i),
+                                         static_cast<uint16_t>(first + i + 1)});
+    }
+    start += count - 1;
+    if (count < 2) break;
   }
 }
 

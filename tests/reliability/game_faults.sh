@@ -2,7 +2,8 @@
 # Faults the real game survives, on a private X server (run through tools/with-xvfb.sh):
 # SIGTERM, SIGINT, SIGHUP twice in a moment (a closed terminal) and SIGHUP then SIGTERM (a
 # logout) during play, no audio device, the audio device failing mid-game, a disk
-# that refuses the saves, a "data" folder that is a file, and an OpenGL too old to draw with. Each case runs its own copy of
+# that refuses the saves, a "data" folder that is a file, an OpenGL too old to draw with, and
+# the X server going away under the game. Each case runs its own copy of
 # the game (the executable and data/ in a fresh folder), plays a little, and checks the exit
 # status and the two settings files.
 # Each step waits to see the game react (tests/e2e/drive_game.py reads the screen), with
@@ -17,7 +18,7 @@ python=${VEXTRAL_PYTHON3:-python3}
 source_data=$(dirname "$exe")/data
 cases=("$@")
 [ ${#cases[@]} -eq 0 ] && cases=(sigterm sigint sighup hangup_then_term no_audio audio_fails disk_refuses data_is_file
-  old_opengl)
+  old_opengl display_dies)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -165,6 +166,41 @@ for case in "${cases[@]}"; do
       [ $status -eq 1 ] || fail "exit status $status, expected 1"
       grep -q '^render: this display gives no OpenGL 3.3 core or ES 3.0 context' "$dir/stderr" ||
         fail "no render: line naming the missing context"
+      expect_bytes "$dir/data/hiscore.dat" 39300000
+      ;;
+    display_dies)
+      # An X server of the case's own, ended under the game in play (a crashed session):
+      # the game must end by itself with one "render:" line, not spin on the dead
+      # connection.
+      Xvfb -displayfd 3 -screen 0 640x480x24 +extension GLX -nolisten tcp -noreset \
+        3>"$dir/display" >/dev/null 2>&1 &
+      own_xvfb=$!
+      for _ in $(seq 1 600); do
+        [ -s "$dir/display" ] && break
+        sleep 0.05
+      done
+      shared_display=$DISPLAY
+      export DISPLAY=":$(head -n1 "$dir/display")"
+      launched=0
+      launch env && launched=1
+      export DISPLAY=$shared_display
+      kill $own_xvfb
+      wait $own_xvfb 2>/dev/null
+      [ $launched -eq 1 ] || continue
+      waited=0
+      while kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+      done
+      if kill -0 "$pid" 2>/dev/null; then
+        fail "still running a minute after its display went"
+        kill -KILL "$pid"
+      fi
+      wait "$pid"
+      status=$?
+      [ $status -eq 1 ] || fail "exit status $status after the display went, expected 1"
+      grep -q '^render: the connection to the display was lost' "$dir/stderr" ||
+        fail "no render: line saying the display was lost"
       expect_bytes "$dir/data/hiscore.dat" 39300000
       ;;
     *)

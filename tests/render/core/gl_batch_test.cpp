@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "render/gl/gl_render2d.h"
 #include "render/graphics.h"
@@ -87,6 +88,24 @@ TEST_F(GLBatching, BlendAndClipChangesApplyOnlyToWhatFollows) {
   EXPECT_EQ(Pixel(35, 5), 0x000000u);
   EXPECT_EQ(Pixel(45, 5), 0x0000C8u);
   EXPECT_EQ(Pixel(45, 15), 0x000000u);
+}
+
+// More points than one batch holds: the polygon still comes out whole.
+TEST_F(GLBatching, APolygonOfMorePointsThanABatchIsDrawnWhole) {
+  SetColor(255, 255, 255);
+  // A rectangle whose first 65,536 points all lie on its top edge.
+  std::vector<float> xy;
+  for (int32_t i = 0; i < 65536; ++i) {
+    xy.push_back(10.0f + 100.0f * static_cast<float>(i) / 65535.0f);
+    xy.push_back(10.0f);
+  }
+  for (int32_t i = 0; i < 5000; ++i) {
+    xy.push_back(110.0f - 100.0f * static_cast<float>(i) / 4999.0f);
+    xy.push_back(80.0f);
+  }
+  DrawPoly(xy);
+  EXPECT_EQ(Pixel(60, 45), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(5, 5), 0x000000u);
 }
 
 TEST_F(GLBatching, ClsWipesWhatWasQueuedBeforeIt) {

@@ -241,12 +241,12 @@ TEST_F(GLGraphicsTest, AWindowOfTheGraphicsSizeIsDrawnIntoDirectly) {
   EXPECT_EQ(Pixel(15, 15), 0x00C800u) << "the flipped picture stays readable";
   EXPECT_EQ(Pixel(5, 5), 0x000000u);
 
+  Cls();
+  DrawRect(10, 10, 20, 20);
   SDL_SetWindowSize(CurrentWindow(), 640, 400);
   Flip(0);
   EXPECT_NE(context.framebuffer, 0u);
-  Cls();
-  DrawRect(10, 10, 20, 20);
-  EXPECT_EQ(Pixel(15, 15), 0x00C800u);
+  EXPECT_EQ(Pixel(15, 15), 0x00C800u) << "the frame flipped as it moved off screen";
   EXPECT_EQ(GrabPixmap(319, 199, 2, 2)->ReadPixel(1, 1), 0u) << "still 320 x 200";
   Flip(0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -340,6 +340,17 @@ TEST_F(GLGraphicsTest, SharedContextSwapsToTheShareGroupAndBack) {
   GLGraphicsDriver()->SwapSharedContext();
   EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
   SetCurrentGraphics(g);
+
+  // A context swapped away from and closed meanwhile is not gone back to.
+  std::shared_ptr<TGraphics> second = CreateGraphics(32, 32, 0, 0, 0);
+  ASSERT_TRUE(second);
+  GLGraphicsDriver()->SwapSharedContext();
+  CloseGraphics(g);
+  SDL_ClearError();
+  GLGraphicsDriver()->SwapSharedContext();
+  EXPECT_STREQ(SDL_GetError(), "");
+  EXPECT_NE(SDL_GL_GetCurrentContext(), window_context);
+  CloseGraphics(second);
 }
 
 TEST_F(GLGraphicsTest, ClosingLeavesNothingCurrent) {

@@ -1,0 +1,5 @@
+// Windows has no connection to lose: a window's messages stop when it goes.
+
+#include "render/gl/lost_display.h"
+
+void EndAtLostDisplay() {}
