@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "render/gl/gl_api.h"
 
@@ -143,6 +144,14 @@ bool CreateGLPipeline(TGLPipeline& pipeline, TGLDialect dialect) {
   glBindBuffer(GL_ARRAY_BUFFER, pipeline.vertex_buffer);
   glGenBuffers(1, &pipeline.index_buffer);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, pipeline.index_buffer);
+  std::vector<uint16_t> quads(kMostQuads * 6);
+  for (size_t quad = 0; quad < kMostQuads; ++quad) {
+    const auto first = static_cast<uint16_t>(quad * 4);
+    const uint16_t corners[6] = {0, 1, 3, 1, 2, 3};
+    for (size_t i = 0; i < 6; ++i) quads[quad * 6 + i] = static_cast<uint16_t>(first + corners[i]);
+  }
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(uint16_t)),
+               quads.data(), GL_STATIC_DRAW);
   constexpr GLsizei stride = sizeof(TGLVertex);
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TGLVertex, x)));

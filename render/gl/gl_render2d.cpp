@@ -29,15 +29,12 @@ struct GLCache {
   void* context = nullptr;
   const TGLPipeline* pipeline = nullptr;
   uint32_t program = 0;  // in use
-  // Primitives of one kind drawn under the current state and not yet sent: triangles as
-  // indexed vertices (a quad is four vertices), points and lines as plain vertices.
-  GLenum batch_mode = GL_TRIANGLES;
+  // Primitives of one kind drawn under the current state and not yet sent: quads as four
+  // vertices each over the pipeline's fixed index buffer; triangles (of polygons and
+  // ovals), lines and points as plain vertices.
+  GLenum batch_mode = kQuads;
   std::vector<TGLVertex> vertices;
-  std::vector<uint16_t> indices;
 };
-
-// The most vertices one batch holds: 16-bit indices reach them all.
-constexpr size_t kMostBatchVertices = 65536;
 
 GLCache& Cache() {
   static GLCache cache;
@@ -54,15 +51,14 @@ bool Ready() {
   return c.pipeline && c.context && c.context == SDL_GL_GetCurrentContext();
 }
 
-// Starts (or continues) a run of primitives of the given kind with room for `count` more
-// vertices; returns the index the first of them gets.
-uint16_t BatchFor(GLenum mode, size_t count) {
+// Starts (or continues) a run of primitives of the given kind (kQuads, or an OpenGL mode)
+// with room for `count` more vertices.
+void BatchFor(GLenum mode, size_t count) {
   GLCache& c = Cache();
-  if (mode != c.batch_mode || c.vertices.size() + count > kMostBatchVertices) {
+  if (mode != c.batch_mode || (mode == kQuads && c.vertices.size() + count > kMostQuads * 4)) {
     TGLRender2DDriver::Flush();
     c.batch_mode = mode;
   }
-  return static_cast<uint16_t>(c.vertices.size());
 }
 
 void QueueVertex(float x, float y, float u, float v) {
@@ -80,21 +76,12 @@ void Place(float x, float y, float tx, float ty, float& out_x, float& out_y) {
 // a polygon; points are already placed.
 void QueueFan(const std::vector<float>& placed) {
   const size_t points = placed.size() / 2;
-  GLCache& c = Cache();
-  // A fan of more points than a batch holds goes as several fans around the same first
-  // point, each starting at the last point of the one before.
-  for (size_t start = 1; start + 1 < points;) {
-    const size_t count = std::min(points - start, kMostBatchVertices - 1);
-    const uint16_t first = BatchFor(GL_TRIANGLES, count + 1);
+  if (points < 3) return;
+  BatchFor(GL_TRIANGLES, 3 * (points - 2));
+  for (size_t i = 1; i + 1 < points; ++i) {
     QueueVertex(placed[0], placed[1], 0.0f, 0.0f);
-    for (size_t i = 0; i < count; ++i)
-      QueueVertex(placed[2 * (start + i)], placed[2 * (start + i) + 1], 0.0f, 0.0f);
-    for (size_t i = 1; i + 1 <= count; ++i) {
-      c.indices.insert(c.indices.end(), {first, static_cast<uint16_t>(first + i),
-                                         static_cast<uint16_t>(first + i + 1)});
-    }
-    start += count - 1;
-    if (count < 2) break;
+    QueueVertex(placed[2 * i], placed[2 * i + 1], 0.0f, 0.0f);
+    QueueVertex(placed[2 * i + 2], placed[2 * i + 3], 0.0f, 0.0f);
   }
 }
 
@@ -271,8 +258,7 @@ void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float t
 
 void TGLRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty,
                                   float u0, float v0, float u1, float v1) {
-  const uint16_t first = BatchFor(GL_TRIANGLES, 4);
-  GLCache& c = Cache();
+  BatchFor(kQuads, 4);
   const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
   const float us[4] = {u0, u1, u1, u0}, vs[4] = {v0, v0, v1, v1};
   for (int32_t i = 0; i < 4; ++i) {
@@ -280,9 +266,6 @@ void TGLRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, float 
     Place(xs[i], ys[i], tx, ty, x, y);
     QueueVertex(x, y, us[i], vs[i]);
   }
-  // Two triangles sharing the diagonal from the second corner to the fourth.
-  for (uint16_t index : {0, 1, 3, 1, 2, 3})
-    c.indices.push_back(static_cast<uint16_t>(first + index));
 }
 
 void TGLRender2DDriver::Flush() {
@@ -290,23 +273,18 @@ void TGLRender2DDriver::Flush() {
   if (c.vertices.empty()) return;
   if (!Ready()) {  // the context it was meant for is gone
     c.vertices.clear();
-    c.indices.clear();
     return;
   }
   // A fresh store each time: the driver need not wait for the previous draw to finish with it.
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(c.vertices.size() * sizeof(TGLVertex)),
                c.vertices.data(), GL_STREAM_DRAW);
-  if (c.batch_mode == GL_TRIANGLES) {
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(c.indices.size() * sizeof(uint16_t)), c.indices.data(),
-                 GL_STREAM_DRAW);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(c.indices.size()), GL_UNSIGNED_SHORT,
+  if (c.batch_mode == kQuads) {
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(c.vertices.size() / 4 * 6), GL_UNSIGNED_SHORT,
                    nullptr);
   } else {
     glDrawArrays(c.batch_mode, 0, static_cast<GLsizei>(c.vertices.size()));
   }
   c.vertices.clear();
-  c.indices.clear();
 }
 
 void TGLRender2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -366,9 +344,8 @@ void TGLRender2DDriver::DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, i
                                 {r, t, 1, 0, {255, 255, 255, 255}},
                                 {r, b, 1, 1, {255, 255, 255, 255}},
                                 {l, b, 0, 1, {255, 255, 255, 255}}};
-  BatchFor(GL_TRIANGLES, 4);
-  c.vertices.assign(corners, corners + 4);
-  c.indices = {0, 1, 2, 0, 2, 3};
+  BatchFor(kQuads, 4);
+  c.vertices.insert(c.vertices.end(), corners, corners + 4);
   Flush();  // the scratch texture is filled again by the next pixmap
   SetBlend(blend);
 }
@@ -500,7 +477,6 @@ void TGLRender2DDriver::ForgetContext(void* gl_context) {
   GLCache& c = Cache();
   if (c.context != gl_context) return;
   c.vertices.clear();
-  c.indices.clear();
   c.context = nullptr;
   c.pipeline = nullptr;
   c.program = 0;
