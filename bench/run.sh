@@ -105,9 +105,12 @@ run_round() {
     "$peer/peer_first_frame" $quick >>"$raw"
   step "simulator"
   frames=$([ -n "$quick" ] && echo 20000 || echo 100000)
+  # Its games are kept in a folder of its own, not in a data/ of the working folder.
+  sim_data=$(mktemp -d)
   start=$(date +%s.%N)
-  "$build/tools/sim/vextral-sim" --random-input --frames "$frames" >/dev/null
+  "$build/tools/sim/vextral-sim" --random-input --frames "$frames" --data "$sim_data" >/dev/null
   end=$(date +%s.%N)
+  rm -rf "$sim_data"
   echo "sim_fps $(awk -v f="$frames" -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", f / (b - a) }')" >>"$raw"
 }
 
