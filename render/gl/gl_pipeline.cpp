@@ -73,17 +73,28 @@ void main() {
 }
 )"}};
 
+// Whether a shader compiled or a program linked (status read with `status`); if not, its log
+// (read with `log`) goes to stderr as one "render:" line saying what failed.
+template <typename Status, typename Log>
+bool Succeeded(GLuint object, GLenum status_name, Status status, Log log, const char* failure) {
+  GLint succeeded = GL_FALSE;
+  status(object, status_name, &succeeded);
+  if (succeeded == GL_TRUE) return true;
+  char text[512] = {};
+  log(object, sizeof text, nullptr, text);
+  std::fprintf(stderr, "render: %s: %s\n", failure, text);
+  return false;
+}
+
 GLuint CompileShader(GLenum kind, TGLDialect dialect, const char* source) {
   const GLuint shader = glCreateShader(kind);
   const char* const sources[2] = {ShaderHeader(dialect), source};
   glShaderSource(shader, 2, sources, nullptr);
   glCompileShader(shader);
-  GLint compiled = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-  if (compiled == GL_TRUE) return shader;
-  char log[512] = {};
-  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  std::fprintf(stderr, "render: the OpenGL shader does not compile: %s\n", log);
+  if (Succeeded(shader, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog,
+                "the OpenGL shader does not compile")) {
+    return shader;
+  }
   glDeleteShader(shader);
   return 0;
 }
@@ -105,12 +116,10 @@ GLuint LinkProgram(TGLDialect dialect, const char* fragment_source) {
   // The program keeps what it needs; the shaders go with it.
   glDeleteShader(vertex);
   glDeleteShader(fragment);
-  GLint linked = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (linked == GL_TRUE) return program;
-  char log[512] = {};
-  glGetProgramInfoLog(program, sizeof log, nullptr, log);
-  std::fprintf(stderr, "render: the OpenGL shaders do not link: %s\n", log);
+  if (Succeeded(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog,
+                "the OpenGL shaders do not link")) {
+    return program;
+  }
   glDeleteProgram(program);
   return 0;
 }

@@ -71,18 +71,24 @@ stop_with() {
   fi
   local one
   for one in $signal; do kill "-$one" "$pid"; done
-  local waited=0
+  wait_for_exit "SIG$signal" "$expected"
+}
+
+# Waits at most a minute for the game to end after what happened (the first argument) and
+# checks its status is the expected one.
+wait_for_exit() {
+  local what=$1 expected=$2 waited=0
   while kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
     sleep 0.1
     waited=$((waited + 1))
   done
   if kill -0 "$pid" 2>/dev/null; then
-    fail "still running a minute after SIG$signal"
+    fail "still running a minute after $what"
     kill -KILL "$pid"
   fi
   wait "$pid"
   local status=$?
-  [ $status -eq "$expected" ] || fail "exit status $status after SIG$signal, expected $expected"
+  [ $status -eq "$expected" ] || fail "exit status $status after $what, expected $expected"
 }
 
 bytes_of() { od -An -tx1 -v "$1" 2>/dev/null | tr -d ' \n'; }
@@ -187,18 +193,7 @@ for case in "${cases[@]}"; do
       kill $own_xvfb
       wait $own_xvfb 2>/dev/null
       [ $launched -eq 1 ] || continue
-      waited=0
-      while kill -0 "$pid" 2>/dev/null && [ $waited -lt 600 ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-      done
-      if kill -0 "$pid" 2>/dev/null; then
-        fail "still running a minute after its display went"
-        kill -KILL "$pid"
-      fi
-      wait "$pid"
-      status=$?
-      [ $status -eq 1 ] || fail "exit status $status after the display went, expected 1"
+      wait_for_exit "its display went" 1
       grep -q '^render: the connection to the display was lost' "$dir/stderr" ||
         fail "no render: line saying the display was lost"
       expect_bytes "$dir/data/hiscore.dat" 39300000
