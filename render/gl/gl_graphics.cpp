@@ -61,6 +61,18 @@ bool ShareGroupCurrent() {
   return OpenContextOf(SDL_GL_GetCurrentContext()) != nullptr;
 }
 
+// Takes a context out of the share group; the last one takes the group and every texture
+// in it along.
+void LeaveShareGroup(TGLContext& context) {
+  Platform& p = State();
+  const auto position = std::find(p.open.begin(), p.open.end(), &context);
+  if (position != p.open.end()) p.open.erase(position);
+  if (p.open.empty()) {
+    p.share_group = 0;
+    p.pending_textures.clear();
+  }
+}
+
 // Needs a context of the group current.
 void DeletePendingTextures() {
   Platform& p = State();
@@ -79,20 +91,18 @@ bool InitVideo() {
   return true;
 }
 
-// The kinds of context to ask for, in order. VEXTRAL_GL_CONTEXT ("core" or "es") asks for
-// one kind only; by default a desktop tries OpenGL 3.3 core first and OpenGL ES 3.0 next,
-// and a browser has WebGL 2, which SDL gives for ES 3.0.
+// The kinds of context to ask for, in order: the open contexts' own kind while any is open
+// (a new one shares their textures); else, where the system has desktop OpenGL, OpenGL 3.3
+// core first and OpenGL ES 3.0 next, or one kind only when VEXTRAL_GL_CONTEXT says "core"
+// or "es"; a browser's WebGL 2 is what SDL gives for ES 3.0.
 std::vector<TGLDialect> DialectsToTry() {
-#if defined(__EMSCRIPTEN__)
-  return {TGLDialect::es};
-#else
   const Platform& p = State();
   if (!p.open.empty()) return {p.dialect};
+  if (!OffersDesktopOpenGL()) return {TGLDialect::es};
   const char* wanted = std::getenv("VEXTRAL_GL_CONTEXT");
   if (wanted && std::strcmp(wanted, "es") == 0) return {TGLDialect::es};
   if (wanted && std::strcmp(wanted, "core") == 0) return {TGLDialect::desktop_core};
   return {TGLDialect::desktop_core, TGLDialect::es};
-#endif
 }
 
 // A context of the dialect on a double-buffered window; colour depth, alpha, depth and
@@ -196,6 +206,16 @@ void UpdatePointerMapping(const TGLContext* context) {
   SetPointerMapping(context->window, scale, x, y, context->width, context->height);
 }
 
+// Clears the bound framebuffer (inside the scissor box, if one is on) to opaque black,
+// keeping the clear colour the render state set.
+void ClearToBlack() {
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+}
+
 // The off-screen back buffer's objects, with the default framebuffer bound in its place.
 void DeleteBackBuffer(TGLContext& context) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -205,8 +225,8 @@ void DeleteBackBuffer(TGLContext& context) {
   context.framebuffer = context.colour_buffer = context.stencil_buffer = 0;
 }
 
-// The off-screen back buffer of the requested size; false if it cannot be made. Needs the
-// context current.
+// The off-screen back buffer of the requested size, bound and black; false if it cannot be
+// made. Needs the context current, with no scissor box on.
 bool CreateBackBuffer(TGLContext& context) {
   GLint max_size = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
@@ -231,8 +251,7 @@ bool CreateBackBuffer(TGLContext& context) {
     return false;
   }
   glViewport(0, 0, context.width, context.height);
-  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  ClearToBlack();
   return true;
 }
 
@@ -249,7 +268,6 @@ void DeleteContextObjects(TGLContext& context) {
 // its flip, as the pause screen does. Two swaps of nearly black clears tell, read at the
 // corners and the centre; the window is left black. Needs the context current.
 bool SwapKeepsTheBackBuffer(TGLContext& context) {
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, context.width, context.height);
   const int interval = SDL_GL_GetSwapInterval();
   SDL_GL_SetSwapInterval(0);
@@ -278,21 +296,25 @@ bool SwapKeepsTheBackBuffer(TGLContext& context) {
   return kept;
 }
 
-// A window whose drawable is exactly the graphics' size, asked for with nothing but a back
-// buffer, on a system whose swaps keep the back buffer, is drawn into directly: the
-// off-screen buffer, and the copy of it every frame, go. Needs the context current and the
-// window shown.
-void DrawStraightIntoTheWindowIfItFits(TGLContext& context) {
-  if (!context.framebuffer || !MayDrawStraightIntoWindows()) return;
-  if (context.flags & (GFX_ALPHA_BUFFER | GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) return;
+// Whether graphics may draw straight into their window: its drawable is exactly the
+// graphics' size, they asked for nothing but a back buffer, and the system allows it.
+// Whether the window's swaps keep the back buffer is asked once it is shown.
+bool FitsTheWindow(const TGLContext& context) {
+  if (!MayDrawStraightIntoWindows()) return false;
+  if (context.flags & (GFX_ALPHA_BUFFER | GFX_DEPTH_BUFFER | GFX_STENCIL_BUFFER)) return false;
   int32_t drawable_w = 0, drawable_h = 0;
   SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
-  if (drawable_w != context.width || drawable_h != context.height) return;
-  if (SwapKeepsTheBackBuffer(context)) {
-    DeleteBackBuffer(context);
-  } else {
-    glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
-  }
+  return drawable_w == context.width && drawable_h == context.height;
+}
+
+// Once the window is shown: graphics that fit it are drawn into it directly where its
+// swaps keep the back buffer, so neither an off-screen buffer nor a copy of it every frame
+// is needed; otherwise they get their off-screen buffer now (if even that cannot be made,
+// the window, of their size, is drawn into all the same). Needs the context current.
+void ChooseWhereToDraw(TGLContext& context) {
+  if (context.framebuffer != 0) return;  // made with the context: the window does not fit
+  if (FitsTheWindow(context) && SwapKeepsTheBackBuffer(context)) return;
+  CreateBackBuffer(context);
 }
 
 // Copies the back buffer to the window, scaled to fit with black bars, and swaps. A window
@@ -300,51 +322,35 @@ void DrawStraightIntoTheWindowIfItFits(TGLContext& context) {
 // display changed), the frame moves into an off-screen buffer first and is presented from
 // there, as every later frame is.
 void Present(TGLContext& context) {
+  int32_t drawable_w = 0, drawable_h = 0;
+  SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
+  const bool own_size = drawable_w == context.width && drawable_h == context.height;
+  if (context.framebuffer == 0 && (context.kind == 1 || own_size)) {
+    SDL_GL_SwapWindow(context.window);
+    return;
+  }
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
   if (context.framebuffer == 0) {
-    int32_t now_w = 0, now_h = 0;
-    SDL_GL_GetDrawableSize(context.window, &now_w, &now_h);
-    if (context.kind == 1 || (now_w == context.width && now_h == context.height)) {
-      SDL_GL_SwapWindow(context.window);
-      return;
-    }
     // The frame was drawn into the window at the graphics' size: it moves into an
-    // off-screen buffer, then is presented from there like every later frame.
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) glDisable(GL_SCISSOR_TEST);
-    GLfloat clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    // off-screen buffer, and is presented from there as every later frame is.
     if (!CreateBackBuffer(context)) {
       std::fprintf(stderr, "render: cannot create a %d x %d back buffer\n", context.width,
                    context.height);
-      glClearColor(clear[0], clear[1], clear[2], clear[3]);
       if (scissor) glEnable(GL_SCISSOR_TEST);
       SDL_GL_SwapWindow(context.window);
       return;
     }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context.framebuffer);
     glBlitFramebuffer(0, 0, context.width, context.height, 0, 0, context.width, context.height,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, context.framebuffer);
-    glClearColor(clear[0], clear[1], clear[2], clear[3]);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, context.framebuffer);
   }
-  int32_t drawable_w = 0, drawable_h = 0;
-  SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
   float scale = 1.0f;
   int32_t x = 0, y = 0, w = 0, h = 0;
   FitRectangle(context.width, context.height, drawable_w, drawable_h, scale, x, y, w, h);
-
-  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  if (scissor) glDisable(GL_SCISSOR_TEST);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  if (w != drawable_w || h != drawable_h) {
-    GLfloat clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(clear[0], clear[1], clear[2], clear[3]);
-  }
+  if (w != drawable_w || h != drawable_h) ClearToBlack();
   // GL counts y from the bottom: the bar below the picture is y high in either direction.
   glBlitFramebuffer(0, 0, context.width, context.height, x, drawable_h - y - h, x + w,
                     drawable_h - y, GL_COLOR_BUFFER_BIT,
@@ -364,7 +370,8 @@ bool PrepareContext(TGLContext& context, bool back_buffer, TGLDialect dialect) {
   }
   p.open.push_back(&context);
   bool ready = CreateGLPipeline(context.pipeline, dialect);
-  if (ready && back_buffer && !CreateBackBuffer(context)) {
+  // Graphics that fit their window wait for it to be shown to know whether they need one.
+  if (ready && back_buffer && !FitsTheWindow(context) && !CreateBackBuffer(context)) {
     int32_t drawable_w = 0, drawable_h = 0;
     SDL_GL_GetDrawableSize(context.window, &drawable_w, &drawable_h);
     if (drawable_w != context.width || drawable_h != context.height) {
@@ -375,11 +382,7 @@ bool PrepareContext(TGLContext& context, bool back_buffer, TGLDialect dialect) {
   }
   if (ready) return true;
   DeleteContextObjects(context);
-  p.open.erase(std::find(p.open.begin(), p.open.end(), &context));
-  if (p.open.empty()) {
-    p.share_group = 0;
-    p.pending_textures.clear();
-  }
+  LeaveShareGroup(context);
   SDL_GL_MakeCurrent(nullptr, nullptr);
   SDL_GL_DeleteContext(context.gl_context);
   context.gl_context = nullptr;
@@ -408,13 +411,7 @@ void CloseContext(TGLContext& context) {
     p.swapped_from_window = nullptr;
     p.swapped_from_context = nullptr;
   }
-  const auto position = std::find(p.open.begin(), p.open.end(), &context);
-  if (position != p.open.end()) p.open.erase(position);
-  if (p.open.empty()) {
-    // The last context takes the share group and every texture in it along.
-    p.share_group = 0;
-    p.pending_textures.clear();
-  }
+  LeaveShareGroup(context);
   if (context.window) {
     if (p.mapped_window == context.window) UpdatePointerMapping(nullptr);
     SDL_DestroyWindow(context.window);
@@ -425,6 +422,17 @@ void CloseContext(TGLContext& context) {
   context.width = context.height = context.depth = context.hertz = context.flags = 0;
   // Restores the current graphics' context if another one was current when closing.
   MakeContextCurrent(p.current);
+}
+
+// Makes a context of the share group current, the current graphics' own if there is one,
+// else any open one, and deletes what waited for one. Needs a context open.
+void MakeShareGroupContextCurrent() {
+  Platform& p = State();
+  TGLRender2DDriver::Flush();
+  TGLContext* context =
+      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
+  SDL_GL_MakeCurrent(context->window, context->gl_context);
+  DeletePendingTextures();
 }
 
 }  // namespace
@@ -532,7 +540,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
     return nullptr;
   }
   SDL_ShowWindow(context->window);
-  DrawStraightIntoTheWindowIfItFits(*context);
+  ChooseWhereToDraw(*context);
   MakeContextCurrent(p.current);
   auto graphics = std::make_shared<TGLGraphics>();
   graphics->_context = context;
@@ -623,14 +631,10 @@ void TGLGraphicsDriver::SwapSharedContext() {
     return;
   }
   if (p.open.empty()) return;
-  TGLRender2DDriver::Flush();
   p.swapped = true;
   p.swapped_from_window = SDL_GL_GetCurrentWindow();
   p.swapped_from_context = SDL_GL_GetCurrentContext();
-  TGLContext* context =
-      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
-  SDL_GL_MakeCurrent(context->window, context->gl_context);
-  DeletePendingTextures();
+  MakeShareGroupContextCurrent();
 }
 
 TGLShareGroupScope::TGLShareGroupScope() {
@@ -638,14 +642,10 @@ TGLShareGroupScope::TGLShareGroupScope() {
   if (p.open.empty()) return;
   open_ = true;
   if (ShareGroupCurrent()) return;
-  TGLRender2DDriver::Flush();
   previous_window_ = SDL_GL_GetCurrentWindow();
   previous_context_ = SDL_GL_GetCurrentContext();
-  TGLContext* context =
-      p.current && p.current->_context ? p.current->_context.get() : p.open.front();
-  SDL_GL_MakeCurrent(context->window, context->gl_context);
+  MakeShareGroupContextCurrent();
   switched_ = true;
-  DeletePendingTextures();
 }
 
 TGLShareGroupScope::~TGLShareGroupScope() {

@@ -29,3 +29,7 @@ SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_
 bool MayDrawStraightIntoWindows() {
   return true;
 }
+
+bool OffersDesktopOpenGL() {
+  return true;
+}

@@ -18,3 +18,7 @@ SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_
 // between, where the window's size allows it. A browser's canvas may be cleared once the
 // page has shown it, so there the picture always lives in a buffer of its own.
 bool MayDrawStraightIntoWindows();
+
+// Whether the system may offer desktop OpenGL contexts; a browser offers WebGL 2 only, which
+// SDL gives for OpenGL ES 3.0.
+bool OffersDesktopOpenGL();

@@ -13,3 +13,7 @@ SDL_Window* CreateGraphicsWindow(const std::string& title, int32_t width, int32_
 bool MayDrawStraightIntoWindows() {
   return false;
 }
+
+bool OffersDesktopOpenGL() {
+  return false;
+}
