@@ -72,7 +72,7 @@ int watch(const std::string& name) {
                                              shown_path(path) + " once a game has been played");
     else if (path != name)
       report_stopping_failure("vextral",
-                              "no " + name + " game to watch: " + shown_path(path) + " " + error);
+                              "no " + name + " game to watch: " + shown_path(path) + ": " + error);
     else
       report_stopping_failure("vextral", "cannot watch " + shown_path(path) + ": " + error);
     return 2;
@@ -88,6 +88,7 @@ int watch(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   std::string replay_name;
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {

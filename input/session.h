@@ -8,6 +8,10 @@
 
 #include <functional>
 
+// Opens standard input, output and error on the null device where whoever started the
+// process left them closed, so that no file or connection opened later takes their numbers
+// (a line written to stderr would land in it). First thing in main.
+void KeepStandardStreamsOpen();
 // Installs the handlers. Called once, on the game thread, by the SDL system driver.
 void StartSessionWatch();
 // Close requests that come within this long of the first are one request: the game is

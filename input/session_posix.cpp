@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -37,6 +40,18 @@ void RecordCloseSignal(int signal_number) {
 }
 
 }  // namespace
+
+void KeepStandardStreamsOpen() {
+  for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (fcntl(stream, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is the closed stream's own.
+    const int null_device = open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (null_device != -1 && null_device != stream) {
+      dup2(null_device, stream);
+      close(null_device);
+    }
+  }
+}
 
 void StartSessionWatch() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {

@@ -3,6 +3,8 @@
 
 #include "input/session.h"
 
+void KeepStandardStreamsOpen() {}
+
 void StartSessionWatch() {}
 
 bool CloseRequestPending() {

@@ -87,6 +87,10 @@ void CreateSessionWindow() {
 
 }  // namespace
 
+// Windows hands out files and connections as handles, never in the C library's stream
+// numbers: a closed stream cannot be taken by one.
+void KeepStandardStreamsOpen() {}
+
 void StartSessionWatch() {
   // Sleeps and timers then wake within a millisecond, as the pacing needs; Windows drops
   // the request when the process ends.

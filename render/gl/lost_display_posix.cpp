@@ -7,12 +7,15 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
 
 // Xlib's handler of a lost connection; it must not return.
 int EndAtOnce(void*) {
+  // Whatever stderr is, writing to it must not end the process another way.
+  std::signal(SIGPIPE, SIG_IGN);
   static const char kLine[] = "render: the connection to the display was lost; the game ends\n";
   const ssize_t written = write(STDERR_FILENO, kLine, sizeof kLine - 1);
   static_cast<void>(written);

@@ -872,17 +872,24 @@ def case_replay(args, folder):
                   % (command[0], what, refused.returncode, refused.stderr))
 
     # A pipe where the best game is kept is said to be no regular file, not that no game
-    # was kept yet, and is left as it is.
+    # was kept yet, and is left as it is; a file that is no recording is said to be none.
     best = os.path.join(game.data, "best.replay")
     os.rename(best, best + ".aside")
-    os.mkfifo(best)
-    refused = subprocess.run([game.executable, "--replay", "best"], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True, timeout=30)
-    check(refused.returncode == 2 and "not a regular file" in refused.stderr
-          and "yet" not in refused.stderr and stat.S_ISFIFO(os.lstat(best).st_mode),
-          "a pipe at best.replay should be refused as no regular file, got %d:\n%s"
-          % (refused.returncode, refused.stderr))
-    os.remove(best)
+    for planted, said in [("pipe", "best.replay: is not a regular file"),
+                          ("junk", "best.replay: not a Vextral replay")]:
+        if planted == "pipe":
+            os.mkfifo(best)
+        else:
+            with open(best, "wb") as f:
+                f.write(b"not a recording at all")
+        refused = subprocess.run([game.executable, "--replay", "best"], stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, text=True, timeout=30)
+        check(refused.returncode == 2 and said in refused.stderr and "yet" not in refused.stderr,
+              "a %s at best.replay should be refused with %r, got %d:\n%s"
+              % (planted, said, refused.returncode, refused.stderr))
+        check(planted != "pipe" or stat.S_ISFIFO(os.lstat(best).st_mode),
+              "the pipe at best.replay should be left as it is")
+        os.remove(best)
     os.rename(best + ".aside", best)
 
     # Watching keeps nothing: the settings and both recordings stay byte for byte, even when

@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 
@@ -78,6 +81,22 @@ TEST_F(SessionSignalTest, ASignalAfterTheGraceEndsTheProcess) {
         std::raise(SIGTERM);
       },
       ::testing::KilledBySignal(SIGTERM), "");
+}
+
+// A launcher that closed stderr: what the game opens next must not take its number, or a
+// line meant for stderr would go into that file or connection (the display's, say).
+TEST(StandardStreams, AClosedStreamIsTheNullDeviceBeforeAnythingIsOpened) {
+  EXPECT_EXIT(
+      {
+        close(STDERR_FILENO);
+        close(STDIN_FILENO);
+        KeepStandardStreamsOpen();
+        const int opened = open("/dev/zero", O_RDONLY);
+        const bool kept = fcntl(STDERR_FILENO, F_GETFD) != -1 &&
+                          fcntl(STDIN_FILENO, F_GETFD) != -1 && opened > STDERR_FILENO;
+        std::_Exit(kept ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

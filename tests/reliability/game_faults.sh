@@ -99,6 +99,28 @@ expect_bytes() {  # file hex
   [ "$actual" = "$2" ] || fail "$(basename "$1") holds '$actual', expected '$2'"
 }
 
+# Plays on an X server of the case's own (the command's words come before the executable,
+# as for launch), then ends the server under the game, as a crashed session does: the game
+# must end by itself with status 1, not spin on the dead connection. False if it never
+# started.
+lose_display_during_play() {
+  Xvfb -displayfd 3 -screen 0 640x480x24 +extension GLX -nolisten tcp -noreset \
+    3>"$dir/display" >/dev/null 2>&1 &
+  local own_xvfb=$!
+  for _ in $(seq 1 600); do
+    [ -s "$dir/display" ] && break
+    sleep 0.05
+  done
+  local shared_display=$DISPLAY launched=0
+  export DISPLAY=":$(head -n1 "$dir/display")"
+  launch "$@" && launched=1
+  export DISPLAY=$shared_display
+  kill $own_xvfb
+  wait $own_xvfb 2>/dev/null
+  [ $launched -eq 1 ] || return 1
+  wait_for_exit "its display went" 1
+}
+
 for case in "${cases[@]}"; do
   echo "== $case"
   setup
@@ -175,25 +197,7 @@ for case in "${cases[@]}"; do
       expect_bytes "$dir/data/hiscore.dat" 39300000
       ;;
     display_dies)
-      # An X server of the case's own, ended under the game in play (a crashed session):
-      # the game must end by itself with one "render:" line, not spin on the dead
-      # connection.
-      Xvfb -displayfd 3 -screen 0 640x480x24 +extension GLX -nolisten tcp -noreset \
-        3>"$dir/display" >/dev/null 2>&1 &
-      own_xvfb=$!
-      for _ in $(seq 1 600); do
-        [ -s "$dir/display" ] && break
-        sleep 0.05
-      done
-      shared_display=$DISPLAY
-      export DISPLAY=":$(head -n1 "$dir/display")"
-      launched=0
-      launch env && launched=1
-      export DISPLAY=$shared_display
-      kill $own_xvfb
-      wait $own_xvfb 2>/dev/null
-      [ $launched -eq 1 ] || continue
-      wait_for_exit "its display went" 1
+      lose_display_during_play env || continue
       grep -q '^render: the connection to the display was lost' "$dir/stderr" ||
         fail "no render: line saying the display was lost"
       expect_bytes "$dir/data/hiscore.dat" 39300000

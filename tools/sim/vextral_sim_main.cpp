@@ -16,6 +16,7 @@
 #include "game/replay/files.h"
 #include "game/replay/format.h"
 #include "game/replay/player.h"
+#include "input/session.h"
 #include "stream/native_path.h"
 #include "stream/program_folder.h"
 #include "tools/sim/sim_script.h"
@@ -54,6 +55,7 @@ int replay_game(const std::string& path, sim_config config) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   // A command-line tool: Ctrl+C and SIGTERM end it at once, as they end any other (SDL would
   // turn them into a quit event that nothing here reads).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
