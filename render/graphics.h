@@ -43,6 +43,16 @@ struct TGraphicsMode {
   std::string ToString() const;
 };
 
+// Declares, inside a driver's class body, its overrides of the calls every graphics driver
+// must give.
+#define VEXTRAL_GRAPHICS_DRIVER_OVERRIDES                                                 \
+  std::vector<TGraphicsMode> GraphicsModes() override;                                    \
+  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;        \
+  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth, \
+                                            int32_t hertz, int32_t flags) override;       \
+  void SetGraphics(std::shared_ptr<TGraphics> g) override;                                \
+  void Flip(int32_t sync) override
+
 class TGraphicsDriver : public std::enable_shared_from_this<TGraphicsDriver> {
  public:
   virtual ~TGraphicsDriver() = default;

@@ -61,6 +61,27 @@ class TRender2DDriver : public TGraphicsDriver {
   virtual std::string ToString() = 0;
 };
 
+// Declares, inside a 2D driver's class body, its overrides of the drawing calls.
+#define VEXTRAL_RENDER2D_DRAWING_OVERRIDES                                                        \
+  std::shared_ptr<TImageFrame> CreateFrameFromPixmap(std::shared_ptr<TPixmap> pixmap,             \
+                                                     int32_t flags) override;                     \
+  void SetBlend(int32_t mode) override;                                                           \
+  void SetAlpha(float alpha) override;                                                            \
+  void SetColor(int32_t red, int32_t green, int32_t blue) override;                               \
+  void SetClsColor(int32_t red, int32_t green, int32_t blue) override;                            \
+  void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;                 \
+  void SetTransform(float ix, float iy, float jx, float jy) override;                             \
+  void SetLineWidth(float width) override;                                                        \
+  void Cls() override;                                                                            \
+  void Plot(float x, float y) override;                                                           \
+  void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;             \
+  void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;             \
+  void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;             \
+  void DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx, float ty) \
+      override;                                                                                   \
+  void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) override;                \
+  std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override
+
 // The render-state record of one graphics.
 class TRender2DGraphics : public TGraphics, public std::enable_shared_from_this<TRender2DGraphics> {
  public:

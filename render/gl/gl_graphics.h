@@ -43,12 +43,7 @@ class TGLGraphics : public TGraphics {
 
 class TGLGraphicsDriver : public TGraphicsDriver {
  public:
-  std::vector<TGraphicsMode> GraphicsModes() override;
-  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;
-  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
-                                            int32_t hertz, int32_t flags) override;
-  void SetGraphics(std::shared_ptr<TGraphics> g) override;
-  void Flip(int32_t sync) override;
+  VEXTRAL_GRAPHICS_DRIVER_OVERRIDES;
   double RefreshRate() override;
   bool AdaptiveSync() override;
   // The graphics whose context is current, or none.

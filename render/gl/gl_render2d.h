@@ -15,33 +15,11 @@
 
 class TGLRender2DDriver : public TRender2DDriver {
  public:
-  std::vector<TGraphicsMode> GraphicsModes() override;
-  std::shared_ptr<TGraphics> AttachGraphics(void* window, int32_t flags) override;
-  std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t depth,
-                                            int32_t hertz, int32_t flags) override;
-  void SetGraphics(std::shared_ptr<TGraphics> g) override;
-  void Flip(int32_t sync) override;
+  VEXTRAL_GRAPHICS_DRIVER_OVERRIDES;
   double RefreshRate() override;
   bool AdaptiveSync() override;
 
-  std::shared_ptr<TImageFrame> CreateFrameFromPixmap(std::shared_ptr<TPixmap> pixmap,
-                                                     int32_t flags) override;
-  void SetBlend(int32_t mode) override;
-  void SetAlpha(float alpha) override;
-  void SetColor(int32_t red, int32_t green, int32_t blue) override;
-  void SetClsColor(int32_t red, int32_t green, int32_t blue) override;
-  void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
-  void SetTransform(float ix, float iy, float jx, float jy) override;
-  void SetLineWidth(float width) override;
-  void Cls() override;
-  void Plot(float x, float y) override;
-  void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
-  void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
-  void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
-  void DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
-                float ty) override;
-  void DrawPixmap(std::shared_ptr<TPixmap> pixmap, int32_t x, int32_t y) override;
-  std::shared_ptr<TPixmap> GrabPixmap(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  VEXTRAL_RENDER2D_DRAWING_OVERRIDES;
   // Forgets the caches, selects the graphics' context objects and sets the projection and
   // viewport for its size.
   void ResetGLContext(std::shared_ptr<TGraphics> g);
