@@ -27,7 +27,6 @@ out vec2 v_texcoord;
 out vec4 v_colour;
 void main() {
   gl_Position = u_projection * vec4(a_position, 0.0, 1.0);
-  gl_PointSize = 1.0;
   v_texcoord = a_texcoord;
   v_colour = a_colour;
 }

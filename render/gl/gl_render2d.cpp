@@ -23,6 +23,7 @@ struct GLCache {
   bool textures_enabled = false;
   uint8_t colour[4] = {255, 255, 255, 255};
   float ix = 1.0f, iy = 0.0f, jx = 0.0f, jy = 1.0f;
+  float line_width = 0.0f;        // 0: unknown
   int32_t width = 0, height = 0;  // of the graphics last reset
   bool alpha_buffer = false;      // it was opened with GFX_ALPHA_BUFFER
   // The current context and its objects, as the last reset selected them.
@@ -224,9 +225,12 @@ void TGLRender2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLRender2DDriver::SetLineWidth(float width) {
+  GLCache& c = Cache();
   if (!(width > 0.0f) || !Ready()) return;  // OpenGL rejects zero, negative and NaN widths
+  if (width == c.line_width) return;
   Flush();
   glLineWidth(width);
+  c.line_width = width;
 }
 
 void TGLRender2DDriver::Cls() {
@@ -235,20 +239,39 @@ void TGLRender2DDriver::Cls() {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
+// A one-pixel point and a one-pixel-wide line along a pixel row or column cover exactly the
+// pixels of a rectangle, so they join the quads' batch: the game's scanlines, each a line and
+// a plot of its end pixel, are one draw instead of a draw per line and per point.
 void TGLRender2DDriver::Plot(float x, float y) {
   DisableTextures();
-  BatchFor(GL_POINTS, 1);
-  QueueVertex(x + 0.5f, y + 0.5f, 0.0f, 0.0f);
+  QueueRectangle(x, y, x + 1.0f, y + 1.0f);
 }
 
 void TGLRender2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
   DisableTextures();
+  float sx0 = 0.0f, sy0 = 0.0f, sx1 = 0.0f, sy1 = 0.0f;
+  Place(x0, y0, tx + 0.5f, ty + 0.5f, sx0, sy0);
+  Place(x1, y1, tx + 0.5f, ty + 0.5f, sx1, sy1);
+  if (Cache().line_width == 1.0f && (sx0 == sx1 || sy0 == sy1)) {
+    // A line covers the pixels whose centres lie from its first point up to, not including,
+    // its last one, in the row (column) its centre line runs through.
+    if (sx0 == sx1 && sy0 == sy1) return;
+    const auto span = [](float from, float to, float& low, float& high) {
+      low = from <= to ? from - 0.5f : to + 0.5f;
+      high = from <= to ? to - 0.5f : from + 0.5f;
+    };
+    float left = sx0 - 0.5f, right = sx0 + 0.5f, top = sy0 - 0.5f, bottom = sy0 + 0.5f;
+    if (sy0 == sy1) {
+      span(sx0, sx1, left, right);
+    } else {
+      span(sy0, sy1, top, bottom);
+    }
+    QueueRectangle(left, top, right, bottom);
+    return;
+  }
   BatchFor(GL_LINES, 2);
-  float sx = 0.0f, sy = 0.0f;
-  Place(x0, y0, tx + 0.5f, ty + 0.5f, sx, sy);
-  QueueVertex(sx, sy, 0.0f, 0.0f);
-  Place(x1, y1, tx + 0.5f, ty + 0.5f, sx, sy);
-  QueueVertex(sx, sy, 0.0f, 0.0f);
+  QueueVertex(sx0, sy0, 0.0f, 0.0f);
+  QueueVertex(sx1, sy1, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -266,6 +289,14 @@ void TGLRender2DDriver::QueueQuad(float x0, float y0, float x1, float y1, float 
     Place(xs[i], ys[i], tx, ty, x, y);
     QueueVertex(x, y, us[i], vs[i]);
   }
+}
+
+void TGLRender2DDriver::QueueRectangle(float x0, float y0, float x1, float y1) {
+  BatchFor(kQuads, 4);
+  QueueVertex(x0, y0, 0.0f, 0.0f);
+  QueueVertex(x1, y0, 0.0f, 0.0f);
+  QueueVertex(x1, y1, 0.0f, 0.0f);
+  QueueVertex(x0, y1, 0.0f, 0.0f);
 }
 
 void TGLRender2DDriver::Flush() {
@@ -397,6 +428,7 @@ void TGLRender2DDriver::ResetGLContext(std::shared_ptr<TGraphics> g) {
   c.blend = 0;
   c.bound_texture = 0;
   c.textures_enabled = false;
+  c.line_width = 0.0f;
   int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
   if (g) g->GetSettings(width, height, depth, hertz, flags);
   c.width = width;

@@ -39,6 +39,9 @@ class TGLRender2DDriver : public TRender2DDriver {
   // and the current colour.
   static void QueueQuad(float x0, float y0, float x1, float y1, float tx, float ty, float u0,
                         float v0, float u1, float v1);
+  // Queues an untextured rectangle from (x0, y0) to (x1, y1), already placed, in the current
+  // colour.
+  static void QueueRectangle(float x0, float y0, float x1, float y1);
   // Deleting a texture must forget it if it is the bound one.
   static void ForgetTexture(uint32_t name);
   // A context being deleted: its objects must not be used again.

@@ -258,6 +258,23 @@ TEST_P(DriverContract, LineSetsItsLastPixelOnlyWhenAsked) {
   EXPECT_THAT(PixelAt(20, 12), IsColour(255, 255, 255));
   EXPECT_THAT(PixelAt(21, 12), IsColour(0, 0, 0));
   EXPECT_THAT(PixelAt(15, 11), IsColour(0, 0, 0));
+  // Drawn backwards and down columns: from the first point up to, not including, the last.
+  DrawLine(20, 14, 10, 14, 0);
+  EXPECT_THAT(PixelAt(20, 14), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(11, 14), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(10, 14), IsColour(0, 0, 0));
+  DrawLine(30, 20, 30, 25, 0);
+  EXPECT_THAT(PixelAt(30, 20), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(30, 24), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(30, 25), IsColour(0, 0, 0));
+  EXPECT_THAT(PixelAt(29, 22), IsColour(0, 0, 0));
+  EXPECT_THAT(PixelAt(31, 22), IsColour(0, 0, 0));
+  DrawLine(40, 25, 40, 20, 0);
+  EXPECT_THAT(PixelAt(40, 25), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(40, 21), IsColour(255, 255, 255));
+  EXPECT_THAT(PixelAt(40, 20), IsColour(0, 0, 0));
+  DrawLine(50, 30, 50, 30, 0);  // no length, no pixel
+  EXPECT_THAT(PixelAt(50, 30), IsColour(0, 0, 0));
 }
 
 TEST_P(DriverContract, PlotSetsExactlyOnePixelThroughTheOrigin) {
