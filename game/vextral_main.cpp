@@ -10,55 +10,16 @@
 #include "game/main_loop.h"
 #include "game/notice.h"
 #include "game/replay/files.h"
-#include "game/replay/recorder.h"
 #include "game/replay/viewer.h"
-#include "game/sounds.h"
+#include "game/session.h"
 #include "game/system_message.h"
 #include "input/session.h"
-#include "stream/filesystem.h"
 #include "stream/native_files.h"
 #include "stream/program_folder.h"
 
 namespace {
 
 constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE | FILE]";
-
-void change_to_executable_folder() {
-  const std::string folder = ProgramFolder();
-  if (!folder.empty()) ChangeDirectory(folder);
-}
-
-// The sounds and images decode while the display opens.
-bool start_game() {
-  prefetch_sounds();
-  prefetch_embedded_images();
-  return game_startup();
-}
-
-int play() {
-  replay_recorder recorder(keep_finished_game);
-  recorder.attach();
-  frame_hook = [&recorder] { recorder.on_frame_start(); };
-  // Where the system ends the process with the session, the exit's saves come first.
-  bool session_ended = false;
-  SetSessionEndHandler([&recorder, &session_ended] {
-    recorder.on_session_end();
-    game_exit(0);
-    session_ended = true;
-  });
-  run_main_loop();
-  SetSessionEndHandler(nullptr);
-  // Once the session has ended the system may end the process at any moment: what the
-  // handler saved stands, and nothing more is written (a save cut short would leave its
-  // temporary file behind).
-  if (session_ended) return 0;
-  recorder.on_exit();
-  frame_hook = nullptr;
-  game_exit();
-  // A save that failed on the way out is read on screen before the window goes.
-  show_exit_notice();
-  return 0;
-}
 
 int watch(const std::string& name) {
   const std::string path = replay_path_for(name);
@@ -107,12 +68,14 @@ int main(int argc, char** argv) {
     replay_name = AbsolutePath(replay_name);
 
   // From here on the log in the save folder is found beside the program.
-  change_to_executable_folder();
+  enter_program_folder();
   if (!understood) {
     report_stopping_failure("vextral", std::string("unknown arguments\n") + kUsage);
     return 2;
   }
   if (!replay_name.empty()) return watch(replay_name);
   if (!start_game()) return 1;
-  return play();
+  session_system desktop;
+  desktop.keep_game = keep_finished_game;
+  return play_session(desktop);
 }

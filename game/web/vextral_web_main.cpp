@@ -7,6 +7,7 @@
 // as soon as they change outside play, and each game's recording when the game ends.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,9 @@
 #include "game/main_loop.h"
 #include "game/player.h"
 #include "game/replay/files.h"
-#include "game/replay/recorder.h"
+#include "game/session.h"
 #include "game/sounds.h"
 #include "game/web/browser_page.h"
-#include "stream/filesystem.h"
-#include "stream/program_folder.h"
 
 namespace {
 
@@ -76,7 +75,7 @@ void start_music_once_come() {
 }  // namespace
 
 int main() {
-  ChangeDirectory(ProgramFolder());
+  enter_program_folder();
   const settings_places places = current_settings_places();
   if (!places.home.empty()) vextral_load_browser_storage(places.home.c_str());
 
@@ -86,27 +85,26 @@ int main() {
     return !music_waiting;
   };
   frame_hook = start_music_once_come;  // the splash's frames
-  prefetch_sounds();
-  prefetch_embedded_images();
-  if (!game_startup()) return 1;
+  if (!start_game()) return 1;
   saved_best = player->best_sc;
   saved_stereo = stereo_mode;
 
-  replay_recorder recorder(keep_game);
-  recorder.attach();
-  frame_hook = [&recorder] {
-    start_music_once_come();
-    recorder.on_frame_start();
-    save_changed_settings();
-    vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level,
-                            player->rotation);
-  };
-  run_main_loop();
-  recorder.on_exit();
-  frame_hook = nullptr;
-  begin_save();
-  game_exit();
-  vextral_end_browser_save();
+  const int status = play_session({
+      .keep_game = keep_game,
+      .each_frame =
+          [] {
+            start_music_once_come();
+            save_changed_settings();
+            vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode,
+                                    player->level, player->rotation);
+          },
+      .exit_saves =
+          [](const std::function<void()>& saves) {
+            begin_save();
+            saves();
+            vextral_end_browser_save();
+          },
+  });
   vextral_tell_page_game_ended();
-  return 0;
+  return status;
 }
