@@ -20,8 +20,8 @@
 #include "input/event.h"
 #include "input/input.h"
 #include "render/collision.h"
-#include "render/font.h"
 #include "render/default_driver.h"
+#include "render/font.h"
 #include "render/graphics.h"
 #include "render/image.h"
 #include "render/render2d.h"
@@ -141,7 +141,10 @@ bool game_startup(const startup_options& options) {
   SetAppTitle("Vextral");
   InstallDefaultGraphicsDriver();
   if (!OpenGraphics(640, 480, 32, 60, GFX_BACK_BUFFER)) {
-    report_stopping_failure("render", "could not open a 640 x 480 display; the game cannot start");
+    const std::string& reason = GraphicsFailure();
+    report_stopping_failure("render", "could not open a 640 x 480 display" +
+                                          (reason.empty() ? "" : " (" + reason + ")") +
+                                          "; the game cannot start");
     return false;
   }
   SetMaskColor(kMaskRed, kMaskGreen, kMaskBlue);

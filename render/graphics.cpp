@@ -56,7 +56,21 @@ void EndGraphicsAtExit() {
   EndGraphics();
 }
 
+std::string& KeptFailure() {
+  static std::string reason;
+  return reason;
+}
+
 }  // namespace
+
+void ReportGraphicsFailure(const std::string& reason) {
+  std::fprintf(stderr, "render: %s\n", reason.c_str());
+  KeptFailure() = reason;
+}
+
+const std::string& GraphicsFailure() {
+  return KeptFailure();
+}
 
 std::string TGraphicsMode::ToString() const {
   return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(depth) + " " +
@@ -125,13 +139,13 @@ std::shared_ptr<TGraphics> CreateGraphics(int32_t width, int32_t height, int32_t
                                           int32_t hertz, int32_t flags) {
   std::shared_ptr<TGraphicsDriver> driver = GetGraphicsDriver();
   if (!driver) {
-    std::fprintf(stderr, "render: no graphics driver installed\n");
+    ReportGraphicsFailure("no graphics driver installed");
     return nullptr;
   }
   try {
     return driver->CreateGraphics(width, height, depth, hertz, flags | Module().default_flags);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "render: %s\n", error.what());
+    ReportGraphicsFailure(error.what());
     return nullptr;
   }
 }

@@ -112,6 +112,11 @@ std::shared_ptr<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t d
                                         int32_t hertz = 60, int32_t flags = 0);
 // Closes the graphics made by OpenGraphics, if any, and switches polled input off.
 void EndGraphics();
+// Why graphics could not be opened: one "render:" line on stderr, and kept for
+// GraphicsFailure (so a player without a terminal can be told) until the next one.
+void ReportGraphicsFailure(const std::string& reason);
+// The reason last reported, empty when none was.
+const std::string& GraphicsFailure();
 
 int32_t GraphicsWidth();
 int32_t GraphicsHeight();

@@ -84,7 +84,7 @@ void DeletePendingTextures() {
 
 bool InitVideo() {
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "render: no display: %s\n", SDL_GetError());
+    ReportGraphicsFailure(std::string("no display: ") + SDL_GetError());
     return false;
   }
   EndAtLostDisplay();
@@ -175,8 +175,8 @@ SDL_GLContext CreateSharedContext(SDL_Window* window, TGLDialect& dialect) {
     failures += std::string(failures.empty() ? "" : "; ") + DialectName(kind) + ": " +
                 (gl_context ? "entry points missing" : SDL_GetError());
   }
-  std::fprintf(stderr, "render: this display gives no OpenGL 3.3 core or ES 3.0 context (%s)\n",
-               failures.c_str());
+  ReportGraphicsFailure("this display gives no OpenGL 3.3 core or ES 3.0 context (" + failures +
+                        ")");
   return nullptr;
 }
 
@@ -529,7 +529,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int32_t width, int3
   context->window = CreateGraphicsWindow(AppTitle(), width, height, context->kind == 3);
   if (!context->window) {
     RestoreContextAttributes();
-    std::fprintf(stderr, "render: cannot open a window: %s\n", SDL_GetError());
+    ReportGraphicsFailure(std::string("cannot open a window: ") + SDL_GetError());
     return nullptr;
   }
   TGLDialect dialect = TGLDialect::es;

@@ -194,6 +194,9 @@ for case in "${cases[@]}"; do
       [ $status -eq 1 ] || fail "exit status $status, expected 1"
       grep -q '^render: this display gives no OpenGL 3.3 core or ES 3.0 context' "$dir/stderr" ||
         fail "no render: line naming the missing context"
+      # The stopping line, which Windows shows in a message box, carries the reason too.
+      grep -q '^render: could not open a 640 x 480 display (this display gives no OpenGL' \
+        "$dir/stderr" || fail "the stopping line does not say why the display did not open"
       expect_bytes "$dir/data/hiscore.dat" 39300000
       ;;
     display_dies)
