@@ -10,7 +10,8 @@
 #                                  display needs (tools/demo.sh)
 #   tools/install-deps.sh --web    also what the browser build and its test need: Debian's
 #                                  Emscripten, the source-package tools that fetch the
-#                                  libraries it builds, Chromium, Python's web server, npm
+#                                  libraries it builds, ImageMagick (the page's icons),
+#                                  Chromium, Python's web server, npm
 #   tools/install-deps.sh --windows  also what the Windows build and its tests under Wine
 #                                  need (tools/windows/build.sh, tools/windows/test.sh)
 # Several may be given at once (./test.sh asks for its stages' in one go: apt is paid once).
@@ -24,7 +25,7 @@ play_packages=(
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)
 # Debian's Emscripten needs Debian's acorn among node's modules (NODE_PATH=/usr/share/nodejs).
-web_packages=(emscripten node-acorn dpkg-dev chromium python3 gzip)
+web_packages=(emscripten node-acorn dpkg-dev chromium python3 gzip imagemagick)
 # npm comes with a node from elsewhere; Debian's own npm only where there is none.
 command -v npm >/dev/null || web_packages+=(npm)
 test_packages=(

@@ -17,10 +17,11 @@
 // Screenshots go to OUTPUT_FOLDER. Every wait is for something the page shows, with a
 // generous deadline for a loaded machine. Ends with "N passed, N failed".
 
-import { execFileSync } from 'node:child_process';
-import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
-import { join, resolve } from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { mkdirSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { DEADLINE, MENU, STATE, assert, checks, game as gameOn, keepLog, launch, nextFrame,
+         pagePoint as pagePointOn, replayed, waitOn, waitForState as waitForStateOn,
+         waitUntil as waitUntilOn, watchDownloads } from './helpers.mjs';
 
 const [url, output, simulator] = process.argv.slice(2);
 if (!url || !output) {
@@ -29,42 +30,15 @@ if (!url || !output) {
 }
 mkdirSync(output, { recursive: true });
 
-// game_state values (game/globals.h).
-const STATE = { play: 2, pause: 3, title: 4 };
-const DEADLINE = 120000;
-// The title menu's rows, in the game's 640 x 480 pixels.
-const MENU = { start: { x: 320, y: 250 }, stereo: { x: 320, y: 280 } };
 // The big title, its row and how far it reaches on either side.
 const TITLE_ROW = { y: 100, left: 120, right: 520 };
 
-let passed = 0;
-let failed = 0;
-async function check(name, body) {
-  try {
-    await body();
-    passed++;
-    console.log(`ok: ${name}`);
-  } catch (error) {
-    failed++;
-    console.log(`FAILED: ${name}: ${error.message}`);
-  }
-}
-
-function assert(condition, message) {
-  if (!condition) throw new Error(message);
-}
-
-const browser = await puppeteer.launch({
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader',
-         '--enable-unsafe-swiftshader', '--window-size=900,700'],
-});
+const { check, fail, finish } = checks();
+const browser = await launch();
 const page = await browser.newPage();
 await page.setViewport({ width: 900, height: 700 });
 const log = [];
-page.on('console', (message) => log.push(`${message.type()}: ${message.text()}`));
-page.on('pageerror', (error) => log.push(`page error: ${error.message}`));
+keepLog(page, log);
 // A gamepad as the browser's Gamepad API shows one (headless Chromium has no pads to plug
 // in): SDL's browser joystick reads it through navigator.getGamepads like a real one.
 await page.evaluateOnNewDocument(() => {
@@ -107,43 +81,19 @@ await interception.send('Fetch.enable', {
 });
 
 // Downloads land in OUTPUT_FOLDER/downloads under the browser's name for each.
-const downloads = resolve(output, 'downloads');
-const browserSession = await browser.target().createCDPSession();
-await browserSession.send('Browser.setDownloadBehavior',
-                          { behavior: 'allowAndName', downloadPath: downloads, eventsEnabled: true });
-let downloadEnded = null;
-browserSession.on('Browser.downloadProgress', (event) => {
-  if (event.state !== 'inProgress') downloadEnded = event;
-});
+const downloads = await watchDownloads(browser, join(output, 'downloads'));
 
-const game = (target = page) => target.evaluate(() => Module.vextralGame || null);
+const game = (target = page) => gameOn(target);
 const waitFor = (test, ...args) => waitOn(page, test, ...args);
-const waitOn = (target, test, ...args) =>
-  target.waitForFunction(test, { timeout: DEADLINE, polling: 100 }, ...args);
-const waitForState = (state, target = page) =>
-  waitOn(target, (wanted) => Module.vextralGame?.state === wanted, state);
-
-// Waits until test () holds, asking again after each round trip to the page.
-async function waitUntil(test, what) {
-  const deadline = Date.now() + DEADLINE;
-  while (!(await test())) {
-    assert(Date.now() < deadline, `${what} never happened`);
-    await page.waitForFunction(() => true);
-  }
-}
+const waitForState = (state, target = page) => waitForStateOn(target, state);
+const waitUntil = (test, what) => waitUntilOn(page, test, what);
 
 // The page's notice whose text holds part (on target's page), or null.
 const notice = (part, target = page) => target.evaluate((wanted) => Array.from(
   document.querySelectorAll('#notices p'), (line) => line.textContent).find((text) => text.includes(wanted)) ?? null, part);
 
 // Clicks target's download link (#last or #best) and returns the bytes the browser saved.
-async function download(target, id) {
-  downloadEnded = null;
-  await target.click(`#${id}`);
-  await waitUntil(() => downloadEnded !== null, `the download of ${id}`);
-  assert(downloadEnded.state === 'completed', `the download of ${id} ended ${downloadEnded.state}`);
-  return readFileSync(join(downloads, downloadEnded.guid));
-}
+const download = (target, id) => downloads.take(page, () => target.click(`#${id}`), id);
 
 // A file of the player's folder as the browser's storage keeps it (IDBFS keeps each file of
 // the folder mounted at PATH under its path in the IndexedDB database PATH): its bytes, or
@@ -175,11 +125,7 @@ const storedFile = (name) => page.evaluate(async (file) => {
 }, name);
 const storedInt = (bytes) => (bytes ? Buffer.from(bytes).readInt32LE(0) : null);
 
-// A point of the game's 640 x 480 picture on the page.
-async function pagePoint(point, target = page) {
-  const box = await (await target.$('#canvas')).boundingBox();
-  return { x: box.x + point.x * box.width / 640, y: box.y + point.y * box.height / 480 };
-}
+const pagePoint = (point, target = page) => pagePointOn(target, point);
 
 // The canvas as the page shows it, as RGB pixels read back by the page itself.
 async function canvasPixels(name) {
@@ -279,8 +225,7 @@ const sameBytes = (a, b) => a !== null && b !== null && Buffer.from(a).equals(Bu
 async function startPage(name, { address = url, prepare = null, quota = null } = {}) {
   const other = await browser.newPage();
   await other.setViewport({ width: 900, height: 700 });
-  other.on('console', (message) => log.push(`${name}: ${message.type()}: ${message.text()}`));
-  other.on('pageerror', (error) => log.push(`${name}: page error: ${error.message}`));
+  keepLog(other, log, name);
   if (prepare) await other.evaluateOnNewDocument(prepare);
   if (quota !== null) {
     const session = await other.target().createCDPSession();
@@ -401,11 +346,6 @@ try {
     await page.evaluate(() => testPad.set({ stickX: -1 }));
     await waitFor((from) => Module.vextralGame.heading < from, heading);
     await canvasPixels('06a-pad-turned');
-    const nextFrame = () => page.evaluate(() => new Promise((done) => {
-      const from = Module.vextralGame;
-      const look = () => (Module.vextralGame !== from ? done() : requestAnimationFrame(look));
-      look();
-    }));
     let score = (await game()).score;
     const deadline = Date.now() + DEADLINE;
     while (Date.now() < deadline && (await game()).score <= score) {
@@ -416,9 +356,9 @@ try {
         score = (await game()).score;
       }
       await page.evaluate(() => testPad.set({ fire: true }));
-      await nextFrame();
+      await nextFrame(page);
       await page.evaluate(() => testPad.set({ fire: false }));
-      await nextFrame();
+      await nextFrame(page);
     }
     await page.evaluate(() => testPad.set({ stickX: 0 }));
     assert((await game()).score > score, 'no shot fired by the pad scored');
@@ -464,11 +404,9 @@ try {
     writeFileSync(file, Buffer.from(bytes));
     assert(Buffer.from(bytes).subarray(0, 4).toString() === 'VXRP', 'the download is no replay');
     if (!simulator) return;
-    const printed = execFileSync(simulator, ['--replay', file], { encoding: 'utf8' });
-    const replayed = /score (\d+), level (\d+)/.exec(printed);
-    assert(replayed, `vextral-sim printed: ${printed}`);
-    assert(Number(replayed[1]) === score && Number(replayed[2]) === level,
-           `replayed to score ${replayed[1]}, level ${replayed[2]}; played ${score}, level ${level}`);
+    const replay = replayed(simulator, file);
+    assert(replay.score === score && replay.level === level,
+           `replayed to score ${replay.score}, level ${replay.level}; played ${score}, level ${level}`);
   });
 
   await check('a second page downloads the best game the first page kept after its own', async () => {
@@ -602,11 +540,6 @@ try {
     }
   });
 } catch (error) {
-  failed++;
-  console.log(`FAILED: ${error.message}`);
-} finally {
-  if (failed > 0) console.log(log.filter((line) => !line.includes('ScriptProcessorNode')).slice(-40).join('\n'));
-  await browser.close();
+  fail(error);
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed > 0 ? 1 : 0);
+await finish(browser, log);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the game for the browser into build-web/: index.html, vextral.js, vextral.wasm,
-# vextral.data (the sound effects) and music/ (the tracks, fetched after start-up) at the
-# top of it, a static folder any web server can serve
-# (tools/web/serve.sh serves it here). Beneath it: deps/ (SDL2, libpng, zlib, FreeType,
+# Builds the game for the browser into build-web/: the page (index.html with its style and
+# scripts, its manifest and icons, and its service worker sw.js, which keeps the page for
+# playing offline), vextral.js, vextral.wasm, vextral.data (the sound effects) and music/
+# (the tracks, fetched after start-up) at the top of it, a static folder any web server can
+# serve (tools/web/serve.sh serves it here). Beneath it: deps/ (SDL2, libpng, zlib, FreeType,
 # libogg and libvorbis built with Emscripten from Debian's sources, by
 # tools/cross/build-deps.sh), host/ (the native asset generator and resource embedder the
 # build runs, and vextral-sim; or the native build VEXTRAL_HOST_TOOLS names) and wasm/ (the game's build with Emscripten). A second run builds only what
@@ -29,7 +30,7 @@ echo "== build-web/wasm: the game with Emscripten"
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH='' \
   emcmake cmake -S . -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_WERROR=ON \
   -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_TOOLS="$host" >/dev/null
-cmake --build "$out/wasm" -j "$jobs" --target vextral
+cmake --build "$out/wasm" -j "$jobs" --target vextral vextral_web_icons
 
 for file in vextral.js vextral.wasm vextral.data; do
   cp -p "$out/wasm/game/$file" "$out/$file"
@@ -37,7 +38,12 @@ done
 # The music, fetched by the game once it has started.
 mkdir -p "$out/music"
 cp -p "$out"/wasm/resources/assets/data/?_track.ogg "$out/music/"
-# The page's loading bar knows the whole download from the files' sizes.
-sizes="js=$(stat -c %s "$out/vextral.js") wasm=$(stat -c %s "$out/vextral.wasm") data=$(stat -c %s "$out/vextral.data")"
-sed "s/@VEXTRAL_SIZES@/$sizes/" tools/web/index.html >"$out/index.html"
-echo "build-web/: index.html vextral.js vextral.wasm vextral.data music/ (tools/web/serve.sh serves it)"
+for size in 192 512; do
+  cp -p "$out/wasm/resources/icon/$size/vextral.png" "$out/icon-$size.png"
+done
+for file in page.css page.js screen.js touch.js offline.js manifest.webmanifest; do
+  cp -p "tools/web/$file" "$out/$file"
+done
+# index.html and sw.js, written last: they name the build and the files it is made of.
+build=$(tools/web/stamp.py "$out")
+echo "build-web/: the page, build $build (tools/web/serve.sh serves it)"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The browser stage of ./test.sh, on its own: builds build-web/ (tools/web/build.sh), serves
 # it on a free port of 127.0.0.1 and plays it in Debian's Chromium, headless, through the
-# DevTools protocol (tests/web/play_test.mjs; screenshots in build-web/test-output).
+# DevTools protocol: on a desktop (tests/web/play_test.mjs) and on an emulated phone by touch
+# (tests/web/touch_test.mjs); then plays it offline and across two builds from a server of
+# the test's own (tests/web/offline_test.mjs). Screenshots in build-web/test-output.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 tools/web/build.sh
@@ -13,9 +15,12 @@ server=$!
 trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true' EXIT
 for _ in $(seq 600); do
   if python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/index.html', timeout=1)" 2>/dev/null; then
-    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output \
-      "${VEXTRAL_HOST_TOOLS:-build-web/host}/tools/sim/vextral-sim"
-    exit
+    sim=${VEXTRAL_HOST_TOOLS:-build-web/host}/tools/sim/vextral-sim
+    status=0
+    node tests/web/play_test.mjs "http://127.0.0.1:$port/" build-web/test-output "$sim" || status=1
+    node tests/web/touch_test.mjs "http://127.0.0.1:$port/" build-web/test-output "$sim" || status=1
+    node tests/web/offline_test.mjs build-web build-web/test-output || status=1
+    exit $status
   fi
   kill -0 $server 2>/dev/null || break
   sleep 0.1
