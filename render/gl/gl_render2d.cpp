@@ -225,8 +225,8 @@ void TGLRender2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLRender2DDriver::SetLineWidth(float width) {
-  GLCache& c = Cache();
   if (!(width > 0.0f) || !Ready()) return;  // OpenGL rejects zero, negative and NaN widths
+  GLCache& c = Cache();
   if (width == c.line_width) return;
   Flush();
   glLineWidth(width);
@@ -238,6 +238,17 @@ void TGLRender2DDriver::Cls() {
   Flush();
   glClear(GL_COLOR_BUFFER_BIT);
 }
+
+namespace {
+
+// The pixel edges [low, high] that a one-pixel line from the pixel centre `from` towards the
+// centre `to` covers along its axis: its first pixel up to, not including, its last.
+void CoveredSpan(float from, float to, float& low, float& high) {
+  low = from <= to ? from - 0.5f : to + 0.5f;
+  high = from <= to ? to - 0.5f : from + 0.5f;
+}
+
+}  // namespace
 
 // A one-pixel point and a one-pixel-wide line along a pixel row or column cover exactly the
 // pixels of a rectangle, so they join the quads' batch: the game's scanlines, each a line and
@@ -256,15 +267,11 @@ void TGLRender2DDriver::DrawLine(float x0, float y0, float x1, float y1, float t
     // A line covers the pixels whose centres lie from its first point up to, not including,
     // its last one, in the row (column) its centre line runs through.
     if (sx0 == sx1 && sy0 == sy1) return;
-    const auto span = [](float from, float to, float& low, float& high) {
-      low = from <= to ? from - 0.5f : to + 0.5f;
-      high = from <= to ? to - 0.5f : from + 0.5f;
-    };
     float left = sx0 - 0.5f, right = sx0 + 0.5f, top = sy0 - 0.5f, bottom = sy0 + 0.5f;
     if (sy0 == sy1) {
-      span(sx0, sx1, left, right);
+      CoveredSpan(sx0, sx1, left, right);
     } else {
-      span(sy0, sy1, top, bottom);
+      CoveredSpan(sy0, sy1, top, bottom);
     }
     QueueRectangle(left, top, right, bottom);
     return;
