@@ -174,6 +174,38 @@ try {
     await touch(1, null);
   });
 
+  await check('a control held as the page is hidden is let go when the page comes back', async () => {
+    // The browser sends the page no end of a touch while another page is shown, so a thumb
+    // lifted meanwhile would leave the ship turning. (Again if a ship is lost first.)
+    const left = await control('left');
+    const deadline = Date.now() + DEADLINE;
+    for (let steady = false; !steady;) {
+      assert(Date.now() < deadline, 'the ship never kept its heading after the page came back');
+      await startFromTitle();
+      await touch(1, left);
+      const from = (await game(page)).heading;
+      await waitOn(page, (before) => Module.vextralGame.heading !== before ||
+                                     Module.vextralGame.state !== 2, from);
+      const other = await browser.newPage();
+      await other.bringToFront();
+      await waitOn(page, () => document.visibilityState === 'hidden');
+      await other.close();
+      await page.bringToFront();
+      await waitOn(page, () => document.visibilityState === 'visible');
+      // The thumb, still on the screen, counts again only once put down anew.
+      await nextFrame(page);
+      const back = await game(page);
+      for (let frame = 0; frame < 5; frame++) await nextFrame(page);
+      const later = await game(page);
+      assert(!(await page.$('#pad .held')), 'a control still shows held');
+      if (back.state === STATE.play && later.state === STATE.play) {
+        assert(later.heading === back.heading, 'the ship turns on after the page came back');
+        steady = true;
+      }
+      await touch(1, null);
+    }
+  });
+
   let played = null;
   await check('the on-screen pause pauses and a tap on Quit This Game leaves the game', async () => {
     // The pause button pauses play, not the interval after a lost ship.
