@@ -49,6 +49,19 @@
   for (const type of ['touchstart', 'touchmove', 'touchend', 'touchcancel']) {
     pad.addEventListener(type, follow, { passive: false });
   }
+  // A page hidden, or without the focus, hears no more of its fingers: one lifted meanwhile
+  // would hold its control for good. All let go; a thumb still down counts once put down
+  // anew.
+  function letGo() {
+    if (fingers.size === 0 && pressed.size === 0) return;
+    fingers.clear();
+    pressed.clear();
+    update();
+  }
+  window.addEventListener('blur', letGo);
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'hidden') letGo();
+  });
 
   // The controls held now, and whether one of them is held for the game only. The game
   // reads the pad once a frame: a control let go before the game has begun a frame since it
