@@ -41,6 +41,26 @@ const phone = await page.createCDPSession();
 await phone.send('Emulation.setDeviceMetricsOverride', landscape);
 await phone.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
 const downloads = await watchDownloads(browser, join(output, 'downloads'));
+// A gamepad the test plugs in (headless Chromium has none): SDL's browser joystick reads it
+// through navigator.getGamepads, as a real one, once the browser has told of it.
+await page.evaluateOnNewDocument(() => {
+  const buttons = Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 }));
+  window.testPad = {
+    id: 'Test pad', index: 0, connected: false, mapping: 'standard', timestamp: 1,
+    axes: [0, 0, 0, 0], buttons,
+    setStick(x) {
+      this.axes = [x, 0, 0, 0];
+      this.timestamp++;
+    },
+    plugIn() {
+      this.connected = true;
+      const event = new Event('gamepadconnected');
+      Object.defineProperty(event, 'gamepad', { value: this });
+      window.dispatchEvent(event);
+    },
+  };
+  navigator.getGamepads = () => (testPad.connected ? [testPad] : []);
+});
 
 // The fingers on the screen, by identifier. A finger put down or lifted is sent alone; a
 // finger moved is sent with the others, which stay where they are.
@@ -237,6 +257,41 @@ try {
     assert(replay.score === played.score && replay.level === played.level,
            `replayed to score ${replay.score}, level ${replay.level}; played ${played.score}, ` +
            `level ${played.level}`);
+  });
+
+  await check('a pad plugged in takes the game, and the controls take it back when touched', async () => {
+    // Each of them turns the ship left in play (again if a ship is lost first).
+    const deadline = Date.now() + DEADLINE;
+    async function turnsLeft(steer, what) {
+      for (let turned = false; !turned;) {
+        assert(Date.now() < deadline, `${what} never turned the ship`);
+        await startFromTitle();
+        const from = (await game(page)).heading;
+        await steer();
+        await waitOn(page, (before) => Module.vextralGame.heading < before ||
+                                       Module.vextralGame.state !== 2, from);
+        turned = (await game(page)).heading < from;
+      }
+    }
+    const controlsShow = () => page.evaluate(() => getComputedStyle(pad).display !== 'none');
+    const picture = () => page.evaluate(() => JSON.stringify(canvas.getBoundingClientRect()));
+    const left = await control('left');
+    const where = await picture();
+    await page.evaluate(() => testPad.plugIn());
+    // The next tap on a menu item must find it where it was.
+    assert(!(await controlsShow()), 'the controls show with a pad plugged in');
+    assert(await picture() === where, 'the picture moves as the controls go');
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad');
+    assert(!(await controlsShow()), 'the controls show while the pad plays');
+    await page.evaluate(() => testPad.setStick(0));
+    await turnsLeft(() => touch(1, left), 'the Left control');
+    await touch(1, null);
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad used again');
+    await waitOn(page, () => getComputedStyle(pad).display === 'none');
+    await page.evaluate(() => testPad.setStick(0));
+    // The controls back for the checks after.
+    await tap(await centre('#top h1'));
+    assert(await controlsShow(), 'a touch did not bring the controls back');
   });
 
   await check('held upright the phone asks to be turned, and the game waits until it is', async () => {
