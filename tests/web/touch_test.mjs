@@ -1,11 +1,13 @@
 // Plays the browser build on an emulated phone (Chromium's mobile emulation, landscape) by
-// touch alone, every touch sent through the DevTools protocol as a touch screen sends it:
+// touch, every touch sent through the DevTools protocol as a touch screen sends it:
 // the page shows the controls and a picture that fits the screen; a tap starts the game and
 // another Start Game;
 // the left thumb steers while the right one fires until a shot scores, and a thumb sliding
 // onto the other steering control turns the other way; the on-screen pause pauses and a
 // tap on Quit This Game leaves the game, whose recording, downloaded from the page by a tap,
-// replays in the Linux simulator to the same score; held upright, the phone asks to be
+// replays in the Linux simulator to the same score; a control held as the page is hidden is
+// let go when it comes back; a pad plugged in takes the game, and the controls take it back
+// when touched; held upright, the phone asks to be
 // turned and the game waits until it is; and on a screen of three device pixels to the CSS
 // pixel the canvas is drawn at all of them.
 //
@@ -129,11 +131,12 @@ async function fits(ratio) {
   for (const { name, shown } of fit.controls) assert(shown, `the ${name} control is not on the screen`);
 }
 
-// Starts a game from the title by a tap on Start Game, when the title shows.
-async function startFromTitle() {
+// Starts a game from the title by a tap on Start Game (or as choose does), when the title
+// shows.
+async function startFromTitle(choose = tapGame) {
   await waitOn(page, (states) => states.includes(Module.vextralGame?.state), [STATE.play, STATE.title]);
   if ((await game(page)).state !== STATE.title) return false;
-  await tapGame(MENU.start);
+  await choose(MENU.start);
   await waitForState(page, STATE.play);
   return true;
 }
@@ -262,10 +265,16 @@ try {
   await check('a pad plugged in takes the game, and the controls take it back when touched', async () => {
     // Each of them turns the ship left in play (again if a ship is lost first).
     const deadline = Date.now() + DEADLINE;
-    async function turnsLeft(steer, what) {
+    // A player with a pad chooses Start Game with the mouse here: a tap would bring the
+    // controls back.
+    const click = async (row) => {
+      const point = await pagePoint(page, row);
+      await page.mouse.click(point.x, point.y);
+    };
+    async function turnsLeft(steer, what, choose) {
       for (let turned = false; !turned;) {
         assert(Date.now() < deadline, `${what} never turned the ship`);
-        await startFromTitle();
+        await startFromTitle(choose);
         const from = (await game(page)).heading;
         await steer();
         await waitOn(page, (before) => Module.vextralGame.heading < before ||
@@ -281,12 +290,17 @@ try {
     // The next tap on a menu item must find it where it was.
     assert(!(await controlsShow()), 'the controls show with a pad plugged in');
     assert(await picture() === where, 'the picture moves as the controls go');
-    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad');
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad', click);
     assert(!(await controlsShow()), 'the controls show while the pad plays');
+    // The stick let go: the frame begun next reads it, and the one after shows it.
     await page.evaluate(() => testPad.setStick(0));
+    await nextFrame(page);
+    await nextFrame(page);
+    // The touch that brings the controls back presses the one under it.
     await turnsLeft(() => touch(1, left), 'the Left control');
     await touch(1, null);
-    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad used again');
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad used again',
+                    click);
     await waitOn(page, () => getComputedStyle(pad).display === 'none');
     await page.evaluate(() => testPad.setStick(0));
     // The controls back for the checks after.
