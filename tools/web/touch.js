@@ -18,7 +18,7 @@
                                      (button) => [button.dataset.control, button]));
   const portrait = matchMedia('(orientation: portrait)');
 
-  // Each finger on the controls by its identifier, with the control under it now (or none).
+  // Each finger on the page by its identifier, with the control under it now (or none).
   const fingers = new Map();
   // The controls pressed, each with the game's frame record when it was pressed.
   const pressed = new Map();
@@ -161,7 +161,7 @@
     watchingPads = true;
     let before = padsHeld();
     const look = () => {
-      const now = vextral.touch ? padsHeld() : before;
+      const now = vextral.touch ? padsHeld() : '';
       if (!vextral.touch || (now !== before && /[b+-]/.test(now))) {
         watchingPads = false;
         showControls(false);
