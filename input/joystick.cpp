@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "input/input.h"
 #include "input/input_tap.h"
 #include "input/internal.h"
+#include "input/system.h"
 
 namespace {
 
@@ -33,6 +35,8 @@ struct JoystickState {
     none.fill(-1);
     return none;
   }();
+  // The device put on port 0 ahead of SDL's order while attached; -1 none.
+  SDL_JoystickID first = -1;
 };
 
 JoystickState& Joysticks() {
@@ -169,6 +173,9 @@ void RebuildJoystickPorts() {
       if (SDL_Joystick* device = SDL_JoystickOpen(index)) ports.push_back(device);
     }
   }
+  std::stable_partition(ports.begin(), ports.end(), [&state](SDL_Joystick* device) {
+    return state.first != -1 && SDL_JoystickInstanceID(device) == state.first;
+  });
   for (SDL_Joystick* device : state.ports) SDL_JoystickClose(device);
   state.ports = std::move(ports);
   // Ports left without a device keep the last values; a port whose device stayed keeps its
@@ -179,6 +186,11 @@ void RebuildJoystickPorts() {
       GivePort(state, port, state.ports[port]);
     }
   }
+}
+
+void SetFirstJoystick(int32_t instance_id) {
+  Joysticks().first = instance_id;
+  RebuildJoystickPorts();
 }
 
 int32_t JoystickCount() {

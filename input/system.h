@@ -39,6 +39,10 @@ class TSystemDriver {
 TSystemDriver* SystemDriver();
 // Replaces the current driver (not owned; must outlive its use). Null restores the SDL one.
 void SetSystemDriver(TSystemDriver* driver);
+// Puts the SDL joystick of that instance id on port 0 while it is attached, the others
+// following in SDL's order (which lists the system's pads before virtual ones); -1 (the
+// default) keeps SDL's order. Rebuilds the port table.
+void SetFirstJoystick(int32_t instance_id);
 
 // Drives SDL: one per process. SIGINT, SIGTERM and SIGHUP (a closed terminal) become a close
 // request (259).

@@ -1,8 +1,9 @@
 #pragma once
 // The page's on-screen controls (tools/web/touch.js) reach the game as a pad: a virtual
 // joystick on SDL's joystick list, which the input layer reads like any other pad, on port
-// 0 when no pad came before it. So a game played by touch polls, and records, exactly what
-// a game played with a pad does. Called by the page's JavaScript between the game's frames.
+// 0 while the controls are played (a pad of the system has it otherwise). So a game played
+// by touch polls, and records, exactly what a game played with a pad does. Called by the
+// page's JavaScript between the game's frames.
 
 extern "C" {
 
@@ -12,4 +13,7 @@ extern "C" {
 // the state, 0 while the game's input has not started (call again later), -1 when SDL
 // refuses the pad (said on standard error).
 int vextral_touch_pad_set(int stick_x, int stick_y, int buttons);
+// Whether the controls are played (1: their pad takes port 0, now or once attached) or a
+// key or a pad of the system is (0, the default).
+void vextral_touch_pad_play(int played_by_touch);
 }

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "input/system.h"
+
 namespace {
 
 constexpr int kAxes = 2;     // x, y
@@ -14,6 +16,15 @@ constexpr int kButtons = 3;  // fire, cloak, pause
 
 SDL_Joystick* pad = nullptr;
 bool refused = false;
+bool played = false;
+
+// Port 0, the one the game reads, is the pad's while the controls are played; a pad of the
+// system has it otherwise.
+void PutOnPortZero() {
+  if (pad != nullptr && SDL_JoystickGetAttached(pad)) {
+    SetFirstJoystick(played ? SDL_JoystickInstanceID(pad) : -1);
+  }
+}
 
 // The stick's ends are SDL's extremes, which the input layer reads as exactly -1 and +1:
 // the game turns, thrusts and moves the menu pointer only at full deflection.
@@ -43,6 +54,7 @@ int Attach() {
     refused = true;
     return -1;
   }
+  PutOnPortZero();
   return 1;
 }
 
@@ -57,4 +69,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vextral_touch_pad_set(int stick_x, int stick
     SDL_JoystickSetVirtualButton(pad, button, (buttons >> button) & 1 ? SDL_PRESSED : SDL_RELEASED);
   }
   return 1;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void vextral_touch_pad_play(int played_by_touch) {
+  played = played_by_touch != 0;
+  PutOnPortZero();
 }

@@ -194,6 +194,7 @@ class ReplugTest : public JoystickTest {
   }
 
   void TearDown() override {
+    SetFirstJoystick(-1);
     Unplug(pad_c);
     Unplug(pad_b);
     JoystickTest::TearDown();
@@ -244,6 +245,30 @@ TEST_F(ReplugTest, PadPluggedIntoAFreedPortCountsItsFirstPress) {
   ASSERT_EQ(PortNamed("Pad B"), freed_port);
   SDL_JoystickSetVirtualButton(pad_b, 1, 1);  // pressed before the new pad's port is read
   EXPECT_EQ(JoyButtonHits(1, freed_port), 1);
+}
+
+// The page's touch controls are a virtual pad, which SDL lists after every pad of the
+// system; while they are played they are put on port 0, the port the game reads.
+TEST_F(ReplugTest, PadPutFirstTakesPortZeroWhileAttached) {
+  pad_b = PlugInSmallPad("Pad B");
+  ASSERT_EQ(PortNamed("Pad B"), port + 1);
+  SDL_JoystickSetVirtualButton(pad_b, 0, 1);
+  EXPECT_EQ(JoyButtonHits(0, port + 1), 1);
+
+  SetFirstJoystick(SDL_JoystickInstanceID(pad_b));
+  EXPECT_EQ(JoystickName(0), "Pad B");
+  EXPECT_EQ(PortNamed(kPadName), port + 1) << "the others follow in SDL's order";
+  EXPECT_EQ(JoyButtonHits(0, 0), 0) << "a button held as the pad moved is no new press";
+  pad_c = PlugInSmallPad("Pad C");
+  EXPECT_EQ(JoystickName(0), "Pad B") << "a pad plugged in later goes behind it";
+  SDL_JoystickSetVirtualAxis(pad_b, 0, -32768);
+  EXPECT_EQ(JoyAxisX(0), -1.0f);
+
+  Unplug(pad_b);
+  EXPECT_EQ(PortNamed(kPadName), port) << "once it is gone, SDL's order again";
+  SetFirstJoystick(-1);
+  EXPECT_EQ(PortNamed(kPadName), port);
+  EXPECT_EQ(PortNamed("Pad C"), port + 1);
 }
 
 }  // namespace

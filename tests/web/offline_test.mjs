@@ -3,7 +3,8 @@
 // after one visit the browser keeps the build, and with the server gone a reload reaches
 // the title and starts a game; a newer build served in its place (the built page with one
 // file changed, stamped as the build stamps it) is the one that runs after a reload, and
-// the older build's files are gone from the browser.
+// the older build's files are gone from the browser; and a build newer still, found by a
+// second page while the first plays, waits until no page plays the older one.
 //
 //   node tests/web/offline_test.mjs BUILD_FOLDER OUTPUT_FOLDER
 
@@ -54,17 +55,17 @@ const server = createServer((request, response) => {
 await new Promise((listening) => server.listen(0, '127.0.0.1', listening));
 const url = `http://127.0.0.1:${server.address().port}/`;
 
-// A copy of the built page (its files at the top and its music) with one file changed,
+// A copy of the built page (its files at the top and its music) with page.css marked,
 // stamped anew: another build.
-function newerBuild() {
-  const folder = resolve(output, 'newer-build');
+function newerBuild(mark) {
+  const folder = resolve(output, `build-${mark}`);
   rmSync(folder, { recursive: true, force: true });
   mkdirSync(join(folder, 'music'), { recursive: true });
   for (const name of readdirSync(build)) {
     if (statSync(join(build, name)).isFile()) cpSync(join(build, name), join(folder, name));
   }
   cpSync(join(build, 'music'), join(folder, 'music'), { recursive: true });
-  appendFileSync(join(folder, 'page.css'), '/* a newer build */\n');
+  appendFileSync(join(folder, 'page.css'), `/* build ${mark} */\n`);
   return { folder, id: execFileSync(stamp, [folder], { encoding: 'utf8' }).trim() };
 }
 
@@ -77,13 +78,13 @@ keepLog(page, log);
 
 // The page's state once it has loaded its program (of the build named, if one is), through
 // any loads of its own meanwhile.
-async function loaded(build = null) {
+async function loaded(build = null, tab = page) {
   const deadline = Date.now() + DEADLINE;
   for (;;) {
     try {
-      await page.waitForFunction((id) => window.vextral?.ready && (!id || vextral.build === id),
+      await tab.waitForFunction((id) => window.vextral?.ready && (!id || vextral.build === id),
                                  { timeout: 10000, polling: 100 }, build);
-      return await page.evaluate(() => ({ build: vextral.build, offline: vextral.offline }));
+      return await tab.evaluate(() => ({ build: vextral.build, offline: vextral.offline }));
     } catch (gone) {
       // The page loaded anew meanwhile, or is not there yet.
       assert(Date.now() < deadline, `the page never came: ${gone.message}`);
@@ -100,6 +101,8 @@ async function play() {
   await waitForState(page, STATE.play);
 }
 
+// The second build's id, once a game of it plays.
+let second = null;
 try {
   await page.goto(url, { waitUntil: 'load' });
   const first = await loaded();
@@ -117,7 +120,7 @@ try {
   });
 
   await check('a newer build served in its place is the one that runs after a reload', async () => {
-    const newer = newerBuild();
+    const newer = newerBuild('second');
     assert(newer.id !== first.build, 'the changed build has the same id');
     served = newer.folder;
     online = true;
@@ -128,11 +131,42 @@ try {
       style: await (await fetch('page.css')).text(),
       caches: await caches.keys(),
     }));
-    assert(seen.style.includes('a newer build'), 'the newer build runs with an older page.css');
+    assert(seen.style.includes('build second'), 'the newer build runs with an older page.css');
     assert(seen.caches.length === 1 && seen.caches[0] === `vextral-${newer.id}`,
            `the browser keeps ${seen.caches.join(', ')}`);
     await waitOn(page, () => vextral.offline === 'kept');
     await play();
+    second = newer.id;
+  });
+
+  await check('a page still playing keeps its build whole while a second page finds a newer one', async () => {
+    assert(second, 'no game plays the second build');
+    const third = newerBuild('third');
+    served = third.folder;
+    const other = await browser.newPage();
+    keepLog(other, log, 'second page');
+    await other.goto(url, { waitUntil: 'load' });
+    // The third build installs and waits behind the page that plays (or, wrongly, takes over).
+    await waitOn(other, (id) => vextral.newer === 'waiting' || vextral.build === id, third.id);
+    const seen = await page.evaluate(async () => ({
+      style: await (await fetch('page.css')).text(),
+      caches: await caches.keys(),
+    }));
+    assert(seen.style.includes('build second') && !seen.style.includes('build third'),
+           'the page playing the second build is served the third build\'s page.css');
+    assert(seen.caches.includes(`vextral-${second}`),
+           `the browser keeps ${seen.caches.join(', ')}, not the build that plays`);
+    // Once no page plays the second build, the next load plays the third.
+    await page.close();
+    await other.reload({ waitUntil: 'load' });
+    await loaded(third.id, other);
+    const after = await other.evaluate(async () => ({
+      style: await (await fetch('page.css')).text(),
+      caches: await caches.keys(),
+    }));
+    assert(after.style.includes('build third'), 'the third build runs with an older page.css');
+    assert(after.caches.length === 1 && after.caches[0] === `vextral-${third.id}`,
+           `the browser keeps ${after.caches.join(', ')}`);
   });
 } catch (error) {
   fail(error);

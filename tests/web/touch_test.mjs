@@ -1,11 +1,13 @@
 // Plays the browser build on an emulated phone (Chromium's mobile emulation, landscape) by
-// touch alone, every touch sent through the DevTools protocol as a touch screen sends it:
+// touch, every touch sent through the DevTools protocol as a touch screen sends it:
 // the page shows the controls and a picture that fits the screen; a tap starts the game and
 // another Start Game;
 // the left thumb steers while the right one fires until a shot scores, and a thumb sliding
 // onto the other steering control turns the other way; the on-screen pause pauses and a
 // tap on Quit This Game leaves the game, whose recording, downloaded from the page by a tap,
-// replays in the Linux simulator to the same score; held upright, the phone asks to be
+// replays in the Linux simulator to the same score; a control held as the page is hidden is
+// let go when it comes back; a pad plugged in takes the game, and the controls take it back
+// when touched; held upright, the phone asks to be
 // turned and the game waits until it is; and on a screen of three device pixels to the CSS
 // pixel the canvas is drawn at all of them.
 //
@@ -41,6 +43,26 @@ const phone = await page.createCDPSession();
 await phone.send('Emulation.setDeviceMetricsOverride', landscape);
 await phone.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
 const downloads = await watchDownloads(browser, join(output, 'downloads'));
+// A gamepad the test plugs in (headless Chromium has none): SDL's browser joystick reads it
+// through navigator.getGamepads, as a real one, once the browser has told of it.
+await page.evaluateOnNewDocument(() => {
+  const buttons = Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 }));
+  window.testPad = {
+    id: 'Test pad', index: 0, connected: false, mapping: 'standard', timestamp: 1,
+    axes: [0, 0, 0, 0], buttons,
+    setStick(x) {
+      this.axes = [x, 0, 0, 0];
+      this.timestamp++;
+    },
+    plugIn() {
+      this.connected = true;
+      const event = new Event('gamepadconnected');
+      Object.defineProperty(event, 'gamepad', { value: this });
+      window.dispatchEvent(event);
+    },
+  };
+  navigator.getGamepads = () => (testPad.connected ? [testPad] : []);
+});
 
 // The fingers on the screen, by identifier. A finger put down or lifted is sent alone; a
 // finger moved is sent with the others, which stay where they are.
@@ -109,11 +131,12 @@ async function fits(ratio) {
   for (const { name, shown } of fit.controls) assert(shown, `the ${name} control is not on the screen`);
 }
 
-// Starts a game from the title by a tap on Start Game, when the title shows.
-async function startFromTitle() {
+// Starts a game from the title by a tap on Start Game (or as choose does), when the title
+// shows.
+async function startFromTitle(choose = tapGame) {
   await waitOn(page, (states) => states.includes(Module.vextralGame?.state), [STATE.play, STATE.title]);
   if ((await game(page)).state !== STATE.title) return false;
-  await tapGame(MENU.start);
+  await choose(MENU.start);
   await waitForState(page, STATE.play);
   return true;
 }
@@ -174,6 +197,38 @@ try {
     await touch(1, null);
   });
 
+  await check('a control held as the page is hidden is let go when the page comes back', async () => {
+    // The browser sends the page no end of a touch while another page is shown, so a thumb
+    // lifted meanwhile would leave the ship turning. (Again if a ship is lost first.)
+    const left = await control('left');
+    const deadline = Date.now() + DEADLINE;
+    for (let steady = false; !steady;) {
+      assert(Date.now() < deadline, 'the ship never kept its heading after the page came back');
+      await startFromTitle();
+      await touch(1, left);
+      const from = (await game(page)).heading;
+      await waitOn(page, (before) => Module.vextralGame.heading !== before ||
+                                     Module.vextralGame.state !== 2, from);
+      const other = await browser.newPage();
+      await other.bringToFront();
+      await waitOn(page, () => document.visibilityState === 'hidden');
+      await other.close();
+      await page.bringToFront();
+      await waitOn(page, () => document.visibilityState === 'visible');
+      // The thumb, still on the screen, counts again only once put down anew.
+      await nextFrame(page);
+      const back = await game(page);
+      for (let frame = 0; frame < 5; frame++) await nextFrame(page);
+      const later = await game(page);
+      assert(!(await page.$('#pad .held')), 'a control still shows held');
+      if (back.state === STATE.play && later.state === STATE.play) {
+        assert(later.heading === back.heading, 'the ship turns on after the page came back');
+        steady = true;
+      }
+      await touch(1, null);
+    }
+  });
+
   let played = null;
   await check('the on-screen pause pauses and a tap on Quit This Game leaves the game', async () => {
     // The pause button pauses play, not the interval after a lost ship.
@@ -205,6 +260,52 @@ try {
     assert(replay.score === played.score && replay.level === played.level,
            `replayed to score ${replay.score}, level ${replay.level}; played ${played.score}, ` +
            `level ${played.level}`);
+  });
+
+  await check('a pad plugged in takes the game, and the controls take it back when touched', async () => {
+    // Each of them turns the ship left in play (again if a ship is lost first).
+    const deadline = Date.now() + DEADLINE;
+    // A player with a pad chooses Start Game with the mouse here: a tap would bring the
+    // controls back.
+    const click = async (row) => {
+      const point = await pagePoint(page, row);
+      await page.mouse.click(point.x, point.y);
+    };
+    async function turnsLeft(steer, what, choose) {
+      for (let turned = false; !turned;) {
+        assert(Date.now() < deadline, `${what} never turned the ship`);
+        await startFromTitle(choose);
+        const from = (await game(page)).heading;
+        await steer();
+        await waitOn(page, (before) => Module.vextralGame.heading < before ||
+                                       Module.vextralGame.state !== 2, from);
+        turned = (await game(page)).heading < from;
+      }
+    }
+    const controlsShow = () => page.evaluate(() => getComputedStyle(pad).display !== 'none');
+    const picture = () => page.evaluate(() => JSON.stringify(canvas.getBoundingClientRect()));
+    const left = await control('left');
+    const where = await picture();
+    await page.evaluate(() => testPad.plugIn());
+    // The next tap on a menu item must find it where it was.
+    assert(!(await controlsShow()), 'the controls show with a pad plugged in');
+    assert(await picture() === where, 'the picture moves as the controls go');
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad', click);
+    assert(!(await controlsShow()), 'the controls show while the pad plays');
+    // The stick let go: the frame begun next reads it, and the one after shows it.
+    await page.evaluate(() => testPad.setStick(0));
+    await nextFrame(page);
+    await nextFrame(page);
+    // The touch that brings the controls back presses the one under it.
+    await turnsLeft(() => touch(1, left), 'the Left control');
+    await touch(1, null);
+    await turnsLeft(() => page.evaluate(() => testPad.setStick(-1)), 'the pad used again',
+                    click);
+    await waitOn(page, () => getComputedStyle(pad).display === 'none');
+    await page.evaluate(() => testPad.setStick(0));
+    // The controls back for the checks after.
+    await tap(await centre('#top h1'));
+    assert(await controlsShow(), 'a touch did not bring the controls back');
   });
 
   await check('held upright the phone asks to be turned, and the game waits until it is', async () => {

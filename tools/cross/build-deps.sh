@@ -69,8 +69,9 @@ key=$({
   for package in "${binary_packages[@]}"; do echo "$package ${version[$package]}"; done
   [ "$target" = web ] || echo "gtest $gtest_version"
   $CXX --version | head -n1
-  # How they are built: changing this script builds them again.
+  # How they are built: changing this script or a patch builds them again.
   sha256sum <"$0"
+  cat "$root"/tools/cross/patches/*.patch | sha256sum
 } | sha256sum | cut -c1-12)
 prefix=$work/$target-$key
 if [ -f "$prefix/.complete" ]; then
@@ -183,6 +184,13 @@ configure_build() {  # name source-folder configure-options...
 }
 
 sdl_source=$(fetch_source libsdl2-dev)
+# Mends to SDL (tools/cross/patches/sdl2-*.patch), each applied once to the unpacked source.
+# The browser's pads took their instance ids from a count of their own, which the virtual
+# joystick's ids (the page's touch controls) collided with: opening one opened the other.
+for sdl_patch in "$root"/tools/cross/patches/sdl2-*.patch; do
+  patch -d "$sdl_source" -p1 -R -s -f --dry-run <"$sdl_patch" >/dev/null 2>&1 ||
+    patch -d "$sdl_source" -p1 -s -f <"$sdl_patch" >&2
+done
 png_source=$(fetch_source libpng-dev)
 freetype_source=$(fetch_source libfreetype-dev)
 ogg_source=$(fetch_source libogg-dev)

@@ -26,10 +26,15 @@ prefix=$(tools/cross/build-deps.sh web "$out" | tail -n 1)
 host=$(tools/cross/build-host-tools.sh "$out/host" vextral-sim)
 
 echo "== build-web/wasm: the game with Emscripten"
+# CMake keeps the libraries pkg-config found in its cache: libraries built anew (another
+# prefix) are configured afresh, or the game would link the old ones.
+fresh=()
+[ "$(cat "$out/wasm/.libraries" 2>/dev/null)" = "$prefix" ] || fresh=(--fresh)
 # pkg-config finds only the libraries built for the browser.
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH='' \
-  emcmake cmake -S . -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DVEXTRAL_WERROR=ON \
-  -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_TOOLS="$host" >/dev/null
+  emcmake cmake "${fresh[@]}" -S . -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release \
+  -DVEXTRAL_WERROR=ON -DCMAKE_FIND_ROOT_PATH="$prefix" -DVEXTRAL_HOST_TOOLS="$host" >/dev/null
+echo "$prefix" >"$out/wasm/.libraries"
 cmake --build "$out/wasm" -j "$jobs" --target vextral vextral_web_icons
 
 for file in vextral.js vextral.wasm vextral.data; do

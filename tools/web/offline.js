@@ -4,10 +4,12 @@
 //
 // A newer build, once the browser holds all of it, takes over at the next load of the page:
 // a page that has not started its game yet asks the newer worker to take over and loads
-// again from it; a page whose game runs keeps its own build to the end.
+// again from it; a page whose game runs keeps its own build to the end, and so does every
+// other page of the game meanwhile, however many are open.
 //
 // vextral.offline says how it stands: 'no' (not kept, or no service workers here), 'keeping'
-// or 'kept' (this build plays offline).
+// or 'kept' (this build plays offline). vextral.newer is 'waiting' while a newer build waits
+// for another page's game to end.
 'use strict';
 (() => {
   vextral.offline = 'no';
@@ -29,13 +31,24 @@
     vextral.showNotice('offline', '');
   }
 
-  let takingOver = false;
+  // The waiting worker this page asked to take over.
+  let asked = null;
   function takeOverIfWaiting(registration) {
-    if (!registration.waiting || vextral.started || takingOver) return;
-    takingOver = true;
-    workers.addEventListener('controllerchange', () => location.reload());
-    registration.waiting.postMessage('take over');
+    if (!registration.waiting || vextral.started || asked === registration.waiting) return;
+    asked = registration.waiting;
+    asked.postMessage('take over');
   }
+  // The newer build took over: a page that has not started its game loads it.
+  workers.addEventListener('controllerchange', () => {
+    if (!vextral.started) location.reload();
+  });
+  workers.addEventListener('message', (event) => {
+    if (event.data === 'waiting') vextral.newer = 'waiting';
+  });
+  workers.startMessages();
+  vextral.onStart.push(() => {
+    if (asked && asked.state === 'installed') asked.postMessage('playing');
+  });
 
   // Follows a worker being installed: it becomes the one waiting, or the active one (this
   // build kept), or is thrown away (its install failed).

@@ -8,8 +8,10 @@
 // the install, which the browser tries again at a later visit), and marks the cache
 // complete last. The worker serves its build's files only from its complete cache, and the
 // network for anything else. A newer build's worker waits, as the browser has it, until no
-// page of the older one is open, or until a page that has not started its game asks it to
-// take over (offline.js); once active, it deletes the caches of older builds.
+// page of the older one is open, or until every page of the game open has asked it to take
+// over, which a page does while it has not started its game (offline.js): a page that plays
+// on is never served a file of the newer build. Once active, the worker deletes the caches
+// of older builds.
 'use strict';
 const BUILD = '@VEXTRAL_BUILD@';
 const FILES = {/* @VEXTRAL_FILES@ */};
@@ -37,8 +39,21 @@ self.addEventListener('activate', (event) => event.waitUntil(
     .filter((name) => name.startsWith('vextral-') && name !== CACHE)
     .map((name) => caches.delete(name))))));
 
+// The pages that have asked this worker, while it waits, to take over: none of them plays
+// yet. Held only while the worker runs; a page asks again at its next load.
+const asking = new Set();
+
 self.addEventListener('message', (event) => {
-  if (event.data === 'take over') self.skipWaiting();
+  const page = event.source;
+  if (event.data === 'take over') asking.add(page.id);
+  else if (event.data === 'playing') asking.delete(page.id);
+  else return;
+  event.waitUntil(self.clients.matchAll({ type: 'window', includeUncontrolled: true })
+    .then((pages) => {
+      if (pages.every((open) => asking.has(open.id))) return self.skipWaiting();
+      if (event.data === 'take over') page.postMessage('waiting');
+      return undefined;
+    }));
 });
 
 // The build's file a request asks for, or null.

@@ -7,7 +7,8 @@
 // finger), which chooses a menu item.
 //
 // The controls show on a touch screen (a coarse pointer, or a touch) and go when a key or a
-// pad is used. A phone held upright shows a request to turn it, and the game waits as it
+// pad is used; while they show, their pad is the one on the game's port, ahead of any pad
+// plugged in. A phone held upright shows a request to turn it, and the game waits as it
 // does when the page loses the focus.
 'use strict';
 (() => {
@@ -17,7 +18,7 @@
                                      (button) => [button.dataset.control, button]));
   const portrait = matchMedia('(orientation: portrait)');
 
-  // Each finger on the controls by its identifier, with the control under it now (or none).
+  // Each finger on the page by its identifier, with the control under it now (or none).
   const fingers = new Map();
   // The controls pressed, each with the game's frame record when it was pressed.
   const pressed = new Map();
@@ -26,6 +27,7 @@
   let attached = 0;
   let attachedFrame;
   let given = '0 0 0';
+  let played = false;
   let looking = false;
   let heldUpright = false;
 
@@ -35,8 +37,12 @@
     return control && pad.contains(control) ? control.dataset.control : null;
   }
 
+  // Every finger on the page, heard before the element it touches: a finger put down where a
+  // control comes back (the controls shown by that very touch) presses it, though its events
+  // go to what lay there before. Only the controls' own touches are kept from the browser.
   function follow(event) {
-    event.preventDefault();
+    if (pad.contains(event.target)) event.preventDefault();
+    if (event.type === 'touchstart') showControls(true);
     const ended = event.type === 'touchend' || event.type === 'touchcancel';
     for (const touch of event.changedTouches) {
       if (ended) fingers.delete(touch.identifier);
@@ -47,8 +53,21 @@
     update();
   }
   for (const type of ['touchstart', 'touchmove', 'touchend', 'touchcancel']) {
-    pad.addEventListener(type, follow, { passive: false });
+    window.addEventListener(type, follow, { capture: true, passive: false });
   }
+  // A page hidden, or without the focus, hears no more of its fingers: one lifted meanwhile
+  // would hold its control for good. All let go; a thumb still down counts once put down
+  // anew.
+  function letGo() {
+    if (fingers.size === 0 && pressed.size === 0) return;
+    fingers.clear();
+    pressed.clear();
+    update();
+  }
+  window.addEventListener('blur', letGo);
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'hidden') letGo();
+  });
 
   // The controls held now, and whether one of them is held for the game only. The game
   // reads the pad once a frame: a control let go before the game has begun a frame since it
@@ -80,6 +99,10 @@
   // since it came.
   function give(now) {
     if (!vextral.started || vextral.ended || attached < 0) return true;
+    if (played !== vextral.touch) {
+      played = vextral.touch;
+      Module._vextral_touch_pad_play(played ? 1 : 0);
+    }
     if (attached === 0) {
       attached = Module._vextral_touch_pad_set(0, 0, 0);
       attachedFrame = Module.vextralGame;
@@ -124,10 +147,39 @@
   }
   portrait.addEventListener('change', holdWhileUpright);
 
+  // A pad of the system used while the controls show takes the game back. The browser
+  // tells of no press on a pad: the pads are looked at on the page's timers meanwhile, for
+  // a button pressed or a stick pushed that was not already when last looked at.
+  function padsHeld() {
+    return Array.from(navigator.getGamepads?.() ?? [], (gamepad) => !gamepad ? '' :
+      gamepad.buttons.map((button) => (button.pressed ? 'b' : '.')).join('') +
+      gamepad.axes.map((axis) => (axis > 0.5 ? '+' : axis < -0.5 ? '-' : '0')).join('')).join(' ');
+  }
+  let watchingPads = false;
+  function watchPads() {
+    if (watchingPads || !Array.from(navigator.getGamepads?.() ?? []).some(Boolean)) return;
+    watchingPads = true;
+    let before = padsHeld();
+    const look = () => {
+      const now = vextral.touch ? padsHeld() : '';
+      if (!vextral.touch || (now !== before && /[b+-]/.test(now))) {
+        watchingPads = false;
+        showControls(false);
+        return;
+      }
+      before = now;
+      setTimeout(look, 100);
+    };
+    look();
+  }
+
   function showControls(show) {
     if (vextral.touch === show) return;
     vextral.touch = show;
-    root.classList.toggle('touch', show);
+    // The layout of a touch screen stays when the controls go: a tap that brings them back
+    // finds the picture where it was.
+    if (show) root.classList.add('touch');
+    root.classList.toggle('controls', show);
     if (!show) {
       fingers.clear();
       pressed.clear();
@@ -135,9 +187,9 @@
     if (vextral.ready && !vextral.started) vextral.showReady();
     holdWhileUpright();
     update();
+    if (show) watchPads();
   }
   if (matchMedia('(pointer: coarse)').matches) showControls(true);
-  window.addEventListener('touchstart', () => showControls(true), { capture: true, passive: true });
   window.addEventListener('keydown', () => showControls(false), true);
   window.addEventListener('gamepadconnected', () => showControls(false));
 
