@@ -34,13 +34,6 @@ PRAGMA user_version = 1;
 constexpr const char* kGameColumns =
     "id, name, status, reason, detail, score, level, frames, submitted_at, size";
 
-game_status status_from(const std::string& text) {
-  if (text == "verifying") return game_status::verifying;
-  if (text == "verified") return game_status::verified;
-  if (text == "refused") return game_status::refused;
-  return game_status::queued;
-}
-
 // One prepared statement; values are only ever bound, never written into the SQL.
 class statement {
  public:
@@ -84,6 +77,8 @@ class statement {
     if (result == SQLITE_ROW || result == SQLITE_DONE) return SQLITE_OK;
     return sqlite3_extended_errcode(database_);
   }
+  // Ready to step again, with new values bound.
+  void reset() { sqlite3_reset(handle_); }
   int64_t integer(int column) { return sqlite3_column_int64(handle_, column); }
   std::string text(int column) {
     const auto* bytes = sqlite3_column_text(handle_, column);
@@ -112,7 +107,7 @@ game_record record_from(statement& row) {
   game_record record;
   record.id = row.integer(0);
   record.name = row.text(1);
-  record.status = status_from(row.text(2));
+  record.status = status_from_name(row.text(2));
   record.reason = row.text(3);
   record.detail = row.text(4);
   record.score = static_cast<int32_t>(row.integer(5));
@@ -146,20 +141,6 @@ class transaction {
 };
 
 }  // namespace
-
-const char* status_name(game_status status) {
-  switch (status) {
-    case game_status::queued:
-      return "queued";
-    case game_status::verifying:
-      return "verifying";
-    case game_status::verified:
-      return "verified";
-    case game_status::refused:
-      return "refused";
-  }
-  return "queued";
-}
 
 sqlite_store::sqlite_store(const std::string& path) {
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
@@ -272,11 +253,13 @@ std::optional<queued_game> sqlite_store::take() {
   if (!bytes.step()) throw store_failure("database: a queued game without its recording");
   game.recording = bytes.blob(0);
   writing.commit();
+  held_.insert(game.id);
   return game;
 }
 
 void sqlite_store::finish(int64_t id, const verdict& result) {
   std::lock_guard lock(mutex_);
+  if (held_.erase(id) == 0) return;
   statement update(database_,
                    "UPDATE games SET status = ?, reason = ?, detail = ?, score = ?, level = ?, "
                    "frames = ?, verify_seconds = ? WHERE id = ? AND status = 'verifying'");
@@ -293,6 +276,7 @@ void sqlite_store::finish(int64_t id, const verdict& result) {
 
 void sqlite_store::release(int64_t id) {
   std::lock_guard lock(mutex_);
+  if (held_.erase(id) == 0) return;
   statement update(database_,
                    "UPDATE games SET status = 'queued' WHERE id = ? AND status = 'verifying'");
   update.bind(1, id).step();
@@ -300,9 +284,20 @@ void sqlite_store::release(int64_t id) {
 
 int64_t sqlite_store::requeue_unfinished() {
   std::lock_guard lock(mutex_);
-  statement update(database_, "UPDATE games SET status = 'queued' WHERE status = 'verifying'");
-  update.step();
-  return sqlite3_changes(database_);
+  // One process has the file, so a game being verified that this store does not hold was
+  // left by a process that died, or let go after a failure.
+  transaction writing(database_);
+  statement verifying(database_, "SELECT id FROM games WHERE status = 'verifying'");
+  std::vector<int64_t> left;
+  while (verifying.step())
+    if (!held_.contains(verifying.integer(0))) left.push_back(verifying.integer(0));
+  statement update(database_, "UPDATE games SET status = 'queued' WHERE id = ?");
+  for (const int64_t id : left) {
+    update.bind(1, id).step();
+    update.reset();
+  }
+  writing.commit();
+  return static_cast<int64_t>(left.size());
 }
 
 int64_t sqlite_store::queue_length() {

@@ -1,11 +1,13 @@
 #pragma once
 // The hall's games in one SQLite file, written ahead (WAL) and synced at every commit, so a
 // game acknowledged is on disk even if the process or the machine stops the moment after.
-// One connection, one process: the data folder's lock (hall/data_folder.h) keeps a second
-// hall away from the same file.
+// One connection, one process: the data folder's lock (lock_data_folder in hall/system.h)
+// keeps a second hall away from the same file, so the games this store holds are the only
+// ones a live taker is verifying.
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "hall/store.h"
@@ -34,4 +36,5 @@ class sqlite_store : public hall_store {
   void execute(const char* sql);
   std::mutex mutex_;
   sqlite3* database_ = nullptr;
+  std::set<int64_t> held_;  // games taken and not yet finished or released
 };

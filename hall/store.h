@@ -3,6 +3,11 @@
 // verification queue and its verdict. An interface so that more than one database can
 // serve it; every implementation passes the same contract tests. Every call may come from
 // any thread. A database failure is thrown as store_failure; nothing else throws.
+//
+// Several stores may share one database (one per hall process, where the database allows
+// it): a game taken is held by its taker until finished or released, and never handed to
+// another while the taker lives. When the taker is gone (its process died, or its
+// connection to the database did) requeue_unfinished, called by any store, puts it back.
 
 #include <cstdint>
 #include <optional>
@@ -16,6 +21,8 @@ struct store_failure : std::runtime_error {
 
 enum class game_status { queued, verifying, verified, refused };
 const char* status_name(game_status status);
+// The status a name stands for; queued for a name that is none.
+game_status status_from_name(const std::string& name);
 
 struct submission {
   std::string name;
@@ -63,15 +70,19 @@ class hall_store {
   virtual std::optional<std::vector<uint8_t>> verified_recording(int64_t id) = 0;
   // The best count verified games: highest score first, ties newest first.
   virtual std::vector<game_record> table(int count) = 0;
-  // Marks the oldest queued game as being verified and hands it over; none when the queue
-  // is empty. Each game is handed to one taker only.
+  // Marks the oldest queued game as being verified by this store and hands it over; none
+  // when the queue is empty. Each game is handed to one taker only.
   virtual std::optional<queued_game> take() = 0;
-  // Records the verdict on a game taken.
+  // Records the verdict on a game this store took. A game it no longer holds (its hold was
+  // lost with its connection, and the game may be another taker's now) is left as it is.
+  // Even when it throws, the store lets go of the game, so requeue_unfinished can put it back.
   virtual void finish(int64_t id, const verdict& result) = 0;
-  // Puts a game taken back in the queue unjudged (the verifier itself could not run).
+  // Puts a game this store took back in the queue unjudged (the verifier itself could not
+  // run); the same conditions as finish.
   virtual void release(int64_t id) = 0;
-  // At start-up: games left being verified by a process that died go back in the queue.
-  // Returns how many.
+  // Games being verified by a taker that is gone go back in the queue, ahead of newer ones;
+  // games a live store holds, this one's included, stay. Safe at any time, from any store
+  // on the database: at start-up and now and then while serving. Returns how many.
   virtual int64_t requeue_unfinished() = 0;
   // Games queued or being verified.
   virtual int64_t queue_length() = 0;

@@ -1,11 +1,22 @@
 #include "hall/verifier_pool.h"
 
-#include <chrono>
 #include <cstdio>
+
+namespace {
+
+// How often an idle worker looks for games, and how often games left by a hall that died
+// are looked for.
+constexpr std::chrono::seconds kLookAgain(2);
+
+}  // namespace
 
 verifier_pool::verifier_pool(hall_store& store, hall_metrics& metrics, verifier_setup setup,
                              int workers)
-    : store_(store), metrics_(metrics), setup_(std::move(setup)) {
+    : store_(store),
+      metrics_(metrics),
+      setup_(std::move(setup)),
+      // The hall puts back what was left unfinished as it starts.
+      next_requeue_(std::chrono::steady_clock::now() + kLookAgain) {
   for (int index = 0; index < workers; ++index) workers_.emplace_back([this] { work(); });
 }
 
@@ -33,9 +44,26 @@ bool verifier_pool::wait_for_work() {
   std::unique_lock lock(mutex_);
   // Looking again now and then also finds games another process queued, or games put
   // back after a failure.
-  changed_.wait_for(lock, std::chrono::seconds(2), [this] { return stopping_ || wakes_ > 0; });
+  changed_.wait_for(lock, kLookAgain, [this] { return stopping_ || wakes_ > 0; });
   if (wakes_ > 0) --wakes_;
   return !stopping_;
+}
+
+void verifier_pool::requeue_now_and_then() {
+  {
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (now < next_requeue_) return;
+    next_requeue_ = now + kLookAgain;
+  }
+  try {
+    const int64_t requeued = store_.requeue_unfinished();
+    if (requeued > 0)
+      std::fprintf(stderr, "hall: %lld games whose verifier stopped queued again\n",
+                   static_cast<long long>(requeued));
+  } catch (const store_failure& failure) {
+    std::fprintf(stderr, "hall: %s\n", failure.what());
+  }
 }
 
 void verifier_pool::work() {
@@ -44,6 +72,7 @@ void verifier_pool::work() {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
     }
+    requeue_now_and_then();
     std::optional<queued_game> game;
     try {
       game = store_.take();
@@ -71,7 +100,7 @@ void verifier_pool::work() {
         metrics_.game_refused(result.reason, result.seconds);
       }
     } catch (const store_failure& failure) {
-      // The game stays "verifying" in the store; the next start puts it back in the queue.
+      // The store has let go of the game; the next requeue puts it back in the queue.
       std::fprintf(stderr, "hall: game %lld: %s\n", static_cast<long long>(game->id),
                    failure.what());
     }

@@ -1,7 +1,9 @@
 #pragma once
 // Worker threads that take queued games from the store one at a time and verify each in a
-// child process (hall/verifier_process.h), keeping every verdict.
+// child process (hall/verifier_process.h), keeping every verdict. Now and then one of them
+// also puts back games whose taker is gone (another hall on the same database that died).
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -27,6 +29,8 @@ class verifier_pool {
   void work();
   // Waits until woken, stopping or a while has passed; false when stopping.
   bool wait_for_work();
+  // The store's requeue_unfinished, when a while has passed since the last.
+  void requeue_now_and_then();
 
   hall_store& store_;
   hall_metrics& metrics_;
@@ -35,5 +39,6 @@ class verifier_pool {
   std::condition_variable changed_;
   bool stopping_ = false;
   int wakes_ = 0;
+  std::chrono::steady_clock::time_point next_requeue_;
   std::vector<std::thread> workers_;
 };
