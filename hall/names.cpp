@@ -61,3 +61,19 @@ std::string name_problem(std::string_view name) {
   if (only_spaces) return "the name is only spaces";
   return {};
 }
+
+std::string valid_utf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (size_t position = 0; position < text.size();) {
+    const size_t start = position;
+    const std::optional<uint32_t> code_point = next_code_point(text, position);
+    if (code_point && *code_point != 0) {
+      valid.append(text.substr(start, position - start));
+    } else {
+      valid += "\xEF\xBF\xBD";
+      position = start + 1;
+    }
+  }
+  return valid;
+}

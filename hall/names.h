@@ -11,3 +11,7 @@ constexpr size_t hall_name_max_characters = 16;
 
 // Empty when name may be shown; otherwise one line saying what is wrong with it.
 std::string name_problem(std::string_view name);
+
+// text with every byte that is no part of valid UTF-8, and every NUL, replaced by U+FFFD:
+// what any database takes as text, whatever a verifier wrote.
+std::string valid_utf8(std::string_view text);

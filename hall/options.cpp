@@ -13,11 +13,14 @@ bool parse_number(const std::string& text, long long low, long long high, long l
 }  // namespace
 
 const char* hall_usage() {
-  return "usage: vextral-hall --data DIR [--host ADDRESS] [--port N] [--workers N] [--user NAME]\n"
-         "                    [--max-minutes N] [--verify-cpu-seconds N] [--verify-memory-mb N]\n"
+  return "usage: vextral-hall --data DIR [--database CONNECTION] [--host ADDRESS] [--port N]\n"
+         "                    [--workers N] [--user NAME] [--max-minutes N]\n"
+         "                    [--verify-cpu-seconds N] [--verify-memory-mb N]\n"
          "                    [--submissions-per-minute N] [--max-upload-kib N]\n"
          "Serves the Vextral hall of fame on ADDRESS:PORT (127.0.0.1:8734), keeping its games\n"
-         "in DIR/hall.sqlite. Port 0 takes any free port; the one taken is printed.";
+         "in DIR/hall.sqlite, or with --database in PostgreSQL (a libpq connection string,\n"
+         "postgresql://USER@HOST/DATABASE or host=... dbname=...), which several halls may\n"
+         "share. Port 0 takes any free port; the one taken is printed.";
 }
 
 bool parse_hall_arguments(const std::vector<std::string>& arguments, hall_options& options,
@@ -47,6 +50,12 @@ bool parse_hall_arguments(const std::vector<std::string>& arguments, hall_option
       options.sim_data = value;
     } else if (option == "--data") {
       options.data_dir = value;
+    } else if (option == "--database") {
+      if (value.empty()) {
+        error = "--database needs a PostgreSQL connection string";
+        return false;
+      }
+      options.database = value;
     } else if (option == "--host") {
       options.host = value;
     } else if (option == "--user") {

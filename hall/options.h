@@ -1,9 +1,9 @@
 #pragma once
 // vextral-hall's command line.
 //
-//   vextral-hall --data DIR [--host ADDRESS] [--port N] [--workers N] [--user NAME]
-//                [--max-minutes N] [--verify-cpu-seconds N] [--verify-memory-mb N]
-//                [--submissions-per-minute N] [--max-upload-kib N]
+//   vextral-hall --data DIR [--database CONNECTION] [--host ADDRESS] [--port N]
+//                [--workers N] [--user NAME] [--max-minutes N] [--verify-cpu-seconds N]
+//                [--verify-memory-mb N] [--submissions-per-minute N] [--max-upload-kib N]
 //   vextral-hall --verify FILE --sim-data DIR [--max-frames N] [--cpu-seconds N]
 //                [--memory-mb N]      (the verifier child; the hall runs it itself)
 
@@ -17,6 +17,7 @@ struct hall_options {
   bool verify = false;  // run as the verifier child
   std::string verify_file, sim_data;
   std::string data_dir;
+  std::string database;  // a PostgreSQL connection string; empty: SQLite in data_dir
   std::string host = "127.0.0.1";
   int port = 8734;
   int workers = 2;

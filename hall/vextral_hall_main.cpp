@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "hall/options.h"
+#include "hall/postgres_store.h"
 #include "hall/server.h"
 #include "hall/sqlite_store.h"
 #include "hall/system.h"
@@ -65,7 +66,7 @@ int serve(const hall_options& options) {
   if (!options.user.empty() && !find_user(options.user, user, error)) return fail(error);
 
   hall_metrics metrics;
-  std::unique_ptr<sqlite_store> store;
+  std::unique_ptr<hall_store> store;
   std::unique_ptr<verifier_pool> pool;
   hall_server server(options.server);
   // The port is bound before root is given up, so a port below 1024 works too.
@@ -79,8 +80,15 @@ int serve(const hall_options& options) {
   setup.work_folder = data + "/work";
   std::error_code ignored;
   std::filesystem::remove_all(setup.work_folder, ignored);
+  std::string games_where = data;
   try {
-    store = std::make_unique<sqlite_store>(data + "/hall.sqlite");
+    if (options.database.empty()) {
+      store = std::make_unique<sqlite_store>(data + "/hall.sqlite");
+    } else {
+      auto shared = std::make_unique<postgres_store>(options.database);
+      games_where = shared->where();
+      store = std::move(shared);
+    }
     const int64_t resumed = store->requeue_unfinished();
     if (resumed > 0)
       std::fprintf(stderr, "vextral-hall: %lld unfinished verifications queued again\n",
@@ -96,7 +104,7 @@ int serve(const hall_options& options) {
     server.stop();
   }).detach();
   std::printf("vextral-hall: serving http://%s:%d/ from %s\n", options.host.c_str(), port,
-              data.c_str());
+              games_where.c_str());
   std::fflush(stdout);
   server.run(*store, metrics, [&pool] { pool->wake(); });
   pool->stop();

@@ -7,7 +7,8 @@
 #   tools/install-deps.sh --test   also the test, benchmark, fuzzing and packaging tools
 #                                  (what ./test.sh needs), and what the hall needs
 #   tools/install-deps.sh --hall   also what the hall of fame server (vextral-hall) builds
-#                                  with: cpp-httplib, SQLite, OpenSSL's libcrypto
+#                                  with: cpp-httplib, SQLite, libpq, OpenSSL's libcrypto;
+#                                  and the PostgreSQL 15 server its tests start
 #   tools/install-deps.sh --demo   also what the scripted demonstration on a virtual
 #                                  display needs (tools/demo.sh)
 #   tools/install-deps.sh --web    also what the browser build and its test need: Debian's
@@ -26,8 +27,8 @@ play_packages=(
   fonts-dejavu-core
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)
-# The hall's tests drive it with python3.
-hall_packages=(libcpp-httplib-dev libsqlite3-dev libssl-dev python3)
+# The hall's tests drive it with python3, and start PostgreSQL servers of their own.
+hall_packages=(libcpp-httplib-dev libsqlite3-dev libpq-dev libssl-dev python3 postgresql-15)
 # Debian's Emscripten needs Debian's acorn among node's modules (NODE_PATH=/usr/share/nodejs).
 web_packages=(emscripten node-acorn dpkg-dev chromium python3 gzip imagemagick)
 # npm comes with a node from elsewhere; Debian's own npm only where there is none.
