@@ -1,15 +1,23 @@
 #!/usr/bin/env python3
-"""The hall of fame server as its clients meet it: the real vextral-hall on 127.0.0.1 with
-its SQLite file in a temporary folder, sent real recordings made by vextral-sim and
-recordings damaged or forged from them.
+"""The hall of fame server as its clients meet it: the real vextral-hall on 127.0.0.1, sent
+real recordings made by vextral-sim and recordings damaged or forged from them. Its games
+are in SQLite files in a temporary folder, or with --engine postgres in a PostgreSQL server
+of the test's own; there two halls also share one database, and one is killed mid-run.
 
-    hall_server_test.py --hall PATH/vextral-hall --sim PATH/vextral-sim [unittest options]
+    hall_server_test.py --hall PATH/vextral-hall --sim PATH/vextral-sim
+                        [--engine sqlite|postgres --postgres-bin DIR] [unittest options]
+
+Exits with 77 (skipped) when --engine postgres finds no PostgreSQL in DIR.
 """
 
 import argparse
+import ctypes
+import http.client
 import json
 import os
 import pwd
+import queue
+import re
 import select
 import shutil
 import signal
@@ -17,6 +25,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
@@ -25,7 +34,14 @@ import urllib.request
 
 HALL = ""
 SIM = ""
+ENGINE = "sqlite"
+POSTGRES_BIN = ""
+POSTGRES_PROGRAMS = ("initdb", "postgres", "createdb", "pg_isready")
 DEADLINE = 120  # seconds: for what must happen, never a measure of how fast it is
+
+ROOT = ""         # the tests' temporary folder
+GAMES = None      # the recordings, made once for every test
+POSTGRES = None   # the PostgreSQL server, with --engine postgres
 
 # The replay header (game/replay/format.h): little-endian fields at these offsets.
 VERSION, FRAME_COUNT, FINAL_SCORE, ENDING, CHECKSUM = 4, 16, 20, 28, 36
@@ -121,8 +137,9 @@ def wait_until(what, check, deadline=DEADLINE):
     raise AssertionError("waited %d seconds for %s" % (deadline, what))
 
 
-def verifier_children(data_folder):
-    """Process ids of verifier children working in data_folder."""
+def verifier_children(data_folder, games=None):
+    """Process ids of verifier children working in data_folder; with games a set, the ids
+    of the games they verify are added to it."""
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -134,16 +151,130 @@ def verifier_children(data_folder):
             continue
         if b"--verify" in words and any(data_folder.encode() in word for word in words):
             found.append(int(entry))
+            if games is not None:
+                games.update(int(game) for word in words
+                             for game in re.findall(rb"/game-(\d+)/", word))
     return found
 
 
-class Hall:
-    """One vextral-hall process over a data folder, on a port of its choosing."""
+class Postgres:
+    """A PostgreSQL server of the tests' own: a new cluster in a temporary folder, on a Unix
+    socket in that folder only, killed if the tests die first. Under root it runs as nobody,
+    which the halls (serving as nobody too) can reach; the server refuses root."""
 
-    def __init__(self, root, name, *options):
+    USER = "vextral"
+    PORT = "5432"  # the socket is in the cluster's own folder: no other server shares it
+
+    def __init__(self, binaries):
+        self.binaries = binaries
+        self.folder = tempfile.mkdtemp(prefix="vextral-postgres-")
+        self.log_path = os.path.join(self.folder, "log")
+        self.account = {}
+        self.process = None
+        self.databases = set()
+        if os.geteuid() == 0:
+            nobody = pwd.getpwnam("nobody")
+            os.chown(self.folder, nobody.pw_uid, nobody.pw_gid)
+            self.account = {"user": nobody.pw_uid, "group": nobody.pw_gid, "extra_groups": []}
+
+    def program(self, name, *arguments, as_server=False):
+        with open(self.log_path, "ab") as log:
+            return subprocess.run([os.path.join(self.binaries, name), *arguments],
+                                  stdout=log, stderr=log, timeout=DEADLINE,
+                                  **(self.account if as_server else {})).returncode
+
+    def start(self):
+        data = os.path.join(self.folder, "data")
+        if self.program("initdb", "-D", data, "-U", self.USER, "-A", "trust", "-E", "UTF8",
+                        "--locale=C", "--no-sync", "--no-instructions", as_server=True):
+            raise AssertionError("initdb failed:\n" + self.log())
+        with open(self.log_path, "ab") as log:
+            # No TCP at all; nothing here needs to survive a crash of the machine.
+            self.process = subprocess.Popen(
+                [os.path.join(self.binaries, "postgres"), "-D", data, "-k", self.folder,
+                 "-p", self.PORT, "-c", "listen_addresses=", "-c", "fsync=off"],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                preexec_fn=die_with_parent, **self.account)
+
+        def ready():
+            if self.process.poll() is not None:
+                raise AssertionError("the PostgreSQL server stopped:\n" + self.log())
+            return self.program("pg_isready", "-q", "-h", self.folder, "-p", self.PORT) == 0
+        wait_until("the PostgreSQL server", ready)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGQUIT)  # at once: nothing in it is kept
+            self.process.wait(timeout=DEADLINE)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def log(self):
+        with open(self.log_path, encoding="utf-8", errors="replace") as log:
+            return log.read()
+
+    def database(self, name):
+        """The connection string of database name, made empty the first time."""
+        if name not in self.databases:
+            if self.program("createdb", "-h", self.folder, "-p", self.PORT, "-U", self.USER,
+                            name):
+                raise AssertionError("createdb %s failed:\n%s" % (name, self.log()))
+            self.databases.add(name)
+        quoted = "'%s'" % self.folder.replace("\\", "\\\\").replace("'", "\\'")
+        return "host=%s port=%s user=%s dbname=%s" % (quoted, self.PORT, self.USER, name)
+
+
+LIBC = ctypes.CDLL(None, use_errno=True)
+PR_SET_PDEATHSIG = 1
+
+
+def die_with_parent():
+    """In a child before exec (after it has become the server's user, which may read none of
+    Python's own files): be stopped, as PostgreSQL stops at once, if the test dies."""
+    LIBC.prctl(PR_SET_PDEATHSIG, signal.SIGQUIT)
+
+
+class Recordings:
+    """The games the tests send, played by vextral-sim into folder."""
+
+    def __init__(self, folder):
+        # Random players: each run keeps its best game (over) and its last (cut off).
+        self.best, self.abandoned = play(os.path.join(folder, "a"), "--seed", "7",
+                                         "--random-input", "--frames", "20000")
+        self.other_best, _ = play(os.path.join(folder, "b"), "--seed", "11", "--random-input",
+                                  "--frames", "30000")
+        assert field(self.best, ENDING) == 0 and field(self.other_best, ENDING) == 0
+        assert field(self.abandoned, ENDING) == 1
+        # A game paused until the program closes: its recording ends in one run of repeats.
+        script = os.path.join(folder, "pause.script")
+        with open(script, "w") as text:
+            text.write("1 keydown 27\n2 keyup 27\n5 mousemove 320 252\n8 mousedown 1\n"
+                       "9 mouseup 1\n60 keydown 27\n61 keyup 27\n")
+        _, self.paused = play(os.path.join(folder, "c"), "--seed", "3", "--input", script,
+                              "--frames", "300")
+
+
+def setUpModule():
+    global ROOT, GAMES, POSTGRES
+    ROOT = tempfile.mkdtemp(prefix="vextral-hall-test-")
+    unittest.addModuleCleanup(shutil.rmtree, ROOT, ignore_errors=True)
+    os.chmod(ROOT, 0o755)
+    GAMES = Recordings(os.path.join(ROOT, "games"))
+    if ENGINE == "postgres":
+        POSTGRES = Postgres(POSTGRES_BIN)
+        unittest.addModuleCleanup(POSTGRES.stop)
+        POSTGRES.start()
+
+
+class Hall:
+    """One vextral-hall process over a data folder, on a port of its choosing; with
+    --engine postgres its games are in the database named database (by default its name)."""
+
+    def __init__(self, root, name, *options, database=None):
         self.data = os.path.join(root, name)
         self.log_path = os.path.join(root, name + ".log")
         self.options = list(options)
+        if ENGINE == "postgres":
+            self.options += ["--database", POSTGRES.database(database or name)]
         self.process = None
         self.url = ""
         os.makedirs(self.data, exist_ok=True)
@@ -226,28 +357,22 @@ class Hall:
         assert status == 202 and answer["status"] == "queued", (status, answer)
         return answer["id"]
 
+    def judged(self):
+        """How many verifications this hall has finished."""
+        _, _, text = self.request("GET", "/metrics")
+        found = re.search(rb"\nvextral_hall_verification_seconds_count (\d+)", text)
+        return int(found.group(1))
+
+    def idle(self):
+        return not verifier_children(self.data)
+
 
 class HallServerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.root = tempfile.mkdtemp(prefix="vextral-hall-test-")
-        cls.addClassCleanup(shutil.rmtree, cls.root, ignore_errors=True)
-        os.chmod(cls.root, 0o755)
-        games = os.path.join(cls.root, "games")
-        # Random players: each run keeps its best game (over) and its last (cut off).
-        cls.best, cls.abandoned = play(os.path.join(games, "a"), "--seed", "7",
-                                       "--random-input", "--frames", "20000")
-        cls.other_best, _ = play(os.path.join(games, "b"), "--seed", "11", "--random-input",
-                                 "--frames", "30000")
-        assert field(cls.best, ENDING) == 0 and field(cls.other_best, ENDING) == 0
-        assert field(cls.abandoned, ENDING) == 1
-        # A game paused until the program closes: its recording ends in one run of repeats.
-        script = os.path.join(games, "pause.script")
-        with open(script, "w") as text:
-            text.write("1 keydown 27\n2 keyup 27\n5 mousemove 320 252\n8 mousedown 1\n"
-                       "9 mouseup 1\n60 keydown 27\n61 keyup 27\n")
-        _, cls.paused = play(os.path.join(games, "c"), "--seed", "3", "--input", script,
-                             "--frames", "300")
+        cls.root = ROOT
+        cls.best, cls.abandoned = GAMES.best, GAMES.abandoned
+        cls.other_best, cls.paused = GAMES.other_best, GAMES.paused
         cls.hall = Hall(cls.root, "main", "--submissions-per-minute", "1000").start()
 
     @classmethod
@@ -410,10 +535,154 @@ class HallServerTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(data, "hall.sqlite")))
 
 
+def submit_concurrently(halls, recordings, accepted, clients=8):
+    """Sends every recording once, from clients threads at once, each to the halls in turn;
+    a hall that does not answer is passed over for the next. accepted gets {id: recording}
+    of every game a hall took: a 202, or a 409 for bytes a hall took while its answer was
+    lost. Returns what went wrong."""
+    work = queue.Queue()
+    for index, recording in enumerate(recordings):
+        work.put((index, recording))
+    lock = threading.Lock()
+    failures = []
+
+    def client(number):
+        while True:
+            try:
+                index, recording = work.get_nowait()
+            except queue.Empty:
+                return
+            for attempt in range(len(halls)):
+                hall = halls[(index + attempt) % len(halls)]
+                try:
+                    status, answer = hall.submit(recording, "client %d" % number)
+                except (OSError, http.client.HTTPException):
+                    continue
+                if status == 202 or (status == 409 and answer["error"] == "duplicate"):
+                    with lock:
+                        accepted[answer["id"]] = recording
+                else:
+                    with lock:
+                        failures.append("game %d: %d %r" % (index, status, answer))
+                break
+            else:
+                with lock:
+                    failures.append("game %d: no hall answered" % index)
+
+    threads = [threading.Thread(target=client, args=(number,)) for number in range(clients)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    return failures
+
+
+class HallsSharingOneDatabaseTest(unittest.TestCase):
+    """Two halls on one PostgreSQL database, each serving and verifying."""
+
+    @classmethod
+    def setUpClass(cls):
+        if ENGINE != "postgres":
+            raise unittest.SkipTest("halls share a PostgreSQL database only")
+
+    def setUp(self):
+        self.expected = {}  # recording: (status, reason) it ends in
+
+    def games(self, real=0, short=0, garbage=0, long=0):
+        made = [GAMES.best, GAMES.other_best][:real]
+        for recording in made:
+            self.expected[recording] = ("verified", None)
+        for _ in range(short):
+            # A paused game said to end in game over: played through, then refused.
+            recording = with_last_run(GAMES.paused, 2000 + len(self.expected))
+            self.expected[recording] = ("refused", "did_not_replay")
+            made.append(recording)
+        for _ in range(long):
+            # Seconds of play: the second hall's CPU limit cuts it short.
+            recording = with_last_run(GAMES.paused, 300_000 + len(self.expected))
+            self.expected[recording] = ("refused", "took_too_long")
+            made.append(recording)
+        for _ in range(garbage):
+            recording = os.urandom(300)
+            self.expected[recording] = ("refused", "not_a_replay")
+            made.append(recording)
+        return made
+
+    def check_judged(self, hall, accepted):
+        for game_id, recording in accepted.items():
+            game = hall.verdict(game_id)
+            self.assertEqual((game["status"], game.get("reason")), self.expected[recording],
+                             game)
+
+    def test_halls_share_the_queue_and_a_hall_killed_mid_run_loses_nothing(self):
+        busy = ("--workers", "2", "--submissions-per-minute", "100000")
+        first = Hall(ROOT, "shared-1", *busy, database="shared").start()
+        self.addCleanup(first.stop)
+        second = Hall(ROOT, "shared-2", *busy, "--verify-cpu-seconds", "1",
+                      database="shared").start()
+        self.addCleanup(second.stop)
+
+        # Both up: every game is judged, and judged once, by one hall or the other.
+        accepted = {}
+        recordings = self.games(real=2, short=4, garbage=18)
+        self.assertEqual(submit_concurrently([first, second], recordings, accepted), [])
+        self.assertEqual(len(accepted), len(recordings))
+        self.check_judged(second, accepted)
+        wait_until("both halls to be idle", lambda: first.idle() and second.idle())
+        self.assertEqual(first.judged() + second.judged(), len(accepted))
+
+        # The first hall alone takes two long games, which keep both its workers busy from
+        # then on, while the second restarts: starting, it leaves them to the first.
+        accepted = {}
+        second.stop()
+        for recording in self.games(long=2):
+            accepted[first.queued(recording, "long")] = recording
+
+        def long_games_in_hand():
+            in_hand = set()
+            verifier_children(first.data, in_hand)
+            return in_hand == set(accepted)
+        wait_until("the first hall to verify the long games", long_games_in_hand)
+        second.start()
+        self.assertNotIn("queued again", second.log())
+
+        # Clients send to both; the first hall is killed while they do. Then more come,
+        # which only the second can take.
+        during = self.games(short=4, garbage=24)
+
+        def kill_mid_run():
+            wait_until("half the games to be taken", lambda: len(accepted) >= 2 + 14)
+            first.kill9()
+        killer = threading.Thread(target=kill_mid_run)
+        killer.start()
+        failures = submit_concurrently([first, second], during, accepted)
+        killer.join()
+        after = self.games(garbage=8)
+        failures += submit_concurrently([first, second], after, accepted)
+        self.assertEqual(failures, [])
+        self.assertEqual(len(accepted), 2 + len(during) + len(after))
+
+        # Nothing lost: every game taken is judged, the long ones by the second hall once it
+        # found their taker gone. And each once: the first judged none of these.
+        self.check_judged(second, accepted)
+        self.assertIn("queued again", second.log())
+        wait_until("the second hall to be idle", second.idle)
+        self.assertEqual(second.judged(), len(accepted))
+        self.assertEqual(second.json("GET", "/health")[1]["queue"], 0)
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--hall", required=True)
     parser.add_argument("--sim", required=True)
+    parser.add_argument("--engine", choices=("sqlite", "postgres"), default="sqlite")
+    parser.add_argument("--postgres-bin", default="")
     options, rest = parser.parse_known_args()
-    HALL, SIM = options.hall, options.sim
+    HALL, SIM, ENGINE, POSTGRES_BIN = options.hall, options.sim, options.engine, \
+        options.postgres_bin
+    if ENGINE == "postgres" and not all(
+            os.access(os.path.join(POSTGRES_BIN, program), os.X_OK)
+            for program in POSTGRES_PROGRAMS):
+        print("PostgreSQL's %s not found in %r (tools/install-deps.sh --hall installs "
+              "postgresql-15): skipped" % (", ".join(POSTGRES_PROGRAMS), POSTGRES_BIN))
+        sys.exit(77)
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
