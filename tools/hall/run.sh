@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds vextral-hall if needed and serves the hall of fame on 127.0.0.1 with its games in
-# a SQLite file.
+# a SQLite file (or, given --database CONNECTION, in PostgreSQL; docs/hall.md).
 #
 #   tools/hall/run.sh [DATA-FOLDER] [vextral-hall options...]
 #
