@@ -5,7 +5,10 @@
 #   tools/install-deps.sh          building and playing: compiler, CMake, the libraries,
 #                                  the display font (what ./play.sh needs)
 #   tools/install-deps.sh --test   also the test, benchmark, fuzzing and packaging tools
-#                                  (what ./test.sh needs)
+#                                  (what ./test.sh needs), and what the hall needs
+#   tools/install-deps.sh --hall   also what the hall of fame server (vextral-hall) builds
+#                                  with: cpp-httplib, SQLite, libpq, OpenSSL's libcrypto;
+#                                  and the PostgreSQL 15 server its tests start
 #   tools/install-deps.sh --demo   also what the scripted demonstration on a virtual
 #                                  display needs (tools/demo.sh)
 #   tools/install-deps.sh --web    also what the browser build and its test need: Debian's
@@ -24,6 +27,8 @@ play_packages=(
   fonts-dejavu-core
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)
+# The hall's tests drive it with python3, and start PostgreSQL servers of their own.
+hall_packages=(libcpp-httplib-dev libsqlite3-dev libpq-dev libssl-dev python3 postgresql-15)
 # Debian's Emscripten needs Debian's acorn among node's modules (NODE_PATH=/usr/share/nodejs).
 web_packages=(emscripten node-acorn dpkg-dev chromium python3 gzip imagemagick)
 # npm comes with a node from elsewhere; Debian's own npm only where there is none.
@@ -32,6 +37,7 @@ test_packages=(
   git
   libgtest-dev libgmock-dev libbenchmark-dev
   "${demo_packages[@]}"
+  "${hall_packages[@]}"
   clang-14 libclang-rt-14-dev
   # Building and checking the Debian package.
   dpkg-dev lintian desktop-file-utils appstream man-db
@@ -49,10 +55,11 @@ for option in "$@"; do
   case "$option" in
     --test) packages+=("${test_packages[@]}") ;;
     --demo) packages+=("${demo_packages[@]}") ;;
+    --hall) packages+=("${hall_packages[@]}") ;;
     --web) packages+=("${web_packages[@]}") ;;
     --windows) packages+=("${windows_packages[@]}") ;;
     *)
-      echo "usage: $0 [--test] [--demo] [--web] [--windows]" >&2
+      echo "usage: $0 [--test] [--demo] [--hall] [--web] [--windows]" >&2
       exit 2
       ;;
   esac

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,10 +14,10 @@
 #include "game/player.h"
 #include "game/replay/files.h"
 #include "game/replay/format.h"
-#include "game/replay/player.h"
 #include "input/session.h"
 #include "stream/native_path.h"
 #include "stream/program_folder.h"
+#include "tools/sim/replay_check.h"
 #include "tools/sim/sim_script.h"
 #include "tools/sim/simulator.h"
 
@@ -33,20 +32,13 @@ int replay_game(const std::string& path, sim_config config) {
     std::fprintf(stderr, "vextral-sim: %s: %s\n", path.c_str(), error.c_str());
     return 2;
   }
-  config.replay_to_play = &recording;
-  simulator sim(config);
-  if (!sim.run(std::numeric_limits<int64_t>::max())) return 1;
-  const replay_player& playback = *sim.playback();
-  const replay_header& recorded = recording.header;
+  const replay_check_result result = check_replay(recording, std::move(config));
+  if (!result.started) return 1;
   std::printf("vextral-sim: replay of %s: %d frames, score %d, level %d\n", path.c_str(),
-              playback.frames_played(), sim.last_frame().score, sim.last_frame().level);
-  if (playback.diverged() || playback.frames_played() != recorded.frame_count ||
-      sim.last_frame().score != recorded.final_score ||
-      sim.last_frame().level != recorded.final_level) {
-    std::fprintf(stderr,
-                 "vextral-sim: %s: the game did not play as recorded (recorded: %d frames, "
-                 "score %d, level %d)\n",
-                 path.c_str(), recorded.frame_count, recorded.final_score, recorded.final_level);
+              result.frames, result.score, result.level);
+  if (!result.matches) {
+    std::fprintf(stderr, "vextral-sim: %s: %s\n", path.c_str(),
+                 describe_mismatch(recording.header, result).c_str());
     return 1;
   }
   return 0;

@@ -1,0 +1,11 @@
+#pragma once
+// The hall's HTML page: the table, a download link for each recording, what the hall
+// checks and what it does not, and a form to send a game. Works without JavaScript.
+
+#include <string>
+#include <vector>
+
+#include "hall/store.h"
+
+std::string hall_page(const std::vector<game_record>& table, int32_t max_frames,
+                      size_t max_upload_bytes);
