@@ -156,6 +156,7 @@ def serve_health(root, command, folder):
 def check_hall_package(deb, folder):
     """lintian, the files Debian wants, the unit, then the server run as the unit runs it."""
     check_lintian(deb)
+    run_tool(["apt-get", "install", "--simulate", deb], "apt-get install --simulate")
     root = tempfile.mkdtemp(prefix="vextral-hall-package-")
     try:
         os.chmod(root, 0o755)
