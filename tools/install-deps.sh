@@ -39,8 +39,8 @@ test_packages=(
   "${demo_packages[@]}"
   "${hall_packages[@]}"
   clang-14 libclang-rt-14-dev
-  # Building and checking the Debian package.
-  dpkg-dev lintian desktop-file-utils appstream man-db
+  # Building and checking the Debian packages (systemd-analyze checks the hall's unit).
+  dpkg-dev lintian desktop-file-utils appstream man-db systemd
 )
 
 windows_packages=(

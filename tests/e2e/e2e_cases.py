@@ -25,6 +25,8 @@ import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from hall_package import check_hall_package  # noqa: E402
+from package_tools import check_lintian, run_tool  # noqa: E402
 from vextral_player import (  # noqa: E402
     GRAPHICS_3D, MENU_ITEM_Y, MUSIC_VOLUME, START_GAME, E2EFailure, Game,
     Player, Shot, audio_rms, check, crop_distance, difference, text_difference, is_blue, is_cyan,
@@ -639,22 +641,9 @@ def case_installed(args, folder):
         game.kill()
 
 
-def run_tool(command, what):
-    """Runs a checker; fails with its output unless it exits 0 and says nothing on stderr."""
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    check(result.returncode == 0, "%s failed (status %d):\n%s%s"
-          % (what, result.returncode, result.stdout, result.stderr))
-    return result
-
-
 def check_package(deb, root):
     """The validators a Debian package of a game has to pass."""
-    # Lintian warns that root should not run it, and nothing else may be said but notes.
-    lintian = subprocess.run(["lintian", "--tag-display-limit", "0", deb],
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    faults = [line for line in lintian.stdout.splitlines() if line[:2] in ("E:", "W:")]
-    check(lintian.returncode == 0 and not faults,
-          "lintian finds errors or warnings (status %d):\n%s" % (lintian.returncode, lintian.stdout))
+    check_lintian(deb)
     run_tool(["desktop-file-validate", os.path.join(root, "usr/share/applications/vextral.desktop")],
              "desktop-file-validate")
     metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
@@ -682,9 +671,10 @@ def tree_contents(folder):
 
 
 def case_package(args, folder):
-    """The Debian package: it passes the validators, and its game, unpacked into a root the
-    player cannot write, keeps its files in the player's ~/.local/share/vextral/, preferring
-    them to any beside the program, and writes nothing beside the program."""
+    """The Debian packages. The game's passes the validators, and its game, unpacked into a
+    root the player cannot write, keeps its files in the player's ~/.local/share/vextral/,
+    preferring them to any beside the program, and writes nothing beside the program. The
+    hall of fame server's is made when the server is built (hall_package.py)."""
     check(args.build_dir, "the package case needs --build-dir")
     output = os.path.join(folder, "package")
     result = subprocess.run([args.cpack, "--config", os.path.join(args.build_dir, "CPackConfig.cmake"),
@@ -692,6 +682,12 @@ def case_package(args, folder):
     check(result.returncode == 0, "cpack failed:\n" + result.stdout)
     debs = glob.glob(os.path.join(output, "vextral_*.deb"))
     check(len(debs) == 1, "cpack should make one vextral_*.deb, made %r" % debs)
+    hall_debs = glob.glob(os.path.join(output, "vextral-hall_*.deb"))
+    check(len(hall_debs) == (1 if args.with_hall else 0),
+          "cpack should make %s vextral-hall_*.deb, made %r"
+          % ("one" if args.with_hall else "no", hall_debs))
+    if hall_debs:
+        check_hall_package(hall_debs[0], folder)
 
     # Unpacked where every user may read but, run as below, the player may not write.
     root = tempfile.mkdtemp(prefix="vextral-package-")
@@ -1013,6 +1009,8 @@ def main():
     parser.add_argument("--cmake", default="cmake")
     parser.add_argument("--sim", help="vextral-sim, for the replay case")
     parser.add_argument("--cpack", default="cpack")
+    parser.add_argument("--with-hall", action="store_true",
+                        help="vextral-hall is built, so the package case expects its package")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     folder = os.path.join(os.path.abspath(args.output), args.case)
