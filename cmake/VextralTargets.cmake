@@ -113,16 +113,18 @@ function(vextral_test)
     set_tests_properties(${ARG_NAME} PROPERTIES LABELS "display;${ARG_LABELS}"
                                                 ENVIRONMENT "${ARG_ENVIRONMENT}")
   else()
-    # Lists are escaped so several labels or variables stay one property value.
-    # The environment comes first: gtest_discover_tests loses the escaping of the labels,
-    # and a property after them would be read as one of them.
-    set(properties)
-    if(ARG_ENVIRONMENT)
-      string(REPLACE ";" "\\;" environment "${ARG_ENVIRONMENT}")
-      list(APPEND properties ENVIRONMENT "${environment}")
-    endif()
-    string(REPLACE ";" "\\;" labels "unit;${ARG_LABELS}")
-    list(APPEND properties LABELS "${labels}")
-    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+    # gtest_discover_tests passes its PROPERTIES through two rounds of list splitting, which
+    # cuts a list value (several variables, several labels) after its first item and reads
+    # the rest as further properties. So the properties are set by a script of their own,
+    # run by ctest after the one that defines the discovered tests, on the names it lists.
+    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 TEST_LIST ${ARG_NAME}_TESTS)
+    set(properties_script ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_properties.cmake)
+    file(WRITE ${properties_script}
+         "if(${ARG_NAME}_TESTS)\n"
+         "  set_tests_properties(\${${ARG_NAME}_TESTS} PROPERTIES\n"
+         "                       ENVIRONMENT [==[${ARG_ENVIRONMENT}]==]\n"
+         "                       LABELS [==[unit;${ARG_LABELS}]==])\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties_script})
   endif()
 endfunction()
