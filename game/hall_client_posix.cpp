@@ -7,29 +7,57 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <memory>
 
 namespace {
 
-std::unique_ptr<httplib::Client> client_for(const hall_address& hall) {
-  auto client = std::make_unique<httplib::Client>(hall.scheme + "://" + hall.host + ":" +
-                                                  std::to_string(hall.port));
-  client->set_connection_timeout(10, 0);
-  client->set_read_timeout(60, 0);
-  client->set_write_timeout(60, 0);
-  client->set_keep_alive(false);
-  return client;
-}
+// A hall's answers are a few hundred bytes; a server that sends more, or keeps sending
+// slowly, is cut off rather than waited for.
+constexpr uint64_t kLargestAnswer = 1u << 20;
+constexpr auto kLongestRequest = std::chrono::seconds(120);
 
-bool answered(const httplib::Result& result, hall_answer& answer, std::string& error) {
-  if (!result) {
-    error = httplib::to_string(result.error());
-    if (result.error() == httplib::Error::Connection) error = "no connection";
+bool request(const hall_address& hall, const char* method, const std::string& path,
+             const std::vector<uint8_t>* body, hall_answer& answer, std::string& error) {
+  httplib::Client client(hall.scheme + "://" + hall.host + ":" + std::to_string(hall.port));
+  if (!client.is_valid()) {
+    error = "this build cannot speak " + hall.scheme;
     return false;
   }
-  answer.status = result->status;
-  answer.body = result->body;
-  answer.retry_after = result->get_header_value("Retry-After");
+  client.set_connection_timeout(10, 0);
+  client.set_read_timeout(60, 0);
+  client.set_write_timeout(60, 0);
+  client.set_keep_alive(false);
+
+  httplib::Request call;
+  call.method = method;
+  call.path = path;
+  if (body) {
+    call.body.assign(body->begin(), body->end());
+    call.set_header("Content-Type", "application/octet-stream");
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kLongestRequest;
+  bool too_large = false;
+  call.progress = [&](uint64_t received, uint64_t) {
+    too_large = received > kLargestAnswer;
+    return !too_large && std::chrono::steady_clock::now() < deadline;
+  };
+  httplib::Response response;
+  httplib::Error failure = httplib::Error::Success;
+  if (!client.send(call, response, failure)) {
+    if (too_large)
+      error = "its answer was larger than a hall's";
+    else if (failure == httplib::Error::Canceled)
+      error = "its answer took too long";
+    else if (failure == httplib::Error::Connection)
+      error = "no connection";
+    else
+      error = httplib::to_string(failure);
+    return false;
+  }
+  answer.status = response.status;
+  answer.body = std::move(response.body);
+  answer.retry_after = response.get_header_value("Retry-After");
   return true;
 }
 
@@ -41,24 +69,12 @@ bool hall_client_available(std::string&) {
 
 bool hall_post(const hall_address& hall, const std::string& path, const std::vector<uint8_t>& body,
                hall_answer& answer, std::string& error) {
-  const auto client = client_for(hall);
-  if (!client->is_valid()) {
-    error = "this build cannot speak " + hall.scheme;
-    return false;
-  }
-  return answered(client->Post(path, reinterpret_cast<const char*>(body.data()), body.size(),
-                               "application/octet-stream"),
-                  answer, error);
+  return request(hall, "POST", path, &body, answer, error);
 }
 
 bool hall_get(const hall_address& hall, const std::string& path, hall_answer& answer,
               std::string& error) {
-  const auto client = client_for(hall);
-  if (!client->is_valid()) {
-    error = "this build cannot speak " + hall.scheme;
-    return false;
-  }
-  return answered(client->Get(path), answer, error);
+  return request(hall, "GET", path, nullptr, answer, error);
 }
 
 #else

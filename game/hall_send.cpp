@@ -160,8 +160,9 @@ int send(const hall_send_request& request) {
   const std::string id = member(answer.body, "id");
   if (answer.status != 202 || id.empty() ||
       id.find_first_not_of("0123456789") != std::string::npos) {
-    std::string line =
-        url + " did not take the game as a hall does (HTTP " + std::to_string(answer.status) + ")";
+    std::string line = answer.status >= 500 ? "the hall at " + url + " cannot take games now"
+                                            : url + " did not take the game as a hall does";
+    line += " (HTTP " + std::to_string(answer.status) + ")";
     if (!code.empty()) line += ": " + member(answer.body, "reason");
     say_failure(line);
     return hall_send_not_sent;
