@@ -1,12 +1,15 @@
 // The game executable. Without arguments it plays, recording each game; with
 // "--replay best|last|FILE", or a recording's path alone (as a file manager opens one, or
 // one dropped on the program), it plays a recorded game back. It works from any directory
-// by moving to its own folder first, where data/ lies beside it.
+// by moving to its own folder first, where data/ lies beside it. With
+// "--send best|last|FILE --name NAME --hall URL" it sends a recording to a hall of fame
+// server and opens no window.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "game/hall_send.h"
 #include "game/main_loop.h"
 #include "game/notice.h"
 #include "game/replay/files.h"
@@ -19,7 +22,33 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vextral [--replay best|last|FILE | FILE]";
+constexpr const char* kUsage =
+    "usage: vextral [--replay best|last|FILE | FILE]\n"
+    "       vextral --send best|last|FILE --name NAME --hall URL";
+
+// Reads "--send X --name N --hall U" in any order, each once; false when the arguments
+// are anything else.
+bool read_send_arguments(const std::vector<std::string>& arguments, hall_send_request& request) {
+  if (arguments.size() != 6) return false;
+  bool send = false, name = false, hall = false;
+  for (size_t i = 0; i + 1 < arguments.size(); i += 2) {
+    const std::string& option = arguments[i];
+    const std::string& value = arguments[i + 1];
+    if (option == "--send" && !send && !value.empty()) {
+      request.recording = value;
+      send = true;
+    } else if (option == "--name" && !name) {
+      request.name = value;
+      name = true;
+    } else if (option == "--hall" && !hall) {
+      request.hall_url = value;
+      hall = true;
+    } else {
+      return false;
+    }
+  }
+  return send && name && hall;
+}
 
 int watch(const std::string& name) {
   const std::string path = replay_path_for(name);
@@ -52,6 +81,10 @@ int main(int argc, char** argv) {
   KeepStandardStreamsOpen();
   const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   std::string replay_name;
+  hall_send_request send_request;
+  const bool sending = read_send_arguments(arguments, send_request);
+  if (sending && send_request.recording != "best" && send_request.recording != "last")
+    send_request.recording = AbsolutePath(send_request.recording);
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::printf("%s\n", kUsage);
     return 0;
@@ -62,7 +95,7 @@ int main(int argc, char** argv) {
     // A path alone is a recording to watch, never the name of a kept one.
     replay_name = AbsolutePath(arguments[0]);
   }
-  const bool understood = arguments.empty() || !replay_name.empty();
+  const bool understood = arguments.empty() || !replay_name.empty() || sending;
   // A file named on the command line is relative to where the player typed it.
   if (!replay_name.empty() && replay_name != "best" && replay_name != "last")
     replay_name = AbsolutePath(replay_name);
@@ -73,6 +106,7 @@ int main(int argc, char** argv) {
     report_stopping_failure("vextral", std::string("unknown arguments\n") + kUsage);
     return 2;
   }
+  if (sending) return send_to_hall(send_request);
   if (!replay_name.empty()) return watch(replay_name);
   if (!start_game()) return 1;
   session_system desktop;

@@ -3,7 +3,8 @@
 # already present.
 #
 #   tools/install-deps.sh          building and playing: compiler, CMake, the libraries,
-#                                  the display font (what ./play.sh needs)
+#                                  the display font (what ./play.sh needs), and the HTTP
+#                                  client vextral --send uses
 #   tools/install-deps.sh --test   also the test, benchmark, fuzzing and packaging tools
 #                                  (what ./test.sh needs), and what the hall needs
 #   tools/install-deps.sh --hall   also what the hall of fame server (vextral-hall) builds
@@ -25,6 +26,8 @@ play_packages=(
   libsdl2-dev libpng-dev zlib1g-dev libfreetype-dev libvorbis-dev libogg-dev
   libgl-dev libgles-dev libgl1-mesa-dri
   fonts-dejavu-core
+  # vextral --send's HTTP client (the game builds without it, and --send then says so).
+  libcpp-httplib-dev
 )
 demo_packages=(xvfb xdotool imagemagick x11-utils python3)
 # The hall's tests drive it with python3, and start PostgreSQL servers of their own.
