@@ -104,8 +104,8 @@ int watch(const std::string& name) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const bool watching = arguments.size() == 2 && arguments[0] == "--replay" &&
-                        !arguments[1].empty();
+  const bool watching =
+      arguments.size() == 2 && arguments[0] == "--replay" && !arguments[1].empty();
   if (!arguments.empty() && !watching) {
     std::fprintf(stderr, "game: unknown arguments (the page may give --replay best|last|FILE)\n");
     return 2;
