@@ -191,7 +191,7 @@
     sendBest();
   });
   // Keys typed into the name are the player's, not the game's.
-  for (const kind of ['keydown', 'keyup']) {
+  for (const kind of ['keydown', 'keypress', 'keyup']) {
     nameField.addEventListener(kind, (event) => event.stopPropagation());
   }
 
