@@ -261,7 +261,7 @@ void hall_server::serve_page(const std::string& folder) {
     response.set_header("Cache-Control", "no-cache");
   });
   http.Get("/play", [](const httplib::Request&, httplib::Response& response) {
-    response.set_redirect("/play/");
+    response.set_redirect("/play/?hall=/");
   });
 }
 
