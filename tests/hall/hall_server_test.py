@@ -550,7 +550,9 @@ class HallServerTest(unittest.TestCase):
             # Nothing outside the page's folder: the hall's own files stay out of reach.
             connection = http.client.HTTPConnection(hall.url.split("//")[1], timeout=DEADLINE)
             connection.request("GET", "/play/../with-page/hall.sqlite")
-            self.assertNotEqual(connection.getresponse().status, 200)
+            answer = connection.getresponse()
+            self.assertNotIn(b"SQLite format", answer.read())
+            self.assertNotEqual(answer.status, 200)
             connection.request("GET", "/play")
             answer = connection.getresponse()
             answer.read()
