@@ -176,9 +176,9 @@ void hall_server::impl::routes() {
     answer_json(response, 200, json + "]}");
   });
   http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(
-        hall_page(store_->table(kMaxTableSize), settings.max_frames, settings.max_upload_bytes),
-        "text/html; charset=utf-8");
+    response.set_content(hall_page(store_->table(kMaxTableSize), settings.max_frames,
+                                   settings.max_upload_bytes, page_mounted),
+                         "text/html; charset=utf-8");
   });
   http.Get("/health", [this](const httplib::Request&, httplib::Response& response) {
     answer_json(response, 200,

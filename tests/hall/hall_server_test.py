@@ -541,6 +541,7 @@ class HallServerTest(unittest.TestCase):
             self.assertIn("'wasm-unsafe-eval'", policies[0])
             self.assertIn("default-src 'self'", policies[0])
             self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
+            self.assertIn(b'href="/play/?hall=/"', hall.request("GET", "/")[2])
             status, headers, _ = hall.request("GET", "/play/vextral.wasm")
             self.assertEqual((status, headers["Content-Type"]), (200, "application/wasm"))
             # The API and the table keep the policy that runs no script.
