@@ -16,11 +16,13 @@ const char* hall_usage() {
   return "usage: vextral-hall --data DIR [--database CONNECTION] [--host ADDRESS] [--port N]\n"
          "                    [--workers N] [--user NAME] [--max-minutes N]\n"
          "                    [--verify-cpu-seconds N] [--verify-memory-mb N]\n"
-         "                    [--submissions-per-minute N] [--max-upload-kib N]\n"
+         "                    [--submissions-per-minute N] [--max-upload-kib N] [--page DIR]\n"
          "Serves the Vextral hall of fame on ADDRESS:PORT (127.0.0.1:8734), keeping its games\n"
          "in DIR/hall.sqlite, or with --database in PostgreSQL (a libpq connection string,\n"
          "postgresql://USER@HOST/DATABASE or host=... dbname=...), which several halls may\n"
-         "share. Port 0 takes any free port; the one taken is printed.";
+         "share. Port 0 takes any free port; the one taken is printed. --page serves the game's\n"
+         "browser page (a folder built by tools/web/build.sh) under /play/, where it reaches\n"
+         "this hall: /play/?hall=/.";
 }
 
 bool parse_hall_arguments(const std::vector<std::string>& arguments, hall_options& options,
@@ -58,6 +60,12 @@ bool parse_hall_arguments(const std::vector<std::string>& arguments, hall_option
       options.database = value;
     } else if (option == "--host") {
       options.host = value;
+    } else if (option == "--page") {
+      if (value.empty()) {
+        error = "--page needs the folder of the built page";
+        return false;
+      }
+      options.server.page_dir = value;
     } else if (option == "--user") {
       options.user = value;
     } else if (option == "--port") {

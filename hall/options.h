@@ -4,6 +4,7 @@
 //   vextral-hall --data DIR [--database CONNECTION] [--host ADDRESS] [--port N]
 //                [--workers N] [--user NAME] [--max-minutes N] [--verify-cpu-seconds N]
 //                [--verify-memory-mb N] [--submissions-per-minute N] [--max-upload-kib N]
+//                [--page DIR]
 //   vextral-hall --verify FILE --sim-data DIR [--max-frames N] [--cpu-seconds N]
 //                [--memory-mb N]      (the verifier child; the hall runs it itself)
 

@@ -26,7 +26,7 @@ std::string date_text(int64_t seconds) {
 }  // namespace
 
 std::string hall_page(const std::vector<game_record>& table, int32_t max_frames,
-                      size_t max_upload_bytes) {
+                      size_t max_upload_bytes, bool page_served) {
   std::string page = R"(<!DOCTYPE html>
 <html lang="en">
 <head>
@@ -43,6 +43,10 @@ td.number { text-align: right; }
 <body>
 <h1>Vextral hall of fame</h1>
 )";
+  if (page_served)
+    page +=
+        "<p><a href=\"/play/?hall=/\">Play Vextral in this browser</a>, watch these games "
+        "there and send your best one.</p>\n";
   if (table.empty()) {
     page += "<p>No game has been verified yet.</p>\n";
   } else {

@@ -17,6 +17,16 @@ constexpr int kDefaultTableSize = 10;
 constexpr int kMaxTableSize = 100;
 // Room for a form's boundaries and its name field around a recording of the largest size.
 constexpr size_t kFormOverhead = 64u << 10;
+constexpr const char* kPageMount = "/play/";
+// The API's answers and the table's page run no script at all.
+constexpr const char* kHallPolicy = "default-src 'self'; style-src 'unsafe-inline'";
+// The game's page runs its own scripts and compiles its WebAssembly; the file loader
+// decodes preloaded images and sounds through blob: addresses. It still reaches only this
+// origin.
+constexpr const char* kPagePolicy =
+    "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; "
+    "img-src 'self' blob:; media-src 'self' blob:; object-src 'none'; base-uri 'none'; "
+    "frame-ancestors 'none'";
 
 void answer_json(httplib::Response& response, int status, const std::string& json) {
   response.status = status;
@@ -66,6 +76,7 @@ struct hall_server::impl {
   server_settings settings;
   std::function<void()> on_queued;
   rate_limit limit;
+  bool page_mounted = false;
   httplib::Server http;
 };
 
@@ -165,9 +176,9 @@ void hall_server::impl::routes() {
     answer_json(response, 200, json + "]}");
   });
   http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(
-        hall_page(store_->table(kMaxTableSize), settings.max_frames, settings.max_upload_bytes),
-        "text/html; charset=utf-8");
+    response.set_content(hall_page(store_->table(kMaxTableSize), settings.max_frames,
+                                   settings.max_upload_bytes, page_mounted),
+                         "text/html; charset=utf-8");
   });
   http.Get("/health", [this](const httplib::Request&, httplib::Response& response) {
     answer_json(response, 200,
@@ -225,8 +236,33 @@ hall_server::hall_server(server_settings settings) : impl_(std::make_unique<impl
   // its delayed acknowledgement (40 ms) before the second part is sent.
   http.set_tcp_nodelay(true);
   http.set_default_headers(
-      {{"X-Content-Type-Options", "nosniff"},
-       {"Content-Security-Policy", "default-src 'self'; style-src 'unsafe-inline'"}});
+      {{"X-Content-Type-Options", "nosniff"}, {"Content-Security-Policy", kHallPolicy}});
+  if (!settings.page_dir.empty()) serve_page(settings.page_dir);
+}
+
+bool hall_server::page_served() const {
+  return impl_->page_mounted;
+}
+
+void hall_server::serve_page(const std::string& folder) {
+  httplib::Server& http = impl_->http;
+  impl_->page_mounted = http.set_mount_point(kPageMount, folder);
+  if (!impl_->page_mounted) return;
+  http.set_file_extension_and_mimetype_mapping("wasm", "application/wasm");
+  http.set_file_extension_and_mimetype_mapping("webmanifest", "application/manifest+json");
+  http.set_file_extension_and_mimetype_mapping("data", "application/octet-stream");
+  http.set_file_extension_and_mimetype_mapping("ogg", "audio/ogg");
+  http.set_file_request_handler([](const httplib::Request&, httplib::Response& response) {
+    // Only the page's own policy: a second one would be enforced as well.
+    response.headers.erase("Content-Security-Policy");
+    response.set_header("Content-Security-Policy", kPagePolicy);
+    // A new build replaces the files under the same names: the browser asks each time
+    // (the service worker keeps the page for offline play).
+    response.set_header("Cache-Control", "no-cache");
+  });
+  http.Get("/play", [](const httplib::Request&, httplib::Response& response) {
+    response.set_redirect("/play/?hall=/");
+  });
 }
 
 hall_server::~hall_server() = default;

@@ -69,6 +69,8 @@ int serve(const hall_options& options) {
   std::unique_ptr<hall_store> store;
   std::unique_ptr<verifier_pool> pool;
   hall_server server(options.server);
+  if (!options.server.page_dir.empty() && !server.page_served())
+    return fail("--page " + options.server.page_dir + " is not a folder");
   // The port is bound before root is given up, so a port below 1024 works too.
   const int port = server.bind(options.host, options.port);
   if (port < 0)

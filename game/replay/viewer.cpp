@@ -108,13 +108,16 @@ bool hold_paused(replay_player& playback, const std::shared_ptr<TImage>& still) 
 
 }  // namespace
 
-int watch_replay(const replay& recording) {
+int watch_replay(const replay& recording, const std::function<void()>& each_frame) {
   const int32_t own_best = player->best_sc;
   replay_player playback(recording);
   TSystemDriver* const live_driver = SystemDriver();
   non_blocking_driver driver(live_driver);
   SetSystemDriver(&driver);
-  frame_hook = [&playback] { playback.on_frame_start(); };
+  frame_hook = [&playback, &each_frame] {
+    playback.on_frame_start();
+    if (each_frame) each_frame();
+  };
   // A pause asked for during one frame holds the next one, grabbed before its label is
   // drawn, so that the paused label is not drawn over the running one.
   bool pause_asked = false;

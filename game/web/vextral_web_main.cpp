@@ -5,8 +5,11 @@
 // loaded before the game reads it and written back after every save. A page can be closed
 // or reloaded between any two frames, with no exit to save at, so the settings are saved
 // as soon as they change outside play, and each game's recording when the game ends.
+// Called with "--replay best|last|FILE" it plays a recorded game back instead (the page
+// writes a game fetched from a hall of fame into the file system first), keeping nothing.
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "game/main_loop.h"
 #include "game/player.h"
 #include "game/replay/files.h"
+#include "game/replay/viewer.h"
 #include "game/session.h"
 #include "game/sounds.h"
 #include "game/web/browser_page.h"
@@ -72,9 +76,40 @@ void start_music_once_come() {
     start_music(music_track);
 }
 
+void tell_page_frame() {
+  vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode, player->level,
+                          player->rotation);
+}
+
+// Plays the recording at path (or the kept best or last game) back, once the game has
+// started; the page hears each frame as in play.
+int watch(const std::string& name) {
+  const std::string path = replay_path_for(name);
+  replay recording;
+  std::string error;
+  if (!replay_load(path, recording, error)) {
+    std::fprintf(stderr, "game: cannot watch %s: %s\n", name.c_str(), error.c_str());
+    return 2;
+  }
+  if (!start_game()) return 1;
+  const int status = watch_replay(recording, [] {
+    start_music_once_come();
+    tell_page_frame();
+  });
+  stop_music_for_exit();
+  return status;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const bool watching =
+      arguments.size() == 2 && arguments[0] == "--replay" && !arguments[1].empty();
+  if (!arguments.empty() && !watching) {
+    std::fprintf(stderr, "game: unknown arguments (the page may give --replay best|last|FILE)\n");
+    return 2;
+  }
   enter_program_folder();
   const settings_places places = current_settings_places();
   if (!places.home.empty()) vextral_load_browser_storage(places.home.c_str());
@@ -85,6 +120,11 @@ int main() {
     return !music_waiting;
   };
   frame_hook = start_music_once_come;  // the splash's frames
+  if (watching) {
+    const int status = watch(arguments[1]);
+    vextral_tell_page_game_ended();
+    return status;
+  }
   if (!start_game()) return 1;
   saved_best = player->best_sc;
   saved_stereo = stereo_mode;
@@ -95,8 +135,7 @@ int main() {
           [] {
             start_music_once_come();
             save_changed_settings();
-            vextral_tell_page_frame(game_state, player->score, player->best_sc, stereo_mode,
-                                    player->level, player->rotation);
+            tell_page_frame();
           },
       .exit_saves =
           [](const std::function<void()>& saves) {

@@ -526,6 +526,48 @@ class HallServerTest(unittest.TestCase):
         finally:
             hall.stop()
 
+    def test_the_game_page_is_served_under_play_with_its_own_policy_only(self):
+        page = os.path.join(self.root, "page")
+        os.makedirs(page, exist_ok=True)
+        for name, content in (("index.html", b"<!doctype html>page"), ("vextral.wasm", b"\0asm")):
+            with open(os.path.join(page, name), "wb") as file:
+                file.write(content)
+        hall = Hall(self.root, "with-page", "--page", page).start()
+        try:
+            status, headers, body = hall.request("GET", "/play/")
+            self.assertEqual((status, body), (200, b"<!doctype html>page"))
+            policies = headers.get_all("Content-Security-Policy")
+            self.assertEqual(len(policies), 1, policies)
+            self.assertIn("'wasm-unsafe-eval'", policies[0])
+            self.assertIn("default-src 'self'", policies[0])
+            self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
+            self.assertIn(b'href="/play/?hall=/"', hall.request("GET", "/")[2])
+            status, headers, _ = hall.request("GET", "/play/vextral.wasm")
+            self.assertEqual((status, headers["Content-Type"]), (200, "application/wasm"))
+            # The API and the table keep the policy that runs no script.
+            _, headers, _ = hall.request("GET", "/api/table")
+            self.assertEqual(headers.get_all("Content-Security-Policy"),
+                             ["default-src 'self'; style-src 'unsafe-inline'"])
+            # Nothing outside the page's folder: the hall's own files stay out of reach.
+            connection = http.client.HTTPConnection(hall.url.split("//")[1], timeout=DEADLINE)
+            connection.request("GET", "/play/../with-page/hall.sqlite")
+            answer = connection.getresponse()
+            self.assertNotIn(b"SQLite format", answer.read())
+            self.assertNotEqual(answer.status, 200)
+            connection.request("GET", "/play")
+            answer = connection.getresponse()
+            answer.read()
+            self.assertEqual((answer.status, answer.getheader("Location")), (302, "/play/?hall=/"))
+            connection.close()
+        finally:
+            hall.stop()
+        missing = subprocess.run([HALL, "--data", os.path.join(self.root, "no-page"), "--port",
+                                  "0", "--page", os.path.join(self.root, "nowhere")]
+                                 + (["--user", "nobody"] if os.geteuid() == 0 else []),
+                                 capture_output=True, timeout=DEADLINE)
+        self.assertEqual(missing.returncode, 2)
+        self.assertIn(b"is not a folder", missing.stderr)
+
     @unittest.skipUnless(os.geteuid() == 0, "only root is refused")
     def test_root_is_refused_without_a_user_to_become(self):
         data = os.path.join(self.root, "as-root")

@@ -46,7 +46,7 @@ cp -p "$out"/wasm/resources/assets/data/?_track.ogg "$out/music/"
 for size in 192 512; do
   cp -p "$out/wasm/resources/icon/$size/vextral.png" "$out/icon-$size.png"
 done
-for file in page.css page.js screen.js touch.js offline.js manifest.webmanifest; do
+for file in page.css page.js screen.js touch.js hall.js offline.js manifest.webmanifest; do
   cp -p "tools/web/$file" "$out/$file"
 done
 # index.html and sw.js, written last: they name the build and the files it is made of.

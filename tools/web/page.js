@@ -1,7 +1,8 @@
 // The page's program: loads it with a bar that counts the whole download, starts it at the
 // player's first click, tap or key, and shows what it tells the page (index.html). The
 // other scripts beside it add the screen's fit (screen.js), the controls of a touch screen
-// (touch.js) and offline play (offline.js) through window.vextral.
+// (touch.js), the hall of fame (hall.js) and offline play (offline.js) through
+// window.vextral.
 'use strict';
 const overlay = document.getElementById('overlay');
 const statusText = document.getElementById('status');
@@ -76,6 +77,11 @@ window.vextral = {
   build: document.querySelector('meta[name="vextral-build"]').content,
   // Set by touch.js while the page is played by touch.
   touch: false,
+  // What main is called with, and whether the start waits (hall.js sets both while it
+  // fetches a game to watch); where a click goes once the game has ended (null: a reload).
+  mainArguments: [],
+  held: false,
+  reloadAddress: null,
   // What the other scripts do once the program is loaded, and as the game starts (in the
   // click, tap or key that starts it).
   onReady: [],
@@ -101,11 +107,11 @@ function showReady() {
 vextral.showReady = showReady;
 
 function start() {
-  if (vextral.started || !vextral.ready) return;
+  if (vextral.started || !vextral.ready || vextral.held) return;
   vextral.started = true;
   overlay.hidden = true;
   canvas.focus();
-  Module.callMain([]);
+  Module.callMain(vextral.mainArguments);
   for (const listener of vextral.onStart) listener();
 }
 
@@ -113,11 +119,14 @@ function start() {
 const gameKeys = new Set(['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', ' ', 'Spacebar',
                           'Alt', 'Control', 'Escape', 'PageUp', 'PageDown', 'Home', 'End']);
 window.addEventListener('keydown', (event) => {
+  // Typing into the page's own fields (the hall's name) is not play.
+  if (event.target instanceof HTMLInputElement) return;
   if (gameKeys.has(event.key)) event.preventDefault();
   if (!vextral.started && vextral.ready) start();
 }, true);
 overlay.addEventListener('click', () => {
-  if (vextral.ended) location.reload();
+  if (vextral.ended && vextral.reloadAddress) location.assign(vextral.reloadAddress);
+  else if (vextral.ended) location.reload();
   else start();
 });
 
