@@ -28,15 +28,7 @@ class postgres_store : public hall_store {
   postgres_store(const postgres_store&) = delete;
   postgres_store& operator=(const postgres_store&) = delete;
 
-  add_outcome add(const submission& game, int64_t& id) override;
-  std::optional<game_record> find(int64_t id) override;
-  std::optional<std::vector<uint8_t>> verified_recording(int64_t id) override;
-  std::vector<game_record> table(int count) override;
-  std::optional<queued_game> take() override;
-  void finish(int64_t id, const verdict& result) override;
-  void release(int64_t id) override;
-  int64_t requeue_unfinished() override;
-  int64_t queue_length() override;
+  VEXTRAL_HALL_STORE_OVERRIDES
 
   // The database, for people (never the password).
   std::string where();

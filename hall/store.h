@@ -87,3 +87,15 @@ class hall_store {
   // Games queued or being verified.
   virtual int64_t queue_length() = 0;
 };
+
+// The calls above, declared by each store that implements them.
+#define VEXTRAL_HALL_STORE_OVERRIDES                                           \
+  add_outcome add(const submission& game, int64_t& id) override;               \
+  std::optional<game_record> find(int64_t id) override;                        \
+  std::optional<std::vector<uint8_t>> verified_recording(int64_t id) override; \
+  std::vector<game_record> table(int count) override;                          \
+  std::optional<queued_game> take() override;                                  \
+  void finish(int64_t id, const verdict& result) override;                     \
+  void release(int64_t id) override;                                           \
+  int64_t requeue_unfinished() override;                                       \
+  int64_t queue_length() override;
